@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace fwb {
+
+// The file-system services behind the path and folder operations. Paths use '/'.
+class FileSystem
+{
+public:
+    virtual ~FileSystem() = default;
+
+    // A directory search by name, as the Windows directory search does it: the last
+    // component of `pattern` may hold '*' and '?'. Answers the name (as stored) of the first
+    // entry found, or nothing. A pattern ending in '/' finds nothing. A folder's "." and
+    // ".." entries count, so "folder/*" finds something in every folder that can be listed.
+    virtual std::optional<QString> findFirst(const QString &pattern) const = 0;
+
+    // The entry of `folder` whose name is `name`; when none has exactly that name, the first
+    // (in name order) that equals it without regard to letter case.
+    virtual std::optional<QString> findStoredName(const QString &folder,
+                                                  const QString &name) const = 0;
+
+    // Whether a path root (a mount point such as "/") is present and can be listed.
+    virtual bool isDriveReady(const QString &root) const = 0;
+
+    // Creates one folder whose parent exists. False when it could not be created.
+    virtual bool createDirectory(const QString &path) = 0;
+};
+
+} // namespace fwb

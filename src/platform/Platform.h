@@ -1,0 +1,20 @@
+#pragma once
+
+namespace fwb {
+
+class FileSystem;
+class MessageBoxes;
+class InstanceGuard;
+
+// The operating-system services the program logic reaches, one instance each. The product
+// installs the Linux implementations before the main window loads; tests install fakes.
+struct Platform
+{
+    FileSystem *fileSystem = nullptr;
+    MessageBoxes *messageBoxes = nullptr;
+    InstanceGuard *instanceGuard = nullptr;
+};
+
+Platform &platform();
+
+} // namespace fwb

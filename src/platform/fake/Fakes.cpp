@@ -1,0 +1,2 @@
+#include "platform/fake/FakeInstanceGuard.h"
+#include "platform/fake/FakeMessageBoxes.h"

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "platform/FileSystem.h"
+
+namespace fwb {
+
+class LinuxFileSystem final : public FileSystem
+{
+public:
+    std::optional<QString> findFirst(const QString &pattern) const override;
+    std::optional<QString> findStoredName(const QString &folder,
+                                          const QString &name) const override;
+    bool isDriveReady(const QString &root) const override;
+    bool createDirectory(const QString &path) override;
+};
+
+} // namespace fwb

@@ -1,0 +1,45 @@
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+namespace fwb::test {
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        QFAIL(qPrintable(QStringLiteral("cannot write ") + path));
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+} // namespace fwb::test
+
+#include "platform/linux/LinuxFileSystem.h"
+
+namespace fwb::test {
+
+ScopedPlatform::ScopedPlatform()
+    : m_saved(platform()), m_fileSystem(std::make_unique<LinuxFileSystem>())
+{
+    platform().fileSystem = m_fileSystem.get();
+    platform().messageBoxes = &boxes;
+    platform().instanceGuard = &instanceGuard;
+}
+
+ScopedPlatform::~ScopedPlatform()
+{
+    platform() = m_saved;
+}
+
+} // namespace fwb::test

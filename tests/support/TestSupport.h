@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+namespace fwb::test {
+
+// Writes `bytes` to `path`, creating parent folders. Fails the test on error.
+void writeFile(const QString &path, const QByteArray &bytes);
+QByteArray readFile(const QString &path);
+
+} // namespace fwb::test
+
+#include "platform/Platform.h"
+#include "platform/fake/FakeInstanceGuard.h"
+#include "platform/fake/FakeMessageBoxes.h"
+
+#include <memory>
+
+namespace fwb {
+class FileSystem;
+}
+
+namespace fwb::test {
+
+// Installs recording message boxes, a fake instance guard and the real file system for the
+// life of a test, then puts back what was there.
+class ScopedPlatform
+{
+public:
+    ScopedPlatform();
+    ~ScopedPlatform();
+    ScopedPlatform(const ScopedPlatform &) = delete;
+    ScopedPlatform &operator=(const ScopedPlatform &) = delete;
+
+    FakeMessageBoxes boxes;
+    FakeInstanceGuard instanceGuard;
+
+private:
+    Platform m_saved;
+    std::unique_ptr<FileSystem> m_fileSystem;
+};
+
+} // namespace fwb::test
