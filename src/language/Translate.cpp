@@ -1,0 +1,10 @@
+#include "language/Translate.h"
+
+namespace fwb {
+
+QString TranslateText(const QString &english)
+{
+    return english;
+}
+
+} // namespace fwb
