@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace fwb {
@@ -24,6 +25,11 @@ public:
 
     // Whether a path root (a mount point such as "/") is present and can be listed.
     virtual bool isDriveReady(const QString &root) const = 0;
+
+    // The plain files of `folder` whose names match `pattern` ('*' and '?', without regard to
+    // letter case), in name order: regular files and links to them, never folders, devices,
+    // FIFOs or sockets, and no hidden files (names starting with '.').
+    virtual QStringList listPlainFiles(const QString &folder, const QString &pattern) const = 0;
 
     // Creates one folder whose parent exists. False when it could not be created.
     virtual bool createDirectory(const QString &path) = 0;

@@ -34,22 +34,36 @@ bool entryExists(const QString &path)
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
+bool sameLetter(QChar a, QChar b)
+{
+    return a == b || a.toCaseFolded() == b.toCaseFolded();
+}
+
 // '*' and '?' as the Windows directory search reads them, without regard to letter case.
+// Each '*' backtracks only to the latest one, so a pattern full of stars stays quick.
 bool wildcardMatch(QStringView pattern, QStringView name)
 {
-    if (pattern.isEmpty())
-        return name.isEmpty();
-    if (pattern.front() == u'*') {
-        for (qsizetype skip = 0; skip <= name.size(); ++skip)
-            if (wildcardMatch(pattern.mid(1), name.mid(skip)))
-                return true;
-        return false;
+    qsizetype p = 0;
+    qsizetype n = 0;
+    qsizetype star = -1;
+    qsizetype resume = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == u'*') {
+            star = p++;
+            resume = n;
+        } else if (p < pattern.size() && (pattern[p] == u'?' || sameLetter(pattern[p], name[n]))) {
+            ++p;
+            ++n;
+        } else if (star >= 0) {
+            p = star + 1;
+            n = ++resume;
+        } else {
+            return false;
+        }
     }
-    if (name.isEmpty())
-        return false;
-    const bool same = pattern.front() == u'?' ||
-                      QStringView(pattern.left(1)).compare(name.left(1), Qt::CaseInsensitive) == 0;
-    return same && wildcardMatch(pattern.mid(1), name.mid(1));
+    while (p < pattern.size() && pattern[p] == u'*')
+        ++p;
+    return p == pattern.size();
 }
 
 } // namespace
@@ -97,6 +111,25 @@ bool LinuxFileSystem::isDriveReady(const QString &root) const
         return false;
     ::closedir(dir);
     return true;
+}
+
+QStringList LinuxFileSystem::listPlainFiles(const QString &folder, const QString &pattern) const
+{
+    QStringList files;
+    const auto names = listFolder(folder);
+    if (!names)
+        return files;
+    const QString base = folder.endsWith(u'/') ? folder : folder + u'/';
+    for (const QString &name : *names) {
+        if (name.startsWith(u'.') || !wildcardMatch(pattern, name))
+            continue;
+        // stat() follows a link to what it points at and never opens the entry, so a FIFO
+        // cannot block the listing.
+        struct stat info;
+        if (::stat(QFile::encodeName(base + name).constData(), &info) == 0 && S_ISREG(info.st_mode))
+            files.append(name);
+    }
+    return files;
 }
 
 bool LinuxFileSystem::createDirectory(const QString &path)

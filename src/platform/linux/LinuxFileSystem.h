@@ -11,6 +11,7 @@ public:
     std::optional<QString> findStoredName(const QString &folder,
                                           const QString &name) const override;
     bool isDriveReady(const QString &root) const override;
+    QStringList listPlainFiles(const QString &folder, const QString &pattern) const override;
     bool createDirectory(const QString &path) override;
 };
 
