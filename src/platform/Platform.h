@@ -5,6 +5,9 @@ namespace fwb {
 class FileSystem;
 class MessageBoxes;
 class InstanceGuard;
+class DriveArrivalSource;
+class VolumeQuery;
+class ProgramStarter;
 
 // The operating-system services the program logic reaches, one instance each. The product
 // installs the Linux implementations before the main window loads; tests install fakes.
@@ -13,6 +16,9 @@ struct Platform
     FileSystem *fileSystem = nullptr;
     MessageBoxes *messageBoxes = nullptr;
     InstanceGuard *instanceGuard = nullptr;
+    DriveArrivalSource *driveArrivals = nullptr;
+    VolumeQuery *volumeQuery = nullptr;
+    ProgramStarter *programStarter = nullptr;
 };
 
 Platform &platform();

@@ -35,6 +35,9 @@ ScopedPlatform::ScopedPlatform()
     platform().fileSystem = m_fileSystem.get();
     platform().messageBoxes = &boxes;
     platform().instanceGuard = &instanceGuard;
+    platform().programStarter = &programStarter;
+    platform().volumeQuery = &volumeQuery;
+    platform().driveArrivals = &driveArrivals;
 }
 
 ScopedPlatform::~ScopedPlatform()

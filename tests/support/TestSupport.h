@@ -12,8 +12,11 @@ QByteArray readFile(const QString &path);
 } // namespace fwb::test
 
 #include "platform/Platform.h"
+#include "platform/fake/FakeDriveArrivalSource.h"
 #include "platform/fake/FakeInstanceGuard.h"
 #include "platform/fake/FakeMessageBoxes.h"
+#include "platform/fake/FakeProgramStarter.h"
+#include "platform/fake/FakeVolumeQuery.h"
 
 #include <memory>
 
@@ -23,8 +26,8 @@ class FileSystem;
 
 namespace fwb::test {
 
-// Installs recording message boxes, a fake instance guard and the real file system for the
-// life of a test, then puts back what was there.
+// Installs fakes of every platform service but the file system (the real one, over temporary
+// folders) for the life of a test, then puts back what was there.
 class ScopedPlatform
 {
 public:
@@ -35,6 +38,9 @@ public:
 
     FakeMessageBoxes boxes;
     FakeInstanceGuard instanceGuard;
+    FakeProgramStarter programStarter;
+    FakeVolumeQuery volumeQuery;
+    FakeDriveArrivalSource driveArrivals;
 
 private:
     Platform m_saved;

@@ -1,7 +1,7 @@
 #include "platform/linux/LockFileInstanceGuard.h"
 
 #include <QDir>
-#include <QStandardPaths>
+#include <unistd.h>
 
 namespace fwb {
 
@@ -9,10 +9,11 @@ LockFileInstanceGuard::LockFileInstanceGuard(QString lockPath) : m_path(std::mov
 
 QString LockFileInstanceGuard::defaultLockPath()
 {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty())
-        folder = QDir::tempPath();
-    return folder + QStringLiteral("/fwbagent.lock");
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QDir(runtime).exists())
+        return runtime + QStringLiteral("/fwbagent.lock");
+    // The temporary folder is shared by all users, so the name carries the user's id.
+    return QDir::tempPath() + QStringLiteral("/fwbagent-%1.lock").arg(::getuid());
 }
 
 bool LockFileInstanceGuard::claim()

@@ -1,0 +1,39 @@
+#include "platform/linux/LinuxPlatform.h"
+
+#include "platform/Platform.h"
+#include "platform/linux/DesktopProgramStarter.h"
+#include "platform/linux/LinuxDriveArrivalSource.h"
+#include "platform/linux/LinuxFileSystem.h"
+#include "platform/linux/LinuxVolumeQuery.h"
+#include "platform/linux/LockFileInstanceGuard.h"
+#include "platform/linux/QtMessageBoxes.h"
+
+namespace fwb {
+
+struct LinuxPlatform::Services
+{
+    LinuxFileSystem fileSystem;
+    QtMessageBoxes messageBoxes;
+    LockFileInstanceGuard instanceGuard;
+    LinuxDriveArrivalSource driveArrivals;
+    LinuxVolumeQuery volumeQuery;
+    DesktopProgramStarter programStarter;
+};
+
+LinuxPlatform::LinuxPlatform() : m_services(std::make_unique<Services>())
+{
+    Platform &p = platform();
+    p.fileSystem = &m_services->fileSystem;
+    p.messageBoxes = &m_services->messageBoxes;
+    p.instanceGuard = &m_services->instanceGuard;
+    p.driveArrivals = &m_services->driveArrivals;
+    p.volumeQuery = &m_services->volumeQuery;
+    p.programStarter = &m_services->programStarter;
+}
+
+LinuxPlatform::~LinuxPlatform()
+{
+    platform() = Platform{};
+}
+
+} // namespace fwb
