@@ -1,0 +1,16 @@
+#pragma once
+
+#include "platform/VolumeQuery.h"
+
+namespace fwb {
+
+// The identity of the volume behind a mount point: from the udev database where udev runs,
+// else from the device's superblock when the device can be read. The mount table's
+// filesystem type is never used: FUSE mounts all say "fuseblk" there.
+class LinuxVolumeQuery final : public VolumeQuery
+{
+public:
+    std::optional<VolumeInfo> query(const QString &rootPath) const override;
+};
+
+} // namespace fwb

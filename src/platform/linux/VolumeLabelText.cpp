@@ -1,0 +1,50 @@
+#include "platform/linux/VolumeLabelText.h"
+
+#include <QStringDecoder>
+
+namespace fwb {
+
+namespace {
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+QString labelFromBytes(QByteArrayView bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError())
+        return QString::fromLatin1(bytes);
+    return text;
+}
+
+QString decodeUdevEncoded(QByteArrayView encoded)
+{
+    QByteArray bytes;
+    bytes.reserve(encoded.size());
+    for (qsizetype i = 0; i < encoded.size(); ++i) {
+        if (encoded[i] == '\\' && i + 3 < encoded.size() && encoded[i + 1] == 'x') {
+            const int high = hexValue(encoded[i + 2]);
+            const int low = hexValue(encoded[i + 3]);
+            if (high >= 0 && low >= 0) {
+                bytes.append(char(high * 16 + low));
+                i += 3;
+                continue;
+            }
+        }
+        bytes.append(encoded[i]);
+    }
+    return labelFromBytes(bytes);
+}
+
+} // namespace fwb

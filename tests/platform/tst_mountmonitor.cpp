@@ -1,0 +1,499 @@
+#include "MountLab.h"
+#include "monitor/VolumeIdentityText.h"
+#include "platform/fake/FakeDriveArrivalSource.h"
+#include "platform/linux/BlkidProbe.h"
+#include "platform/linux/LinuxDriveArrivalSource.h"
+#include "platform/linux/LinuxVolumeQuery.h"
+#include "platform/linux/ProcMountInfo.h"
+#include "platform/linux/VolumeLabelText.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace fwb;
+using fwb::test::findTool;
+using fwb::test::MountLab;
+
+namespace {
+
+constexpr int ArrivalTimeoutMs = 10'000;
+
+QStringList rootPaths(const QSignalSpy &spy)
+{
+    QStringList paths;
+    for (const QList<QVariant> &arguments : spy)
+        paths.append(arguments.at(0).toString());
+    return paths;
+}
+
+QString rootOf(const QString &folder)
+{
+    return folder + u'/';
+}
+
+} // namespace
+
+// Steps that prepare the machine rather than exercise the code: where they cannot be taken
+// (no loop devices, no FUSE, a tool missing), the test cannot run here.
+#define REQUIRE_MOUNT_NAMESPACE()                                                                  \
+    do {                                                                                           \
+        if (!m_isolationProblem.isEmpty())                                                         \
+            QSKIP(qPrintable(m_isolationProblem));                                                 \
+    } while (false)
+#define REQUIRE_TOOL(variable, name)                                                               \
+    const QString variable = findTool(QStringLiteral(name));                                       \
+    do {                                                                                           \
+        if (variable.isEmpty())                                                                    \
+            QSKIP(name " is not installed");                                                       \
+    } while (false)
+#define LAB_STEP(step)                                                                             \
+    do {                                                                                           \
+        if (!(step))                                                                               \
+            QSKIP(qPrintable(QStringLiteral("cannot prepare volumes here: ") + lab.error()));      \
+    } while (false)
+
+class TestMountMonitor : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TestMountMonitor(QString isolationProblem)
+        : m_isolationProblem(std::move(isolationProblem))
+    {}
+
+private Q_SLOTS:
+    void decodesUdevLabels_data();
+    void decodesUdevLabels();
+    void probesFatImage();
+    void probesBlankAndMissingDevices();
+    void queryWithoutBlockDevice_data();
+    void queryWithoutBlockDevice();
+    void sourceStartsAndStops();
+    void fakeDeliversOnlyWhileRunning();
+
+    void tenMountsGiveTenArrivals();
+    void bindAndSecondMountPointGiveNone();
+    void remountGivesNone();
+    void mountElsewhereAtOnceGivesOne();
+    void stoppedSourceDeliversNothing();
+    void stopInsideReceiverDropsTheRest();
+    void ext4Identity_data();
+    void ext4Identity();
+    void exfatThroughFuse();
+    void ntfsThroughFuse();
+
+private:
+    // A freshly formatted ext4 volume on a loop device; the device node or the empty text.
+    QString ext4Volume(MountLab &lab, const QString &name, const QStringList &options = {});
+    // Mounts `fence`, a device not seen so far, and waits for its arrival. The source reports
+    // changes in the order they happen, so everything it had to report for the steps before
+    // has then been delivered. Answers the arrivals before the fence; nothing when the fence
+    // did not arrive once, as the last.
+    std::optional<QStringList> arrivalsBeforeFence(MountLab &lab, QSignalSpy &spy,
+                                                   const QString &fence);
+
+    QString m_isolationProblem;
+};
+
+QString TestMountMonitor::ext4Volume(MountLab &lab, const QString &name, const QStringList &options)
+{
+    const QString mkfs = findTool(QStringLiteral("mkfs.ext4"));
+    const QString image = lab.makeImage(name + QStringLiteral(".img"), 8);
+    if (image.isEmpty() || !lab.run(mkfs, QStringList{QStringLiteral("-q"), QStringLiteral("-F")} +
+                                              options + QStringList{image}))
+        return {};
+    return lab.attach(image);
+}
+
+std::optional<QStringList> TestMountMonitor::arrivalsBeforeFence(MountLab &lab, QSignalSpy &spy,
+                                                                 const QString &fence)
+{
+    const QString folder = lab.makeFolder(QStringLiteral("fence"));
+    if (folder.isEmpty() || !lab.mount(fence, folder, QStringLiteral("ext4"))) {
+        qWarning("%s", qPrintable(lab.error()));
+        return std::nullopt;
+    }
+    const QString fenceRoot = rootOf(folder);
+    if (!QTest::qWaitFor([&] { return rootPaths(spy).contains(fenceRoot); }, ArrivalTimeoutMs))
+        return std::nullopt;
+    QStringList arrived = rootPaths(spy);
+    if (arrived.count(fenceRoot) != 1 || arrived.last() != fenceRoot)
+        return std::nullopt;
+    arrived.removeLast();
+    return arrived;
+}
+
+void TestMountMonitor::decodesUdevLabels_data()
+{
+    QTest::addColumn<QByteArray>("encoded");
+    QTest::addColumn<QString>("label");
+
+    QTest::newRow("plain") << QByteArray("BACKUP") << QStringLiteral("BACKUP");
+    QTest::newRow("spaces") << QByteArray("My\\x20Disk\\x20") << QStringLiteral("My Disk ");
+    QTest::newRow("upper-case hex") << QByteArray("a\\x2Fb") << QStringLiteral("a/b");
+    QTest::newRow("quotes and backslash")
+        << QByteArray("\\x22C:\\x5c\\x22\\x27") << QStringLiteral("\"C:\\\"'");
+    QTest::newRow("UTF-8 kept as is")
+        << QByteArray("Sicherung\\x20Müller") << QStringLiteral("Sicherung Müller");
+    QTest::newRow("escaped UTF-8 bytes")
+        << QByteArray("M\\xc3\\xbcller") << QStringLiteral("Müller");
+    QTest::newRow("Latin-1 bytes") << QByteArray("M\\xfcller") << QStringLiteral("Müller");
+    QTest::newRow("not an escape") << QByteArray("a\\x2g\\y\\") << QStringLiteral("a\\x2g\\y\\");
+    QTest::newRow("cut escape") << QByteArray("a\\x2") << QStringLiteral("a\\x2");
+    QTest::newRow("empty") << QByteArray("") << QString();
+}
+
+void TestMountMonitor::decodesUdevLabels()
+{
+    QFETCH(QByteArray, encoded);
+    QFETCH(QString, label);
+    QCOMPARE(decodeUdevEncoded(encoded), label);
+}
+
+void TestMountMonitor::probesFatImage()
+{
+    // The FAT volume is probed as an image file: it needs no loop device, no mount and no
+    // kernel support for FAT.
+    REQUIRE_TOOL(mkfsFat, "mkfs.fat");
+    MountLab lab;
+    const QString image = lab.makeImage(QStringLiteral("fat.img"), 8);
+    LAB_STEP(!image.isEmpty());
+    LAB_STEP(lab.run(mkfsFat, {QStringLiteral("-i"), QStringLiteral("1A2B3C4D"),
+                               QStringLiteral("-n"), QStringLiteral("MYDISK"), image}));
+
+    const auto info = probeVolume(image);
+    QVERIFY(info);
+    QCOMPARE(info->fsType, QStringLiteral("vfat"));
+    QCOMPARE(info->label, QStringLiteral("MYDISK"));
+    QCOMPARE(serialTextFromFsId(info->fsType, info->uuid), QStringLiteral("1A2B-3C4D"));
+}
+
+void TestMountMonitor::probesBlankAndMissingDevices()
+{
+    MountLab lab;
+    const QString blank = lab.makeImage(QStringLiteral("blank.img"), 4);
+    LAB_STEP(!blank.isEmpty());
+    // Readable, but no filesystem the probe knows: a volume without identity.
+    QCOMPARE(probeVolume(blank), std::optional<VolumeInfo>(VolumeInfo{}));
+    QCOMPARE(probeVolume(blank + QStringLiteral(".missing")), std::nullopt);
+}
+
+void TestMountMonitor::queryWithoutBlockDevice_data()
+{
+    QTest::addColumn<QString>("rootPath");
+    QTest::newRow("no such folder") << QStringLiteral("/no/such/volume/");
+    QTest::newRow("folder that is no mount point") << QStringLiteral("/proc/self/");
+    QTest::newRow("pseudo filesystem") << QStringLiteral("/proc/");
+    QTest::newRow("empty") << QString();
+}
+
+void TestMountMonitor::queryWithoutBlockDevice()
+{
+    QFETCH(QString, rootPath);
+    QCOMPARE(LinuxVolumeQuery().query(rootPath), std::nullopt);
+}
+
+void TestMountMonitor::sourceStartsAndStops()
+{
+    LinuxDriveArrivalSource source;
+    QVERIFY(!source.isRunning());
+    QVERIFY(source.start());
+    QVERIFY(source.isRunning());
+    QVERIFY(source.start());
+    source.stop();
+    QVERIFY(!source.isRunning());
+    source.stop();
+    QVERIFY(source.start());
+    QVERIFY(source.isRunning());
+}
+
+void TestMountMonitor::fakeDeliversOnlyWhileRunning()
+{
+    FakeDriveArrivalSource source;
+    QSignalSpy spy(&source, &DriveArrivalSource::driveArrived);
+    QVERIFY(!source.announce(QStringLiteral("/media/a/")));
+    QVERIFY(source.start());
+    QVERIFY(source.announce(QStringLiteral("/media/b/")));
+    source.stop();
+    QVERIFY(!source.announce(QStringLiteral("/media/c/")));
+    source.startSucceeds = false;
+    QVERIFY(!source.start());
+    QCOMPARE(rootPaths(spy), QStringList{QStringLiteral("/media/b/")});
+    QCOMPARE(source.starts, 2);
+    QCOMPARE(source.stops, 1);
+}
+
+void TestMountMonitor::tenMountsGiveTenArrivals()
+{
+    REQUIRE_MOUNT_NAMESPACE();
+    REQUIRE_TOOL(mkfs, "mkfs.ext4");
+    MountLab lab;
+    QStringList devices;
+    for (int i = 0; i < 10; ++i) {
+        devices.append(ext4Volume(lab, QStringLiteral("disk%1").arg(i)));
+        LAB_STEP(!devices.last().isEmpty());
+    }
+    const QString fence = ext4Volume(lab, QStringLiteral("fence"));
+    LAB_STEP(!fence.isEmpty());
+    QStringList folders;
+    for (int i = 0; i < 10; ++i) {
+        folders.append(lab.makeFolder(QStringLiteral("mnt %1").arg(i)));
+        LAB_STEP(!folders.last().isEmpty());
+    }
+
+    LinuxDriveArrivalSource source;
+    QSignalSpy spy(&source, &DriveArrivalSource::driveArrived);
+    QVERIFY(source.start());
+    QStringList expected;
+    for (int i = 0; i < 10; ++i) {
+        LAB_STEP(lab.mount(devices.at(i), folders.at(i), QStringLiteral("ext4")));
+        expected.append(rootOf(folders.at(i)));
+        // Some mounts in one burst, some seen one by one.
+        if (i % 4 == 3)
+            QCoreApplication::processEvents();
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(spy.size(), 10, ArrivalTimeoutMs);
+    // A later reading must not report any of them again.
+    const auto arrived = arrivalsBeforeFence(lab, spy, fence);
+    QVERIFY(arrived);
+    QCOMPARE(*arrived, expected);
+
+    // With the table unchanged the kernel has nothing to report: a source that left a change
+    // undrained would be woken over and over.
+    const quint64 wakeUps = source.wakeUps();
+    QTest::qWait(200);
+    QCOMPARE(source.wakeUps(), wakeUps);
+}
+
+void TestMountMonitor::bindAndSecondMountPointGiveNone()
+{
+    REQUIRE_MOUNT_NAMESPACE();
+    REQUIRE_TOOL(mkfs, "mkfs.ext4");
+    MountLab lab;
+    const QString device = ext4Volume(lab, QStringLiteral("disk"));
+    const QString fence = ext4Volume(lab, QStringLiteral("fence"));
+    const QString first = lab.makeFolder(QStringLiteral("first"));
+    const QString second = lab.makeFolder(QStringLiteral("second"));
+    const QString bound = lab.makeFolder(QStringLiteral("bound"));
+    LAB_STEP(!device.isEmpty() && !fence.isEmpty() && !first.isEmpty() && !second.isEmpty() &&
+             !bound.isEmpty());
+
+    LinuxDriveArrivalSource source;
+    QSignalSpy spy(&source, &DriveArrivalSource::driveArrived);
+    QVERIFY(source.start());
+    LAB_STEP(lab.mount(device, first, QStringLiteral("ext4")));
+    QTRY_COMPARE_WITH_TIMEOUT(rootPaths(spy), QStringList{rootOf(first)}, ArrivalTimeoutMs);
+    LAB_STEP(lab.bind(first, bound));
+    LAB_STEP(lab.mount(device, second, QStringLiteral("ext4")));
+    const auto arrived = arrivalsBeforeFence(lab, spy, fence);
+    QVERIFY(arrived);
+    QCOMPARE(*arrived, QStringList{rootOf(first)});
+}
+
+void TestMountMonitor::remountGivesNone()
+{
+    REQUIRE_MOUNT_NAMESPACE();
+    REQUIRE_TOOL(mkfs, "mkfs.ext4");
+    MountLab lab;
+    const QString device = ext4Volume(lab, QStringLiteral("disk"));
+    const QString fence = ext4Volume(lab, QStringLiteral("fence"));
+    const QString folder = lab.makeFolder(QStringLiteral("disk"));
+    LAB_STEP(!device.isEmpty() && !fence.isEmpty() && !folder.isEmpty());
+    LAB_STEP(lab.mount(device, folder, QStringLiteral("ext4")));
+
+    LinuxDriveArrivalSource source;
+    QSignalSpy spy(&source, &DriveArrivalSource::driveArrived);
+    QVERIFY(source.start());
+    LAB_STEP(lab.remountReadOnly(folder));
+    const auto arrived = arrivalsBeforeFence(lab, spy, fence);
+    QVERIFY(arrived);
+    QCOMPARE(*arrived, QStringList{});
+}
+
+void TestMountMonitor::mountElsewhereAtOnceGivesOne()
+{
+    REQUIRE_MOUNT_NAMESPACE();
+    REQUIRE_TOOL(mkfs, "mkfs.ext4");
+    MountLab lab;
+    const QString device = ext4Volume(lab, QStringLiteral("disk"));
+    const QString fence = ext4Volume(lab, QStringLiteral("fence"));
+    const QString before = lab.makeFolder(QStringLiteral("before"));
+    const QString after = lab.makeFolder(QStringLiteral("after"));
+    LAB_STEP(!device.isEmpty() && !fence.isEmpty() && !before.isEmpty() && !after.isEmpty());
+    LAB_STEP(lab.mount(device, before, QStringLiteral("ext4")));
+
+    LinuxDriveArrivalSource source;
+    QSignalSpy spy(&source, &DriveArrivalSource::driveArrived);
+    QVERIFY(source.start());
+    // Both before the source runs again, so one reading of the table sees both; the kernel
+    // may even give the new mount the id the old one had.
+    LAB_STEP(lab.unmount(before));
+    LAB_STEP(lab.mount(device, after, QStringLiteral("ext4")));
+    const auto arrived = arrivalsBeforeFence(lab, spy, fence);
+    QVERIFY(arrived);
+    QCOMPARE(*arrived, QStringList{rootOf(after)});
+}
+
+void TestMountMonitor::stoppedSourceDeliversNothing()
+{
+    REQUIRE_MOUNT_NAMESPACE();
+    REQUIRE_TOOL(mkfs, "mkfs.ext4");
+    MountLab lab;
+    const QString device = ext4Volume(lab, QStringLiteral("disk"));
+    const QString fence = ext4Volume(lab, QStringLiteral("fence"));
+    const QString folder = lab.makeFolder(QStringLiteral("disk"));
+    LAB_STEP(!device.isEmpty() && !fence.isEmpty() && !folder.isEmpty());
+
+    LinuxDriveArrivalSource source;
+    QSignalSpy spy(&source, &DriveArrivalSource::driveArrived);
+    QVERIFY(source.start());
+    source.stop();
+    LAB_STEP(lab.mount(device, folder, QStringLiteral("ext4")));
+    QCoreApplication::processEvents();
+    QVERIFY(spy.isEmpty());
+    // Mounted while the source was stopped: present at the start, so no arrival.
+    QVERIFY(source.start());
+    const auto arrived = arrivalsBeforeFence(lab, spy, fence);
+    QVERIFY(arrived);
+    QCOMPARE(*arrived, QStringList{});
+}
+
+void TestMountMonitor::stopInsideReceiverDropsTheRest()
+{
+    REQUIRE_MOUNT_NAMESPACE();
+    REQUIRE_TOOL(mkfs, "mkfs.ext4");
+    MountLab lab;
+    QStringList devices;
+    QStringList folders;
+    for (int i = 0; i < 3; ++i) {
+        devices.append(ext4Volume(lab, QStringLiteral("disk%1").arg(i)));
+        folders.append(lab.makeFolder(QStringLiteral("disk%1").arg(i)));
+        LAB_STEP(!devices.last().isEmpty() && !folders.last().isEmpty());
+    }
+
+    LinuxDriveArrivalSource source;
+    QSignalSpy spy(&source, &DriveArrivalSource::driveArrived);
+    connect(&source, &DriveArrivalSource::driveArrived, &source, &DriveArrivalSource::stop);
+    QVERIFY(source.start());
+    // Three arrivals in one reading of the table; the first receiver stops the source.
+    for (int i = 0; i < 3; ++i)
+        LAB_STEP(lab.mount(devices.at(i), folders.at(i), QStringLiteral("ext4")));
+    QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty(), ArrivalTimeoutMs);
+    QCOMPARE(rootPaths(spy), QStringList{rootOf(folders.first())});
+    QVERIFY(!source.isRunning());
+}
+
+void TestMountMonitor::ext4Identity_data()
+{
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("labelText");
+
+    QTest::newRow("label") << QStringLiteral("My Backup 2") << QStringLiteral("My Backup 2");
+    QTest::newRow("odd label") << QStringLiteral("Sïch \"x\" $y")
+                               << QStringLiteral("Sïch \"x\" $y");
+    QTest::newRow("leading and inner spaces kept")
+        << QStringLiteral("  A  B") << QStringLiteral("  A  B");
+    QTest::newRow("no label") << QString() << QStringLiteral("[No label]");
+}
+
+void TestMountMonitor::ext4Identity()
+{
+    QFETCH(QString, label);
+    QFETCH(QString, labelText);
+    REQUIRE_MOUNT_NAMESPACE();
+    REQUIRE_TOOL(mkfs, "mkfs.ext4");
+    MountLab lab;
+    const QString uuid = QStringLiteral("3e6be9de-8139-11d1-9106-a43f08d823a6");
+    QStringList options{QStringLiteral("-U"), uuid};
+    if (!label.isEmpty())
+        options << QStringLiteral("-L") << label;
+    const QString device = ext4Volume(lab, QStringLiteral("disk"), options);
+    const QString folder = lab.makeFolder(QStringLiteral("My Disk"));
+    LAB_STEP(!device.isEmpty() && !folder.isEmpty());
+    LAB_STEP(lab.mount(device, folder, QStringLiteral("ext4")));
+
+    const auto info = LinuxVolumeQuery().query(rootOf(folder));
+    QVERIFY(info);
+    QCOMPARE(info->fsType, QStringLiteral("ext4"));
+    QCOMPARE(info->uuid, uuid);
+    QCOMPARE(info->label, label);
+    QCOMPARE(labelTextFor(info->label, QStringLiteral("No label")), labelText);
+    QCOMPARE(serialTextFromFsId(info->fsType, info->uuid), QString());
+    // The same volume without the trailing slash.
+    QCOMPARE(LinuxVolumeQuery().query(folder), info);
+}
+
+void TestMountMonitor::exfatThroughFuse()
+{
+    REQUIRE_MOUNT_NAMESPACE();
+    REQUIRE_TOOL(mkfs, "mkfs.exfat");
+    REQUIRE_TOOL(tune, "tune.exfat");
+    REQUIRE_TOOL(fuseMount, "mount.exfat-fuse");
+    MountLab lab;
+    const QString image = lab.makeImage(QStringLiteral("exfat.img"), 16);
+    LAB_STEP(!image.isEmpty());
+    LAB_STEP(lab.run(mkfs, {QStringLiteral("-L"), QStringLiteral("EX DISK"), image}));
+    LAB_STEP(lab.run(tune, {QStringLiteral("-I"), QStringLiteral("0x1A2B3C4D"), image}));
+    const QString device = lab.attach(image);
+    const QString folder = lab.makeFolder(QStringLiteral("exfat"));
+    LAB_STEP(!device.isEmpty() && !folder.isEmpty());
+
+    LinuxDriveArrivalSource source;
+    QSignalSpy spy(&source, &DriveArrivalSource::driveArrived);
+    QVERIFY(source.start());
+    LAB_STEP(lab.mountWith(fuseMount, device, folder));
+    QTRY_COMPARE_WITH_TIMEOUT(rootPaths(spy), QStringList{rootOf(folder)}, ArrivalTimeoutMs);
+
+    const auto table = readProcessMountTable();
+    QVERIFY(table && table->visibleAt(folder));
+    QCOMPARE(table->visibleAt(folder)->fsType, QStringLiteral("fuseblk"));
+    const auto info = LinuxVolumeQuery().query(rootOf(folder));
+    QVERIFY(info);
+    QCOMPARE(info->fsType, QStringLiteral("exfat"));
+    QCOMPARE(info->label, QStringLiteral("EX DISK"));
+    QCOMPARE(serialTextFromFsId(info->fsType, info->uuid), QStringLiteral("1A2B-3C4D"));
+}
+
+void TestMountMonitor::ntfsThroughFuse()
+{
+    REQUIRE_MOUNT_NAMESPACE();
+    REQUIRE_TOOL(mkfs, "mkntfs");
+    REQUIRE_TOOL(ntfslabel, "ntfslabel");
+    REQUIRE_TOOL(ntfs3g, "ntfs-3g");
+    MountLab lab;
+    // Longer than the eleven characters FAT allows, and not cut.
+    const QString label = QStringLiteral("Ferrow Backup of the whole family");
+    const QString image = lab.makeImage(QStringLiteral("ntfs.img"), 16);
+    LAB_STEP(!image.isEmpty());
+    LAB_STEP(lab.run(
+        mkfs, {QStringLiteral("-F"), QStringLiteral("-Q"), QStringLiteral("-L"), label, image}));
+    LAB_STEP(lab.run(ntfslabel, {QStringLiteral("--new-serial=0123456789ABCDEF"), image}));
+    const QString device = lab.attach(image);
+    const QString folder = lab.makeFolder(QStringLiteral("ntfs"));
+    LAB_STEP(!device.isEmpty() && !folder.isEmpty());
+
+    LinuxDriveArrivalSource source;
+    QSignalSpy spy(&source, &DriveArrivalSource::driveArrived);
+    QVERIFY(source.start());
+    LAB_STEP(lab.mountWith(ntfs3g, device, folder));
+    QTRY_COMPARE_WITH_TIMEOUT(rootPaths(spy), QStringList{rootOf(folder)}, ArrivalTimeoutMs);
+
+    const auto info = LinuxVolumeQuery().query(rootOf(folder));
+    QVERIFY(info);
+    QCOMPARE(info->fsType, QStringLiteral("ntfs"));
+    QCOMPARE(info->label, label);
+    QCOMPARE(info->uuid, QStringLiteral("0123456789ABCDEF"));
+    QCOMPARE(serialTextFromFsId(info->fsType, info->uuid), QStringLiteral("89AB-CDEF"));
+}
+
+int main(int argc, char *argv[])
+{
+    // Before QCoreApplication, while the process has one thread: a namespace change applies
+    // to the calling thread only.
+    const QString isolationProblem = fwb::test::enterPrivateMountNamespace();
+    QCoreApplication app(argc, argv);
+    TestMountMonitor test(isolationProblem);
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_mountmonitor.moc"
