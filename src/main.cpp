@@ -1,3 +1,4 @@
+#include "platform/linux/LinuxPlatform.h"
 #include "shell/frmMAIN.h"
 
 #include <QApplication>
@@ -5,7 +6,11 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    fwb::frmMAIN window;
-    window.show();
-    return app.exec();
+    // The window may sit hidden in the tray; only Quit or the close box ends the Agent.
+    QApplication::setQuitOnLastWindowClosed(false);
+    fwb::LinuxPlatform platform;
+    fwb::frmMAIN window(QCoreApplication::applicationDirPath());
+    if (!window.Form_Load())
+        return 0;
+    return QApplication::exec();
 }

@@ -1,10 +1,473 @@
 #include "shell/frmMAIN.h"
 
-namespace fwb {
+#include "backup/DecisionState.h"
+#include "countdown/frmBALLOON.h"
+#include "language/LanguagePack.h"
+#include "language/Translate.h"
+#include "monitor/Notify.h"
+#include "platform/FileSystem.h"
+#include "platform/InstanceGuard.h"
+#include "platform/Platform.h"
+#include "platform/ProgramStarter.h"
+#include "shell/AppPaths.h"
+#include "shell/DateTimeText.h"
+#include "shell/MonitorLog.h"
+#include "shell/Settings.h"
+#include "shell/TrayIcon.h"
+#include "shell/Twips.h"
+#include "system/MessageBox.h"
+#include "system/Paths.h"
 
-frmMAIN::frmMAIN(QWidget *parent) : QWidget(parent)
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTextCursor>
+#include <QTimer>
+#include <cstdio>
+
+namespace fwb {
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+QString toDisplay(QString text)
 {
+    return text.replace(kCrLf, QStringLiteral("\n"));
+}
+
+// Every log entry also goes to standard error, so a terminal or the journal sees it too.
+void echoToStandardError(const QString &stamp, const QString &text)
+{
+    QString line = stamp + QStringLiteral(": ") + text;
+    line.replace(kCrLf, QStringLiteral(" ")).replace(u'\n', u' ');
+    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+QPushButton *makeButton(QWidget *parent, const char *name, const QString &text)
+{
+    auto *button = new QPushButton(text, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setAutoDefault(false);
+    return button;
+}
+
+QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, bool bold)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    if (bold) {
+        QFont font = label->font();
+        font.setBold(true);
+        label->setFont(font);
+    }
+    return label;
+}
+
+QAction *makeAction(QMenu *menu, const char *name, const QString &text)
+{
+    QAction *action = menu->addAction(text);
+    action->setObjectName(QLatin1String(name));
+    return action;
+}
+
+} // namespace
+
+namespace {
+frmMAIN *g_mainWindow = nullptr;
+}
+
+frmMAIN *frmMAIN::instance()
+{
+    return g_mainWindow;
+}
+
+frmMAIN::frmMAIN(QString programFolder, QWidget *parent)
+    : QWidget(parent), m_programFolder(std::move(programFolder))
+{
+    g_mainWindow = this;
+    SetMonitorLogSink([this](const QString &text) { AddLogEntry(text); });
     setObjectName(QStringLiteral("frmMAIN"));
+    setWindowTitle(QStringLiteral("FWB Agent"));
+    buildControls();
+    connectControls();
+}
+
+frmMAIN::~frmMAIN()
+{
+    // A window destroyed while still subclassed gets its last event, as a real one would.
+    if (property("OldWndProc").isValid()) {
+        NcDestroyEvent lastEvent;
+        QCoreApplication::sendEvent(this, &lastEvent);
+    }
+    SetMonitorLogSink({});
+    if (g_mainWindow == this)
+        g_mainWindow = nullptr;
+}
+
+void frmMAIN::buildControls()
+{
+    setFixedSize(TwipsToPixels(6990), TwipsToPixels(2805));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+    LB_StausHeading = makeLabel(this, "LB_StausHeading", QStringLiteral("Status:"), true);
+    SetGeometryTwips(LB_StausHeading, 180, 180, 615, 195);
+    LB_Status = makeLabel(
+        this, "LB_Status",
+        QStringLiteral("FWB Agent is activated and is monitoring the system for new drives..."),
+        false);
+    LB_Status->setWordWrap(true);
+    SetGeometryTwips(LB_Status, 180, 450, 4140, 420);
+    LB_MonitorHeading = makeLabel(this, "LB_MonitorHeading", QStringLiteral("Monitor log:"), true);
+    SetGeometryTwips(LB_MonitorHeading, 180, 1035, 1020, 195);
+
+    TX_Log = new QPlainTextEdit(this);
+    TX_Log->setObjectName(QStringLiteral("TX_Log"));
+    TX_Log->setReadOnly(true);
+    TX_Log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    TX_Log->setBackgroundRole(QPalette::Button);
+    QPalette logPalette = TX_Log->palette();
+    logPalette.setColor(QPalette::Base, logPalette.color(QPalette::Button));
+    TX_Log->setPalette(logPalette);
+    TX_Log->setPlainText(toDisplay(QStringLiteral("No new drives have been detected.") + kCrLf));
+    SetGeometryTwips(TX_Log, 180, 1305, 4155, 1275);
+
+    CB_ToggleOnOff = makeButton(this, "CB_ToggleOnOff", QStringLiteral("&Deactivate agent"));
+    SetGeometryTwips(CB_ToggleOnOff, 4545, 225, 2265, 420);
+    CB_LaunchFWB = makeButton(this, "CB_LaunchFWB", QStringLiteral("Run &Ferrow Backup"));
+    SetGeometryTwips(CB_LaunchFWB, 4545, 765, 2265, 420);
+    CB_Settings = makeButton(this, "CB_Settings", QStringLiteral("&Settings"));
+    SetGeometryTwips(CB_Settings, 4545, 1305, 2265, 420);
+    CB_Quit = makeButton(this, "CB_Quit", QStringLiteral("&Quit"));
+    SetGeometryTwips(CB_Quit, 4545, 2160, 2265, 420);
+    setTabOrder(CB_ToggleOnOff, CB_LaunchFWB);
+    setTabOrder(CB_LaunchFWB, CB_Settings);
+    setTabOrder(CB_Settings, CB_Quit);
+    setTabOrder(CB_Quit, TX_Log);
+
+    // At rest the flash timer is off with a 1 ms interval, so starting it flashes at once.
+    tmrFlashMe = new QTimer(this);
+    tmrFlashMe->setObjectName(QStringLiteral("tmrFlashMe"));
+    tmrFlashMe->setInterval(1);
+
+    ST_Active = new TrayIcon(QStringLiteral("ST_Active"), this);
+    ST_Active->setTrayicon(QIcon(QStringLiteral(":/tray/tray-active.png")));
+    ST_Active->setTraytip(QStringLiteral("FWB Agent"));
+    ST_Deactive = new TrayIcon(QStringLiteral("ST_Deactive"), this);
+    ST_Deactive->setTrayicon(QIcon(QStringLiteral(":/tray/tray-deactive.png")));
+    ST_Deactive->setTraytip(QStringLiteral("FWB Agent - Deactivated"));
+
+    CM_SysTray = new QMenu(this);
+    CM_SysTray->setObjectName(QStringLiteral("CM_SysTray"));
+    CM_SysTray_ShowMe = makeAction(CM_SysTray, "CM_SysTray_ShowMe", QStringLiteral("Open"));
+    CM_SysTray_ToggleActive = makeAction(CM_SysTray, "CM_SysTray_ToggleActive", QString());
+    CM_SysTray_RunFWB =
+        makeAction(CM_SysTray, "CM_SysTray_RunFWB", QStringLiteral("Start Ferrow Backup"));
+    CM_SysTray_Quit = makeAction(CM_SysTray, "CM_SysTray_Quit", QStringLiteral("Quit"));
+}
+
+void frmMAIN::connectControls()
+{
+    connect(CB_ToggleOnOff, &QPushButton::clicked, this, &frmMAIN::CB_ToggleOnOff_Click);
+    connect(CB_LaunchFWB, &QPushButton::clicked, this, &frmMAIN::CB_LaunchFWB_Click);
+    connect(CB_Quit, &QPushButton::clicked, this, &frmMAIN::CB_Quit_Click);
+    connect(CM_SysTray_ShowMe, &QAction::triggered, this, &frmMAIN::CM_SysTray_ShowMe_Click);
+    connect(CM_SysTray_ToggleActive, &QAction::triggered, this, &frmMAIN::CB_ToggleOnOff_Click);
+    connect(CM_SysTray_RunFWB, &QAction::triggered, this, &frmMAIN::CB_LaunchFWB_Click);
+    connect(CM_SysTray_Quit, &QAction::triggered, this, &frmMAIN::CB_Quit_Click);
+    connect(tmrFlashMe, &QTimer::timeout, this, &frmMAIN::tmrFlashMe_Timer);
+    for (TrayIcon *icon : {ST_Active, ST_Deactive}) {
+        connect(icon, &TrayIcon::clicked, this, &frmMAIN::onTrayClicked);
+        connect(icon, &TrayIcon::doubleClicked, this, &frmMAIN::CM_SysTray_ShowMe_Click);
+    }
+}
+
+bool frmMAIN::Form_Load()
+{
+    ComputeAppPaths(m_programFolder);
+    const AppPaths &paths = appPaths();
+
+    if (!platform().instanceGuard->claim()) {
+        ShowMessageBox(
+            TranslateText(QStringLiteral("The Ferrow Backup Agent is already running.")) + kCrLf +
+                TranslateText(
+                    QStringLiteral("More than one instance of the program is not allowed.")) +
+                kCrLf + kCrLf +
+                TranslateText(QStringLiteral("This instance of FW Backup Agent will shut down.")),
+            TranslateText(QStringLiteral("FW Backup Agent")) + QStringLiteral(" - ") +
+                TranslateText(QStringLiteral("Multiple Instances")),
+            BoxIcon::Information);
+        return false;
+    }
+
+    if (!FolderExists(paths.DefaultBackupSetsFolder))
+        CreateFolder(paths.DefaultBackupSetsFolder, false);
+    LoadSettings();
+    chooseHelpFile();
+
+    if (OpenLanguagePack()) {
+        TranslateForm(this);
+        setWindowTitle(TranslateText(QStringLiteral("FW Backup Agent")));
+    }
+
+    if (settings().FirstRunPending) {
+        WriteIniText(paths.SettingsIniPath, QStringLiteral("Settings"),
+                     QStringLiteral("FirstRunOfGeneration5"), QStringLiteral("0"));
+    }
+
+    replaceLogWithStartupEntry();
+    ActivateMonitoring();
+    applyStartupMode();
+    return true;
+}
+
+void frmMAIN::chooseHelpFile()
+{
+    AppPaths &paths = appPaths();
+    const bool swedish = settings().CurrentLanguage.toLower().contains(QLatin1String("swedish"));
+    const QString named = paths.AppFolder + QStringLiteral("fwb") +
+                          QString::number(FWB_VERSION_MAJOR) + QString::number(FWB_VERSION_MINOR) +
+                          (swedish ? QStringLiteral("swe.chm") : QStringLiteral(".chm"));
+    if (FileExists(named)) {
+        paths.HelpFilePath = named;
+        return;
+    }
+    const auto first = platform().fileSystem->findFirst(paths.AppFolder + QStringLiteral("*.chm"));
+    paths.HelpFilePath = first && !first->isEmpty() ? paths.AppFolder + *first : QString();
+}
+
+void frmMAIN::replaceLogWithStartupEntry()
+{
+    const QString stamp = GeneralDateTimeText(QDateTime::currentDateTime());
+    const QString text =
+        TranslateText(QStringLiteral("Program start-up. Monitoring the system for new drives "
+                                     "matching triggers from backup sets in")) +
+        u' ' + RemoveTrailingSlash(settings().BackupSetFolder);
+    TX_Log->setPlainText(toDisplay(stamp + QStringLiteral(": ") + text + kCrLf + kCrLf));
+    echoToStandardError(stamp, text);
+}
+
+void frmMAIN::applyStartupMode()
+{
+    AgentSettings &s = settings();
+    const std::uint8_t saved = s.MinimizeMode;
+    switch (s.AgentStartupMode) {
+    case 1:
+        s.MinimizeMode = 0;
+        setWindowState(Qt::WindowMinimized);
+        show();
+        s.MinimizeMode = saved;
+        break;
+    case 2:
+        s.MinimizeMode = 2;
+        setWindowState(Qt::WindowMinimized);
+        show();
+        hide();
+        s.MinimizeMode = saved;
+        break;
+    default:
+        if (const QScreen *screen = QGuiApplication::primaryScreen())
+            move(screen->availableGeometry().center() - rect().center());
+        show();
+        break;
+    }
+}
+
+bool frmMAIN::ActivateMonitoring()
+{
+    const bool failed = !(SubclassWindow(this) && RegisterDriveNotify(this));
+    if (!failed) {
+        m_monitoringActive = 1;
+        LB_Status->setText(TranslateText(QStringLiteral(
+                               "FW Backup Agent is active and monitoring the system for new "
+                               "drives")) +
+                           QStringLiteral("..."));
+        CB_ToggleOnOff->setText(TranslateText(QStringLiteral("&Deactivate agent")));
+        CM_SysTray_ToggleActive->setText(TranslateText(QStringLiteral("Deactivate agent")));
+        setWindowIconFile(QStringLiteral("active.ico"));
+        if (ST_Deactive->intray()) {
+            ST_Deactive->setIntray(false);
+            ST_Active->setIntray(true);
+        }
+    } else {
+        m_monitoringActive = 0;
+        LB_Status->setText(
+            TranslateText(QStringLiteral("FW Backup Agent is unable to monitor the system for new "
+                                         "drives")) +
+            QStringLiteral("..."));
+        CB_ToggleOnOff->setText(TranslateText(QStringLiteral("&Activate agent")));
+        CM_SysTray_ToggleActive->setText(TranslateText(QStringLiteral("Activate agent")));
+        setWindowIconFile(QStringLiteral("deactive.ico"));
+        if (ST_Active->intray()) {
+            ST_Active->setIntray(false);
+            ST_Deactive->setIntray(true);
+        }
+    }
+    return failed;
+}
+
+void frmMAIN::DeactivateMonitoring()
+{
+    DeregisterDriveNotify();
+    UnsubclassWindow(this);
+    m_monitoringActive = 0;
+    LB_Status->setText(TranslateText(QStringLiteral("FW Backup Agent is deactive and not "
+                                                    "monitoring the system for new drives")) +
+                       QStringLiteral("..."));
+    setWindowIconFile(QStringLiteral("deactive.ico"));
+    CB_ToggleOnOff->setText(TranslateText(QStringLiteral("&Activate agent")));
+    CM_SysTray_ToggleActive->setText(TranslateText(QStringLiteral("Activate agent")));
+    if (ST_Active->intray()) {
+        ST_Active->setIntray(false);
+        ST_Deactive->setIntray(true);
+    }
+}
+
+// A missing or unreadable icon file keeps the icon the window has.
+void frmMAIN::setWindowIconFile(const QString &fileName)
+{
+    const QIcon icon(appPaths().IconsFolder + fileName);
+    if (!icon.availableSizes().isEmpty())
+        setWindowIcon(icon);
+}
+
+void frmMAIN::AddLogEntry(const QString &text)
+{
+    const QString stamp = GeneralDateTimeText(QDateTime::currentDateTime());
+    // Inserting at the top keeps the cost of an entry independent of the log's length.
+    QTextCursor cursor(TX_Log->document());
+    cursor.movePosition(QTextCursor::Start);
+    cursor.insertText(toDisplay(stamp + QStringLiteral(": ") + text + kCrLf + kCrLf));
+    echoToStandardError(stamp, text);
+}
+
+QString frmMAIN::LogText() const
+{
+    return TX_Log->toPlainText().replace(u'\n', kCrLf);
+}
+
+void frmMAIN::StartMainProgram(const QString &reason)
+{
+    const QString program = appPaths().FwbExePath;
+    if (FileExists(program) && platform().programStarter->startDetached(program, {}))
+        return;
+    AddLogEntry(TranslateText(QStringLiteral("Main FW Backup program file not found. ") + reason));
+}
+
+void frmMAIN::CB_ToggleOnOff_Click()
+{
+    if (m_monitoringActive == 1)
+        DeactivateMonitoring();
+    else
+        ActivateMonitoring();
+}
+
+void frmMAIN::CB_LaunchFWB_Click()
+{
+    StartMainProgram(QStringLiteral("Program start-up cancelled."));
+}
+
+void frmMAIN::CB_Quit_Click()
+{
+    if (decision().BalloonOpen) {
+        ShowMessageBox(TranslateText(QStringLiteral("Please confirm or cancel backup launch "
+                                                    "before quitting FW Backup Agent.")),
+                       TranslateText(QStringLiteral("FW Backup Agent")) + QStringLiteral(" - ") +
+                           TranslateText(QStringLiteral("Can Not Quit")),
+                       BoxIcon::Information);
+        frmBALLOON::activateOpenDialog();
+        return;
+    }
+    close();
+}
+
+void frmMAIN::CM_SysTray_ShowMe_Click()
+{
+    if (decision().BalloonOpen) {
+        frmBALLOON::activateOpenDialog();
+        return;
+    }
+    setWindowState(Qt::WindowNoState);
+    show();
+    ST_Active->setIntray(false);
+    ST_Deactive->setIntray(false);
+}
+
+void frmMAIN::onTrayClicked(int button)
+{
+    if (button == 1)
+        CM_SysTray_ShowMe_Click();
+    else
+        CM_SysTray->popup(QCursor::pos());
+}
+
+void frmMAIN::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        Form_Resize();
+}
+
+void frmMAIN::Form_Resize()
+{
+    QCoreApplication::processEvents();
+    if (windowState() & Qt::WindowMinimized) {
+        switch (settings().MinimizeMode) {
+        case 1:
+            // Without a notification area the window stays on the task bar: hidden with no
+            // icon to bring it back, it would be lost.
+            if (!TrayIcon::isAvailable())
+                break;
+            hide();
+            ST_Active->setIntray(m_monitoringActive == 1);
+            ST_Deactive->setIntray(m_monitoringActive != 1);
+            break;
+        case 2:
+            hide();
+            break;
+        default:
+            break;
+        }
+        return;
+    }
+    show();
+    ST_Active->setIntray(false);
+    ST_Deactive->setIntray(false);
+}
+
+void frmMAIN::closeEvent(QCloseEvent *event)
+{
+    Form_Unload();
+    event->accept();
+}
+
+void frmMAIN::Form_Unload()
+{
+    DeactivateMonitoring();
+    ST_Active->setIntray(false);
+    ST_Deactive->setIntray(false);
+    QCoreApplication::quit();
+}
+
+void frmMAIN::tmrFlashMe_Timer()
+{
+    if (m_flashCount == 0)
+        tmrFlashMe->setInterval(200);
+    ++m_flashCount;
+    QApplication::alert(this);
+    if (m_flashCount == 6) {
+        m_flashCount = 0;
+        tmrFlashMe->setInterval(1);
+        tmrFlashMe->stop();
+    }
 }
 
 } // namespace fwb

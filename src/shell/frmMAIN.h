@@ -1,14 +1,84 @@
 #pragma once
 
 #include <QWidget>
+#include <cstdint>
+
+class QLabel;
+class QMenu;
+class QAction;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
 
 namespace fwb {
 
+class TrayIcon;
+
+// The Agent's one permanent window: monitoring state, the monitor log, four buttons and the
+// two tray icons. Its load handler is the program's start-up.
 class frmMAIN : public QWidget
 {
     Q_OBJECT
 public:
-    explicit frmMAIN(QWidget *parent = nullptr);
+    explicit frmMAIN(QString programFolder, QWidget *parent = nullptr);
+    ~frmMAIN() override;
+
+    // The one main window of the program, or null before it exists.
+    static frmMAIN *instance();
+
+    // Start-up. False when another instance runs: the program must end at once.
+    bool Form_Load();
+
+    bool ActivateMonitoring(); // true when monitoring failed to start
+    void DeactivateMonitoring();
+    void AddLogEntry(const QString &text);
+    void StartMainProgram(const QString &reason);
+    std::uint8_t MonitoringActive() const { return m_monitoringActive; }
+
+    // The monitor log as the program writes it, with CRLF line breaks.
+    QString LogText() const;
+
+    void CB_ToggleOnOff_Click();
+    void CB_LaunchFWB_Click();
+    void CB_Quit_Click();
+    void CM_SysTray_ShowMe_Click();
+
+protected:
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildControls();
+    void connectControls();
+    void chooseHelpFile();
+    void replaceLogWithStartupEntry();
+    void applyStartupMode();
+    void setWindowIconFile(const QString &fileName);
+    void onTrayClicked(int button);
+    void Form_Resize();
+    void Form_Unload();
+    void tmrFlashMe_Timer();
+
+    QString m_programFolder;
+    std::uint8_t m_monitoringActive = 0;
+    std::int16_t m_flashCount = 0;
+
+    QLabel *LB_StausHeading = nullptr;
+    QLabel *LB_Status = nullptr;
+    QLabel *LB_MonitorHeading = nullptr;
+    QPlainTextEdit *TX_Log = nullptr;
+    QPushButton *CB_ToggleOnOff = nullptr;
+    QPushButton *CB_LaunchFWB = nullptr;
+    QPushButton *CB_Settings = nullptr;
+    QPushButton *CB_Quit = nullptr;
+    QTimer *tmrFlashMe = nullptr;
+    TrayIcon *ST_Active = nullptr;
+    TrayIcon *ST_Deactive = nullptr;
+    QMenu *CM_SysTray = nullptr;
+    QAction *CM_SysTray_ShowMe = nullptr;
+    QAction *CM_SysTray_ToggleActive = nullptr;
+    QAction *CM_SysTray_RunFWB = nullptr;
+    QAction *CM_SysTray_Quit = nullptr;
 };
 
 } // namespace fwb

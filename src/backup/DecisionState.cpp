@@ -1,0 +1,11 @@
+#include "backup/DecisionState.h"
+
+namespace fwb {
+
+DecisionState &decision()
+{
+    static DecisionState state;
+    return state;
+}
+
+} // namespace fwb

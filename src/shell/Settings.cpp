@@ -1,0 +1,101 @@
+#include "shell/Settings.h"
+
+#include "shell/AppPaths.h"
+#include "shell/IniFile.h"
+#include "system/Paths.h"
+
+#include <QLocale>
+#include <optional>
+
+namespace fwb {
+namespace {
+
+const QString kOptions = QStringLiteral("Options");
+const QString kSettings = QStringLiteral("Settings");
+const QString kFirstRunKey = QStringLiteral("FirstRunOfGeneration5");
+
+// A mode key holds a number from 0 to 255; anything else is not a value we can use.
+std::optional<std::uint8_t> toByte(const QString &text)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok, 10);
+    if (!ok || value < 0 || value > 255)
+        return std::nullopt;
+    return static_cast<std::uint8_t>(value);
+}
+
+std::uint8_t readMode(const QString &key, std::uint8_t fallback)
+{
+    const QString text =
+        ReadIniText(appPaths().AgentIniPath, kOptions, key, QString::number(fallback));
+    return toByte(text).value_or(fallback);
+}
+
+// Written with the user's number format; a file carried over from another machine may use the
+// plain "1.5" form, which is accepted too.
+float toSingle(const QString &text, float fallback)
+{
+    bool ok = false;
+    const float value = QLocale::system().toFloat(text.trimmed(), &ok);
+    if (ok)
+        return value;
+    const float plain = QLocale::c().toFloat(text.trimmed(), &ok);
+    return ok ? plain : fallback;
+}
+
+// The backup program may have stored the folder in another letter case than the disk holds
+// (it comes from Windows), so existence is tested on the name as stored on disk.
+QString deriveBackupSetFolder(const QString &lastOpenedDir)
+{
+    if (!lastOpenedDir.isEmpty() && lastOpenedDir != QLatin1String("\\")) {
+        const QString stored = GetRealPathCase(lastOpenedDir);
+        if (FolderExists(stored))
+            return AddTrailingSlash(stored);
+    }
+    return AddTrailingSlash(GetRealPathCase(appPaths().DefaultBackupSetsFolder));
+}
+
+} // namespace
+
+AgentSettings &settings()
+{
+    static AgentSettings values;
+    return values;
+}
+
+QString ReadIniText(const QString &file, const QString &section, const QString &key,
+                    const QString &defaultValue)
+{
+    // The first-run flag has always been read with one character less room than the rest.
+    const int bufferSize = key == kFirstRunKey ? 256 : 257;
+    return TrimAtNull(ini::readProfileString(file, section, key, defaultValue, bufferSize));
+}
+
+void WriteIniText(const QString &file, const QString &section, const QString &key,
+                  const QString &value)
+{
+    ini::writeProfileString(file, section, key, value);
+}
+
+void LoadSettings()
+{
+    const AppPaths &paths = appPaths();
+    AgentSettings &s = settings();
+
+    const QString lastOpenedDir =
+        ReadIniText(paths.SettingsIniPath, kOptions, QStringLiteral("LastOpenedDir"), {});
+    s.IncreaseTextWidth =
+        toSingle(ReadIniText(paths.SettingsIniPath, kOptions,
+                             QStringLiteral("GLO_IncreaseTextWidth"), QStringLiteral("0")),
+                 0);
+    s.BackupSetFolder = deriveBackupSetFolder(lastOpenedDir);
+    s.FirstRunPending = ReadIniText(paths.SettingsIniPath, kSettings, kFirstRunKey,
+                                    QStringLiteral("1")) == QLatin1String("1");
+    s.AgentStartupMode = readMode(QStringLiteral("GLO_AgentStartupMode"), 0);
+    s.BackupStartupMode = readMode(QStringLiteral("GLO_BackupStartupMode"), 2);
+    s.MinimizeMode = readMode(QStringLiteral("GLO_MinimizeMode"), 1);
+    s.CurrentLanguage =
+        ReadIniText(paths.SettingsIniPath, kOptions, QStringLiteral("GLO_CurrentLanguage"), {});
+}
+
+} // namespace fwb
