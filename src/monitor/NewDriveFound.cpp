@@ -1,0 +1,45 @@
+#include "monitor/NewDriveFound.h"
+
+#include "backup/ConfirmTriggeredBackups.h"
+#include "backup/Launching.h"
+#include "backup/Triggers.h"
+#include "language/Translate.h"
+#include "monitor/VolumeIdentity.h"
+#include "shell/MonitorLog.h"
+#include "shell/Settings.h"
+
+#include <QCoreApplication>
+
+namespace fwb {
+
+void NewDriveFound(const QString &rootPath)
+{
+    const QString serialText = GetVolumeSerialText(rootPath);
+    const QString labelText = GetVolumeLabelText(rootPath);
+    const QString crlf = QStringLiteral("\r\n");
+    // The root path is logged as it is: upper-casing was for drive letters.
+    AddLogEntry(TranslateText(QStringLiteral("New drive found")) + u':' + crlf +
+                TranslateText(QStringLiteral("Drive")) + QStringLiteral(": ") + rootPath + crlf +
+                TranslateText(QStringLiteral("Label")) + QStringLiteral(": ") + labelText + crlf +
+                TranslateText(QStringLiteral("Serial number")) + QStringLiteral(": ") + serialText);
+    QCoreApplication::processEvents();
+
+    QStringList MatchedSets;
+    const QList<TriggerEntry> entries = FindTriggerEntries();
+    for (const TriggerEntry &entry : entries)
+        if (TriggerMatches(entry, labelText, serialText))
+            MatchedSets.append(entry.SetFile);
+
+    if (IsArrayDimensioned(MatchedSets)) {
+        if (settings().BackupStartupMode == 0)
+            LaunchBackupSets(MatchedSets);
+        else
+            ConfirmTriggeredBackups(MatchedSets);
+        return;
+    }
+    AddLogEntry(TranslateText(QStringLiteral("No matching backup set found for new drive")) +
+                QStringLiteral(": ") + rootPath);
+    QCoreApplication::processEvents();
+}
+
+} // namespace fwb

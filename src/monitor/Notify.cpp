@@ -1,0 +1,144 @@
+#include "monitor/Notify.h"
+
+#include "language/Translate.h"
+#include "monitor/NewDriveFound.h"
+#include "platform/DriveArrivalSource.h"
+#include "platform/Platform.h"
+#include "system/MessageBox.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+namespace fwb {
+namespace {
+
+const char kOldWndProc[] = "OldWndProc";
+
+// Registration state: one registration at a time.
+struct Registration
+{
+    quint32 NotifyId = 0;
+    QMetaObject::Connection DesktopPidl; // the delivery of arrivals to the window
+};
+
+Registration &registration()
+{
+    static Registration state;
+    return state;
+}
+
+QString handleText(QWidget *window)
+{
+    return QStringLiteral(" &H") + QString::number(quintptr(window->winId()), 16).toUpper();
+}
+
+// The window procedure: arrival events go to OnShellNotify, then on to the window's own
+// handling like every other event.
+class WindowProc final : public QObject
+{
+public:
+    explicit WindowProc(QWidget *window) : QObject(window), m_window(window) {}
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched != m_window)
+            return false;
+        if (event->type() == NcDestroyEvent::WM_NCDESTROY) {
+            UnsubclassWindow(m_window);
+            ShowMessageBox(
+                TranslateText(QStringLiteral("Unexpected unsubclassed")) + handleText(m_window),
+                TranslateText(QStringLiteral("FW Backup Agent")) + QStringLiteral(" - ") +
+                    TranslateText(QStringLiteral("WindowProc Error")),
+                BoxIcon::Stop);
+            return false;
+        }
+        if (event->type() == ShellNotifyEvent::WM_SHELLNOTIFY)
+            OnShellNotify(m_window, *static_cast<ShellNotifyEvent *>(event));
+        return false;
+    }
+
+private:
+    QWidget *m_window;
+};
+
+WindowProc *installedProc(QWidget *window)
+{
+    return static_cast<WindowProc *>(window->property(kOldWndProc).value<QObject *>());
+}
+
+} // namespace
+
+bool SubclassWindow(QWidget *window)
+{
+    if (!installedProc(window)) {
+        auto *proc = new WindowProc(window);
+        window->installEventFilter(proc);
+        window->setProperty(kOldWndProc, QVariant::fromValue(static_cast<QObject *>(proc)));
+        return true;
+    }
+    ShowMessageBox(TranslateText(QStringLiteral("Unable to successfully subclass")) +
+                       handleText(window),
+                   TranslateText(QStringLiteral("FW Backup - Agent")) + QStringLiteral(" - ") +
+                       TranslateText(QStringLiteral("Subclass Failed")),
+                   BoxIcon::Stop);
+    return false;
+}
+
+bool UnsubclassWindow(QWidget *window)
+{
+    WindowProc *proc = installedProc(window);
+    if (!proc)
+        return false;
+    window->setProperty(kOldWndProc, QVariant());
+    window->removeEventFilter(proc);
+    proc->deleteLater();
+    return true;
+}
+
+bool RegisterDriveNotify(QWidget *window)
+{
+    Registration &state = registration();
+    if (state.NotifyId != 0)
+        return false;
+    DriveArrivalSource *source = platform().driveArrivals;
+    if (!source || !source->start())
+        return false;
+    // Arrivals are posted, not handled in the signal: the window deals with them in its own
+    // turn, as with any other event, and only while it is subclassed.
+    QPointer<QWidget> target(window);
+    state.DesktopPidl = QObject::connect(
+        source, &DriveArrivalSource::driveArrived, window, [target](const QString &rootPath) {
+            if (target)
+                QCoreApplication::postEvent(
+                    target, new ShellNotifyEvent(ShellNotifyEvent::SHCNE_DRIVEADD, rootPath));
+        });
+    static quint32 nextId = 0;
+    state.NotifyId = ++nextId;
+    return true;
+}
+
+bool DeregisterDriveNotify()
+{
+    Registration &state = registration();
+    if (state.NotifyId == 0)
+        return false;
+    if (DriveArrivalSource *source = platform().driveArrivals)
+        source->stop();
+    QObject::disconnect(state.DesktopPidl);
+    state = {};
+    return true;
+}
+
+void OnShellNotify(QWidget *window, const ShellNotifyEvent &event)
+{
+    if (event.eventCode == ShellNotifyEvent::SHCNE_DRIVEADD && event.hasItem &&
+        !event.itemPath.isEmpty())
+        NewDriveFound(event.itemPath);
+    if (auto *flash = window->findChild<QTimer *>(QStringLiteral("tmrFlashMe")))
+        if (!flash->isActive())
+            flash->start();
+}
+
+} // namespace fwb
