@@ -1,0 +1,79 @@
+#include "backup/ConfirmTriggeredBackups.h"
+
+#include "backup/DecisionState.h"
+#include "backup/Launching.h"
+#include "countdown/frmBALLOON.h"
+#include "language/Translate.h"
+#include "shell/MonitorLog.h"
+#include "shell/Settings.h"
+#include "shell/frmMAIN.h"
+
+#include <QCoreApplication>
+
+namespace fwb {
+namespace {
+
+QString dialogTitle(const QString &kind)
+{
+    return TranslateText(QStringLiteral("FW Backup Agent")) + QStringLiteral(" - ") +
+           TranslateText(kind);
+}
+
+void actOnResult()
+{
+    switch (decision().BalloonResult) {
+    case 1:
+        if (frmMAIN *main = frmMAIN::instance())
+            main->show();
+        break;
+    case 2: {
+        // Launching lets other events run, and a later decision may refill the shared list
+        // meanwhile: launch what this decision chose.
+        const QStringList sets = decision().SetsToLaunch;
+        LaunchBackupSets(sets);
+        break;
+    }
+    default:
+        AddLogEntry(TranslateText(QStringLiteral("User cancelled triggered backups.")));
+        QCoreApplication::processEvents();
+        break;
+    }
+}
+
+} // namespace
+
+void ConfirmTriggeredBackups(const QStringList &setPaths)
+{
+    // A drive that arrives while the dialog is open adds its sets to that dialog, which then
+    // decides for all of them.
+    if (frmBALLOON *open = frmBALLOON::openDialog()) {
+        for (const QString &path : setPaths)
+            open->AddSet(path);
+        return;
+    }
+
+    frmBALLOON dialog;
+    dialog.Form_Load();
+    for (const QString &path : setPaths)
+        dialog.AddSet(path);
+    if (settings().BackupStartupMode == 1) {
+        dialog.setWindowTitle(dialogTitle(QStringLiteral("Count Down")));
+        dialog.StartCountDown();
+        dialog.SetListHeight(1050);
+    } else {
+        dialog.setWindowTitle(dialogTitle(QStringLiteral("Confirm Start-up")));
+        dialog.SetListHeight(1410);
+    }
+    dialog.exec();
+    // Only a program that is quitting ends the modal display without unloading the dialog.
+    if (frmBALLOON::openDialog() == &dialog)
+        dialog.done(QDialog::Rejected);
+    actOnResult();
+}
+
+QString GetFileName(const QString &path)
+{
+    return path.mid(path.lastIndexOf(u'\\') + 1);
+}
+
+} // namespace fwb

@@ -1,0 +1,84 @@
+#include "backup/Launching.h"
+
+#include "language/Translate.h"
+#include "platform/Platform.h"
+#include "platform/ProgramStarter.h"
+#include "shell/AppPaths.h"
+#include "shell/MonitorLog.h"
+#include "system/Paths.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QEventLoop>
+#include <QTimer>
+
+namespace fwb {
+namespace {
+
+QString launchingEntry(const QString &path)
+{
+    return TranslateText(QStringLiteral("Launching backup set")) + QStringLiteral(": ") + path;
+}
+
+void launchOne(const QString &path)
+{
+    const QString program = appPaths().FwbExePath;
+    const bool programExists = FileExists(program);
+    const bool setExists = FileExists(path);
+
+    if (programExists && setExists) {
+        AddLogEntry(launchingEntry(path));
+        QCoreApplication::processEvents();
+        // One argument, the path exactly as it stands: no shell ever sees it.
+        platform().programStarter->startDetached(program, {path});
+    } else if (setExists) {
+        AddLogEntry(OpenWithShell(path)
+                        ? launchingEntry(path)
+                        : TranslateText(QStringLiteral(
+                              "Main FW Backup program file not found. Backup cancelled.")));
+        QCoreApplication::processEvents();
+    } else if (programExists) {
+        AddLogEntry(
+            TranslateText(QStringLiteral("The backup set to be launched could not be found")) +
+            QStringLiteral(": ") + path + QStringLiteral(". ") +
+            TranslateText(QStringLiteral("Backup cancelled")) + u'.');
+        QCoreApplication::processEvents();
+    } else {
+        AddLogEntry(TranslateText(QStringLiteral("Neither backup set nor FW Backup program file "
+                                                 "could be found. Backup cancelled.")));
+        QCoreApplication::processEvents();
+    }
+}
+
+} // namespace
+
+void LaunchBackupSets(const QStringList &setPaths)
+{
+    for (const QString &path : setPaths) {
+        launchOne(path);
+        PauseSeconds(1);
+    }
+}
+
+bool OpenWithShell(const QString &path)
+{
+    return platform().programStarter->openWithDesktop(path) == ProgramStarter::OpenResult::Opened;
+}
+
+void PauseSeconds(int seconds)
+{
+    const qint64 start = QDateTime::currentSecsSinceEpoch();
+    const qint64 endMs = (start + seconds + 1) * 1000;
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    // A timer can fire a little early, so wait again until the end is really reached.
+    for (qint64 left = endMs - QDateTime::currentMSecsSinceEpoch(); left > 0;
+         left = endMs - QDateTime::currentMSecsSinceEpoch()) {
+        timer.start(int(left));
+        loop.exec();
+    }
+}
+
+} // namespace fwb

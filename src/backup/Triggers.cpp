@@ -1,0 +1,114 @@
+#include "backup/Triggers.h"
+
+#include "jet/DataAccess.h"
+#include "platform/FileSystem.h"
+#include "platform/Platform.h"
+#include "shell/Settings.h"
+
+#include <QStringList>
+#include <cmath>
+#include <optional>
+
+namespace fwb {
+namespace {
+
+const QString kSettings = QStringLiteral("Settings");
+const QString kGeneral = QStringLiteral("General");
+const QString kVersionKey = QStringLiteral("GEN_Version");
+const QString kNewVersion = QStringLiteral("[NEWVERSION]");
+
+// A 16-bit whole number as the backup program writes it; fractions round half to even.
+std::optional<qint16> toInt16(const QString &text)
+{
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    const double whole = std::nearbyint(value);
+    if (whole < -32768 || whole > 32767)
+        return std::nullopt;
+    return static_cast<qint16>(whole);
+}
+
+std::optional<int> kindNumber(const QString &kind)
+{
+    const auto number = toInt16(kind);
+    return number ? std::optional<int>(*number) : std::nullopt;
+}
+
+} // namespace
+
+bool IsPreTriggerSet(const QString &path)
+{
+    if (ReadIniText(path, kSettings, QStringLiteral("BackupFromDiR"), kNewVersion) == kNewVersion)
+        return false;
+    const auto version = toInt16(ReadIniText(path, kGeneral, kVersionKey, QStringLiteral("0")));
+    return version && *version < 25;
+}
+
+bool IsIniBackupSet(const QString &path)
+{
+    const auto version = toInt16(ReadIniText(path, kGeneral, kVersionKey, QStringLiteral("30")));
+    return version && *version < 30;
+}
+
+QString ReadIniTriggers(const QString &path)
+{
+    return ReadIniText(path, kSettings, QStringLiteral("OPT_AutoRunTriggerDrives"), {});
+}
+
+QString ReadDatabaseTriggers(const QString &path)
+{
+    const jet::Query firstRow{QStringLiteral("1"), {QStringLiteral("16")}, {}, 1};
+    const auto table = jet::DataAccess::instance().select(path, firstRow);
+    if (!table || table->rows.isEmpty())
+        return {};
+    return table->rows.first().value(0).value_or(QString());
+}
+
+QList<TriggerEntry> SplitTriggerList(const QString &setFile, const QString &list)
+{
+    QList<TriggerEntry> entries;
+    if (list.isEmpty())
+        return entries;
+    const QStringList pieces = list.split(QChar(1));
+    for (const QString &piece : pieces) {
+        const QStringList fields = piece.split(QChar(2));
+        // A trigger needs its three fields; a shorter one cannot name a drive.
+        if (fields.size() < 3)
+            continue;
+        entries.append({setFile, fields.at(0), fields.at(1), fields.at(2)});
+    }
+    return entries;
+}
+
+QList<TriggerEntry> FindTriggerEntries()
+{
+    const QString folder = settings().BackupSetFolder;
+    QList<TriggerEntry> entries;
+    const QStringList names =
+        platform().fileSystem->listPlainFiles(folder, QStringLiteral("*.fwb"));
+    for (const QString &name : names) {
+        const QString path = folder + name;
+        QString list;
+        if (IsPreTriggerSet(path))
+            continue;
+        if (IsIniBackupSet(path))
+            list = ReadIniTriggers(path);
+        else
+            list = ReadDatabaseTriggers(path);
+        entries.append(SplitTriggerList(path, list));
+    }
+    return entries;
+}
+
+bool TriggerMatches(const TriggerEntry &entry, const QString &labelText, const QString &serialText)
+{
+    if (entry.Value == kAnyDriveTrigger)
+        return true;
+    // A kind that is not a number names neither a serial nor a label.
+    const auto kind = kindNumber(entry.Kind);
+    return (kind == 0 && entry.Value == serialText) || (kind == 1 && entry.Value == labelText);
+}
+
+} // namespace fwb

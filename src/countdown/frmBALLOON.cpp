@@ -1,0 +1,406 @@
+#include "countdown/frmBALLOON.h"
+
+#include "backup/ConfirmTriggeredBackups.h"
+#include "backup/DecisionState.h"
+#include "language/LanguagePack.h"
+#include "shell/AppPaths.h"
+#include "shell/Settings.h"
+#include "shell/Twips.h"
+#include "shell/frmMAIN.h"
+
+#include <QAction>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <algorithm>
+#include <limits>
+
+namespace fwb {
+namespace {
+
+frmBALLOON *g_openDialog = nullptr;
+
+const QString kPauseSign = QStringLiteral("||");
+const QString kResumeSign = QStringLiteral(">");
+constexpr double kSmallestPointSize = 6.0;
+
+QFont boldFont(QFont font)
+{
+    font.setBold(true);
+    return font;
+}
+
+QLabel *makeLabel(QWidget *parent, const char *name, const QString &text)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+QPushButton *makeButton(QWidget *parent, const char *name, const QString &text)
+{
+    auto *button = new QPushButton(text, parent);
+    button->setObjectName(QLatin1String(name));
+    // The dialog has no default button: Enter must never start or cancel anything.
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+QAction *makeAction(QMenu *menu, const char *name, const QString &text)
+{
+    QAction *action = menu->addAction(text);
+    action->setObjectName(QLatin1String(name));
+    return action;
+}
+
+// The whole number a text starts with, after leading blanks; 0 when it starts with none.
+// The count is read back from what the label shows, and a language pack may have put
+// anything there.
+int leadingWholeNumber(const QString &text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t'))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'-' || text[i] == u'+'))
+        negative = text[i++] == u'-';
+    qint64 value = 0;
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i)
+        value = std::min<qint64>(value * 10 + (text[i].unicode() - u'0'),
+                                 std::numeric_limits<int>::max());
+    return static_cast<int>(negative ? -value : value);
+}
+
+void SetTopmost(QWidget *window)
+{
+    window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+}
+
+} // namespace
+
+frmBALLOON::frmBALLOON(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmBALLOON"));
+    setWindowTitle(QStringLiteral("FWB Agent - Count Down"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    buildControls();
+    buildMenu();
+    connectControls();
+}
+
+frmBALLOON::~frmBALLOON()
+{
+    if (m_loaded)
+        Form_Unload();
+}
+
+frmBALLOON *frmBALLOON::openDialog()
+{
+    return g_openDialog;
+}
+
+void frmBALLOON::activateOpenDialog()
+{
+    frmBALLOON *dialog = g_openDialog;
+    if (!dialog)
+        return;
+    dialog->setWindowState(dialog->windowState() & ~Qt::WindowMinimized);
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+void frmBALLOON::buildControls()
+{
+    setFixedSize(TwipsToPixels(3555), TwipsToPixels(2490));
+
+    LB_ConnectionDetected = makeLabel(this, "LB_ConnectionDetected",
+                                      QStringLiteral("The connection of a new drive has "
+                                                     "triggered the start of one or more backup "
+                                                     "sets:"));
+    LB_ConnectionDetected->setWordWrap(true);
+    SetGeometryTwips(LB_ConnectionDetected, 90, 45, 3300, 420);
+
+    LV_Sets = new QListWidget(this);
+    LV_Sets->setObjectName(QStringLiteral("LV_Sets"));
+    LV_Sets->setSelectionMode(QAbstractItemView::SingleSelection);
+    LV_Sets->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    LV_Sets->setTextElideMode(Qt::ElideMiddle);
+    SetGeometryTwips(LV_Sets, 90, 540, 3300, 780);
+
+    LB_CountDown =
+        makeLabel(this, "LB_CountDown", QStringLiteral("Checked backups will start in:"));
+    LB_CountDown->setFont(boldFont(LB_CountDown->font()));
+    SetGeometryTwips(LB_CountDown, 90, 1710, 2580, 195);
+    LB_CountDown->hide();
+    LB_TimeLeft = makeLabel(this, "LB_TimeLeft", QStringLiteral("60"));
+    LB_TimeLeft->setFont(boldFont(LB_TimeLeft->font()));
+    SetGeometryTwips(LB_TimeLeft, 2745, 1710, 225, 195);
+    LB_TimeLeft->hide();
+    CB_PauseCount = makeButton(this, "CB_PauseCount", kPauseSign);
+    CB_PauseCount->setFont(boldFont(CB_PauseCount->font()));
+    SetGeometryTwips(CB_PauseCount, 3060, 1665, 375, 285);
+    CB_PauseCount->hide();
+
+    CB_Cancel = makeButton(this, "CB_Cancel", QStringLiteral("&Cancel"));
+    SetGeometryTwips(CB_Cancel, 90, 2025, 870, 375);
+    CB_More = makeButton(this, "CB_More", QStringLiteral("&More..."));
+    SetGeometryTwips(CB_More, 1035, 2025, 960, 375);
+    CB_Start = makeButton(this, "CB_Start", QStringLiteral("&Start checked"));
+    SetGeometryTwips(CB_Start, 2070, 2025, 1365, 375);
+
+    setTabOrder(LV_Sets, CB_PauseCount);
+    setTabOrder(CB_PauseCount, CB_Cancel);
+    setTabOrder(CB_Cancel, CB_More);
+    setTabOrder(CB_More, CB_Start);
+    LV_Sets->setFocus();
+
+    TR_CountDown = new QTimer(this);
+    TR_CountDown->setObjectName(QStringLiteral("TR_CountDown"));
+    TR_CountDown->setInterval(1000);
+}
+
+void frmBALLOON::buildMenu()
+{
+    CM_More = new QMenu(this);
+    CM_More->setObjectName(QStringLiteral("CM_More"));
+    CM_More_StartAllSets =
+        makeAction(CM_More, "CM_More_StartAllSets", QStringLiteral("Start all backups"));
+    CM_More_StartAllAndDontAskAgain =
+        makeAction(CM_More, "CM_More_StartAllAndDontAskAgain",
+                   QStringLiteral("Start all backups and never ask again"));
+    CM_More_StartChecked =
+        makeAction(CM_More, "CM_More_StartChecked", QStringLiteral("Start checked backups"));
+    CM_More_Separator1 = CM_More->addSeparator();
+    CM_More_Separator1->setObjectName(QStringLiteral("CM_More_Separator1"));
+    CM_More_CancelAndStopMonitoring =
+        makeAction(CM_More, "CM_More_CancelAndStopMonitoring",
+                   QStringLiteral("Cancel backups and stop monitoring"));
+    CM_More_CancelAndShowAgent = makeAction(CM_More, "CM_More_CancelAndShowAgent",
+                                            QStringLiteral("Cancel backups and show WFB Agent"));
+    CM_More_CancelAndStartFWB =
+        makeAction(CM_More, "CM_More_CancelAndStartFWB",
+                   QStringLiteral("Cancel backups and start Ferrow Backup"));
+}
+
+void frmBALLOON::connectControls()
+{
+    connect(CB_Start, &QPushButton::clicked, this, &frmBALLOON::CB_Start_Click);
+    connect(CB_Cancel, &QPushButton::clicked, this, &frmBALLOON::CB_Cancel_Click);
+    connect(CB_More, &QPushButton::clicked, this, &frmBALLOON::CB_More_Click);
+    connect(CB_PauseCount, &QPushButton::clicked, this, &frmBALLOON::CB_PauseCount_Click);
+    connect(CM_More_StartAllSets, &QAction::triggered, this,
+            &frmBALLOON::CM_More_StartAllSets_Click);
+    connect(CM_More_StartAllAndDontAskAgain, &QAction::triggered, this,
+            &frmBALLOON::CM_More_StartAllAndDontAskAgain_Click);
+    connect(CM_More_StartChecked, &QAction::triggered, this,
+            &frmBALLOON::CM_More_StartChecked_Click);
+    connect(CM_More_CancelAndStopMonitoring, &QAction::triggered, this,
+            &frmBALLOON::CM_More_CancelAndStopMonitoring_Click);
+    connect(CM_More_CancelAndShowAgent, &QAction::triggered, this,
+            &frmBALLOON::CM_More_CancelAndShowAgent_Click);
+    connect(CM_More_CancelAndStartFWB, &QAction::triggered, this,
+            &frmBALLOON::CM_More_CancelAndStartFWB_Click);
+    connect(TR_CountDown, &QTimer::timeout, this, &frmBALLOON::TR_CountDown_Timer);
+}
+
+void frmBALLOON::Form_Load()
+{
+    placeTopRight();
+    decision().BalloonResult = 0;
+    decision().BalloonOpen = true;
+    m_loaded = true;
+    g_openDialog = this;
+    SetTopmost(this);
+    TranslateForm(this);
+    fitCountDownRow();
+}
+
+void frmBALLOON::placeTopRight()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    move(area.x() + area.width() - frameGeometry().width() - TwipsToPixels(50),
+         area.y() + TwipsToPixels(380));
+}
+
+// The count-down labels take the size of their texts. The layout was drawn for a smaller
+// font than most desktops use: rather than run under the seconds, a caption too wide for its
+// room is set in a smaller type.
+void frmBALLOON::fitCountDownRow()
+{
+    const int room = LB_TimeLeft->x() - LB_CountDown->x() - TwipsToPixels(75);
+    QFont font = boldFont(this->font());
+    LB_CountDown->setFont(font);
+    while (LB_CountDown->sizeHint().width() > room && font.pointSizeF() > kSmallestPointSize) {
+        font.setPointSizeF(std::max(kSmallestPointSize, font.pointSizeF() - 0.5));
+        LB_CountDown->setFont(font);
+    }
+    const QSize caption = LB_CountDown->sizeHint();
+    LB_CountDown->resize(std::min(caption.width(), room), caption.height());
+    LB_TimeLeft->resize(LB_TimeLeft->sizeHint());
+}
+
+void frmBALLOON::AddSet(const QString &path)
+{
+    for (int row = 0; row < LV_Sets->count(); ++row) {
+        if (LV_Sets->item(row)->data(PathRole).toString() == path)
+            return;
+    }
+    auto *item = new QListWidgetItem(GetFileName(path), LV_Sets);
+    item->setData(PathRole, path);
+    item->setToolTip(path);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    item->setCheckState(Qt::Checked);
+}
+
+void frmBALLOON::StartCountDown()
+{
+    LB_CountDown->show();
+    LB_TimeLeft->show();
+    CB_PauseCount->show();
+    TR_CountDown->start();
+}
+
+void frmBALLOON::SetListHeight(int twips)
+{
+    LV_Sets->resize(LV_Sets->width(), TwipsToPixels(twips));
+}
+
+void frmBALLOON::startSets(bool checkedOnly)
+{
+    QStringList &sets = decision().SetsToLaunch;
+    sets.clear();
+    for (int row = 0; row < LV_Sets->count(); ++row) {
+        const QListWidgetItem *item = LV_Sets->item(row);
+        if (!checkedOnly || item->checkState() == Qt::Checked)
+            sets.append(item->data(PathRole).toString());
+    }
+}
+
+void frmBALLOON::CB_Start_Click()
+{
+    CM_More_StartChecked_Click();
+}
+
+void frmBALLOON::CM_More_StartChecked_Click()
+{
+    startSets(true);
+    decision().BalloonResult = decision().SetsToLaunch.isEmpty() ? 0 : 2;
+    closeDialog();
+}
+
+void frmBALLOON::CM_More_StartAllSets_Click()
+{
+    decision().BalloonResult = 2;
+    startSets(false);
+    closeDialog();
+}
+
+void frmBALLOON::CM_More_StartAllAndDontAskAgain_Click()
+{
+    WriteIniText(appPaths().AgentIniPath, QStringLiteral("Options"),
+                 QStringLiteral("GLO_BackupStartupMode"), QStringLiteral("0"));
+    settings().BackupStartupMode = 0;
+    CM_More_StartAllSets_Click();
+}
+
+void frmBALLOON::CB_Cancel_Click()
+{
+    decision().BalloonResult = 0;
+    closeDialog();
+}
+
+void frmBALLOON::CM_More_CancelAndStopMonitoring_Click()
+{
+    if (frmMAIN *main = frmMAIN::instance())
+        main->DeactivateMonitoring();
+    CB_Cancel_Click();
+}
+
+void frmBALLOON::CM_More_CancelAndShowAgent_Click()
+{
+    decision().BalloonResult = 1;
+    closeDialog();
+}
+
+void frmBALLOON::CM_More_CancelAndStartFWB_Click()
+{
+    if (frmMAIN *main = frmMAIN::instance())
+        main->StartMainProgram(QStringLiteral("Ferrow Backup could not be started."));
+    closeDialog();
+}
+
+void frmBALLOON::CB_More_Click()
+{
+    CM_More->popup(QCursor::pos());
+}
+
+void frmBALLOON::CB_PauseCount_Click()
+{
+    if (TR_CountDown->isActive()) {
+        TR_CountDown->stop();
+        CB_PauseCount->setText(kResumeSign);
+    } else {
+        TR_CountDown->start();
+        CB_PauseCount->setText(kPauseSign);
+    }
+}
+
+void frmBALLOON::TR_CountDown_Timer()
+{
+    const int secondsLeft = leadingWholeNumber(LB_TimeLeft->text());
+    if (secondsLeft < 1) {
+        TR_CountDown->stop();
+        CM_More_StartChecked_Click();
+        return;
+    }
+    LB_TimeLeft->setText(QString::number(secondsLeft - 1));
+    LB_TimeLeft->resize(LB_TimeLeft->sizeHint());
+}
+
+void frmBALLOON::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Cancel)) {
+        CB_Cancel->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void frmBALLOON::done(int result)
+{
+    if (m_loaded)
+        Form_Unload();
+    QDialog::done(result);
+}
+
+// Closing by a command ends the modal display like the close box does, and also unloads a
+// dialog that was never shown.
+void frmBALLOON::closeDialog()
+{
+    done(QDialog::Rejected);
+}
+
+void frmBALLOON::Form_Unload()
+{
+    m_loaded = false;
+    if (g_openDialog == this)
+        g_openDialog = nullptr;
+    TR_CountDown->stop();
+    CM_More->hide();
+    decision().BalloonOpen = false;
+}
+
+} // namespace fwb

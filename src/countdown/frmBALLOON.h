@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QDialog>
+
+class QAction;
+class QKeyEvent;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QTimer;
+
+namespace fwb {
+
+// The small always-on-top dialog that lists the backup sets a new drive has triggered and
+// starts the checked ones after a count-down, or once the user confirms. How it was closed
+// is left in decision(): BalloonResult and SetsToLaunch.
+class frmBALLOON : public QDialog
+{
+    Q_OBJECT
+public:
+    // The item data role of an entry that holds the full path of its backup-set file.
+    static constexpr int PathRole = Qt::UserRole;
+
+    explicit frmBALLOON(QWidget *parent = nullptr);
+    ~frmBALLOON() override;
+
+    // The dialog that is loaded now, or null.
+    static frmBALLOON *openDialog();
+    // Brings the loaded dialog forward with the focus; nothing when none is loaded.
+    static void activateOpenDialog();
+
+    // Places the dialog, marks it open and translates its texts.
+    void Form_Load();
+    // Lists a set, checked. A path already listed keeps its entry and its check state.
+    void AddSet(const QString &path);
+    // Shows the count-down row and starts counting.
+    void StartCountDown();
+    void SetListHeight(int twips);
+
+    void CB_Start_Click();
+    void CB_Cancel_Click();
+    void CB_More_Click();
+    void CB_PauseCount_Click();
+    void CM_More_StartAllSets_Click();
+    void CM_More_StartAllAndDontAskAgain_Click();
+    void CM_More_StartChecked_Click();
+    void CM_More_CancelAndStopMonitoring_Click();
+    void CM_More_CancelAndShowAgent_Click();
+    void CM_More_CancelAndStartFWB_Click();
+
+    // Every way of closing, the close box included, ends here.
+    void done(int result) override;
+
+public Q_SLOTS:
+    void TR_CountDown_Timer();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void buildControls();
+    void buildMenu();
+    void connectControls();
+    void placeTopRight();
+    void fitCountDownRow();
+    void startSets(bool checkedOnly);
+    void closeDialog();
+    void Form_Unload();
+
+    bool m_loaded = false;
+
+    QLabel *LB_ConnectionDetected = nullptr;
+    QListWidget *LV_Sets = nullptr;
+    QLabel *LB_CountDown = nullptr;
+    QLabel *LB_TimeLeft = nullptr;
+    QPushButton *CB_PauseCount = nullptr;
+    QPushButton *CB_Cancel = nullptr;
+    QPushButton *CB_More = nullptr;
+    QPushButton *CB_Start = nullptr;
+    QTimer *TR_CountDown = nullptr;
+    QMenu *CM_More = nullptr;
+    QAction *CM_More_StartAllSets = nullptr;
+    QAction *CM_More_StartAllAndDontAskAgain = nullptr;
+    QAction *CM_More_StartChecked = nullptr;
+    QAction *CM_More_Separator1 = nullptr;
+    QAction *CM_More_CancelAndStopMonitoring = nullptr;
+    QAction *CM_More_CancelAndShowAgent = nullptr;
+    QAction *CM_More_CancelAndStartFWB = nullptr;
+};
+
+} // namespace fwb

@@ -1,0 +1,631 @@
+#include "TestSupport.h"
+#include "backup/ConfirmTriggeredBackups.h"
+#include "backup/DecisionState.h"
+#include "countdown/frmBALLOON.h"
+#include "shell/AppPaths.h"
+#include "shell/Settings.h"
+#include "shell/Twips.h"
+#include "shell/frmMAIN.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+using namespace fwb;
+
+namespace {
+
+const QString kCancelled = QStringLiteral("User cancelled triggered backups.");
+
+template <typename T> T *child(QObject &form, const char *name)
+{
+    T *found = form.findChild<T *>(QLatin1String(name));
+    if (!found)
+        qWarning("no control %s", name);
+    return found;
+}
+
+QListWidget *sets(QObject &form)
+{
+    return child<QListWidget>(form, "LV_Sets");
+}
+
+QStringList keys(QObject &form)
+{
+    QStringList result;
+    for (int row = 0; row < sets(form)->count(); ++row)
+        result << sets(form)->item(row)->data(frmBALLOON::PathRole).toString();
+    return result;
+}
+
+QList<bool> checks(QObject &form)
+{
+    QList<bool> result;
+    for (int row = 0; row < sets(form)->count(); ++row)
+        result << (sets(form)->item(row)->checkState() == Qt::Checked);
+    return result;
+}
+
+void setChecks(QObject &form, const QList<bool> &checked)
+{
+    for (int row = 0; row < checked.size(); ++row)
+        sets(form)->item(row)->setCheckState(checked[row] ? Qt::Checked : Qt::Unchecked);
+}
+
+void tick(frmBALLOON &dialog, int times)
+{
+    for (int i = 0; i < times; ++i)
+        dialog.TR_CountDown_Timer();
+}
+
+QRect twips(int left, int top, int width, int height)
+{
+    return {TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height)};
+}
+
+// Runs the command a test row names: a button, a menu entry, Esc or the close box.
+void perform(frmBALLOON &dialog, const QString &command)
+{
+    if (command == QLatin1String("Esc")) {
+        dialog.show();
+        QTest::keyClick(sets(dialog), Qt::Key_Escape);
+    } else if (command == QLatin1String("close box")) {
+        dialog.show();
+        dialog.close();
+    } else if (command.startsWith(QLatin1String("CB_"))) {
+        child<QPushButton>(dialog, command.toLatin1().constData())->click();
+    } else {
+        child<QAction>(dialog, command.toLatin1().constData())->trigger();
+    }
+}
+
+} // namespace
+
+class tst_Balloon : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<test::ScopedPlatform> m_platform;
+    std::unique_ptr<frmMAIN> m_window;
+
+    QString setFile(const QString &name) const
+    {
+        const QString path = appPaths().DefaultBackupSetsFolder + u'/' + name;
+        if (!QFile::exists(path))
+            test::writeFile(path, "[General]\r\n");
+        return path;
+    }
+    int cancellationEntries() const { return m_window->LogText().count(kCancelled); }
+
+    // One start-up decision; `whileOpen` runs on the dialog while it is shown modally and
+    // must close it. A dialog it leaves open is closed, so a fault fails instead of hanging.
+    void decide(const QStringList &paths, const std::function<void(frmBALLOON &)> &whileOpen)
+    {
+        bool ran = false;
+        QTimer::singleShot(0, this, [&] {
+            ran = true;
+            frmBALLOON *dialog = frmBALLOON::openDialog();
+            QVERIFY(dialog);
+            const auto closeLeftOpen = qScopeGuard([dialog] {
+                if (frmBALLOON::openDialog() != dialog)
+                    return;
+                if (!QTest::currentTestFailed())
+                    QTest::qFail("the dialog was left open", __FILE__, __LINE__);
+                dialog->reject();
+            });
+            QCOMPARE(QApplication::activeModalWidget(), dialog);
+            QVERIFY(decision().BalloonOpen);
+            whileOpen(*dialog);
+        });
+        ConfirmTriggeredBackups(paths);
+        QVERIFY(ran);
+        QVERIFY(!decision().BalloonOpen);
+        QCOMPARE(frmBALLOON::openDialog(), nullptr);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        m_platform = std::make_unique<test::ScopedPlatform>();
+        settings() = {};
+        appPaths() = {};
+        decision() = {};
+        ComputeAppPaths(m_dir->path());
+        test::writeFile(appPaths().FwbExePath, "#!/bin/sh\nexit 0\n");
+        QFile::setPermissions(appPaths().FwbExePath,
+                              QFile::permissions(appPaths().FwbExePath) | QFile::ExeUser);
+        m_window = std::make_unique<frmMAIN>(m_dir->path());
+    }
+    void cleanup()
+    {
+        m_window.reset();
+        m_platform.reset();
+        m_dir.reset();
+    }
+
+    void layout_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QRect>("geometry");
+        QTest::newRow("LB_ConnectionDetected")
+            << "LB_ConnectionDetected"
+            << "The connection of a new drive has triggered the start of one or more backup "
+               "sets:"
+            << twips(90, 45, 3300, 420);
+        QTest::newRow("CB_PauseCount") << "CB_PauseCount"
+                                       << "||" << twips(3060, 1665, 375, 285);
+        QTest::newRow("CB_Cancel") << "CB_Cancel"
+                                   << "&Cancel" << twips(90, 2025, 870, 375);
+        QTest::newRow("CB_More") << "CB_More"
+                                 << "&More..." << twips(1035, 2025, 960, 375);
+        QTest::newRow("CB_Start") << "CB_Start"
+                                  << "&Start checked" << twips(2070, 2025, 1365, 375);
+        // The count-down labels take the size of their texts.
+        QTest::newRow("LB_CountDown")
+            << "LB_CountDown"
+            << "Checked backups will start in:" << QRect(twips(90, 1710, 0, 0).topLeft(), QSize());
+        QTest::newRow("LB_TimeLeft") << "LB_TimeLeft"
+                                     << "60" << QRect(twips(2745, 1710, 0, 0).topLeft(), QSize());
+    }
+    void layout()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        QFETCH(QRect, geometry);
+        frmBALLOON dialog;
+        dialog.Form_Load();
+        auto *control = child<QWidget>(dialog, name.toLatin1().constData());
+        QVERIFY(control);
+        QCOMPARE(control->property("text").toString(), text);
+        if (geometry.size().isEmpty()) {
+            QCOMPARE(control->pos(), geometry.topLeft());
+            QCOMPARE(control->size(), control->sizeHint());
+            QVERIFY(control->font().bold());
+        } else {
+            QCOMPARE(control->geometry(), geometry);
+        }
+    }
+
+    // Whatever the font and the caption, the count-down caption ends before the seconds.
+    void countDownCaptionKeepsClearOfTheSeconds_data()
+    {
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("built-in") << QString();
+        QTest::newRow("long") << "Die markierten Sicherungen werden gestartet in:";
+    }
+    void countDownCaptionKeepsClearOfTheSeconds()
+    {
+        QFETCH(QString, caption);
+        frmBALLOON dialog;
+        auto *countDown = child<QLabel>(dialog, "LB_CountDown");
+        auto *timeLeft = child<QLabel>(dialog, "LB_TimeLeft");
+        if (!caption.isEmpty())
+            countDown->setText(caption);
+        dialog.Form_Load();
+        QVERIFY(countDown->geometry().right() < timeLeft->x());
+        QCOMPARE(countDown->height(), countDown->sizeHint().height());
+        QCOMPARE(timeLeft->pos(), twips(2745, 1710, 0, 0).topLeft());
+        QVERIFY(countDown->font().bold());
+    }
+
+    void formAsLoaded()
+    {
+        frmBALLOON dialog;
+        decision().BalloonResult = 2;
+        dialog.Form_Load();
+        QCOMPARE(dialog.objectName(), QStringLiteral("frmBALLOON"));
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("FWB Agent - Count Down"));
+        QCOMPARE(dialog.size(), QSize(TwipsToPixels(3555), TwipsToPixels(2490)));
+        QCOMPARE(sets(dialog)->geometry(), twips(90, 540, 3300, 780));
+        QVERIFY(dialog.windowFlags() & Qt::WindowStaysOnTopHint);
+        QCOMPARE(decision().BalloonResult, 0);
+        QVERIFY(decision().BalloonOpen);
+        QCOMPARE(frmBALLOON::openDialog(), &dialog);
+
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        QCOMPARE(dialog.frameGeometry().right() + 1 + TwipsToPixels(50), area.right() + 1);
+        QCOMPARE(dialog.frameGeometry().top(), area.top() + TwipsToPixels(380));
+
+        for (const char *name : {"LB_CountDown", "LB_TimeLeft", "CB_PauseCount"})
+            QVERIFY2(child<QWidget>(dialog, name)->isHidden(), name);
+        auto *timer = child<QTimer>(dialog, "TR_CountDown");
+        QCOMPARE(timer->interval(), 1000);
+        QVERIFY(!timer->isActive());
+
+        QStringList tabOrder;
+        const QStringList controls{"LV_Sets", "CB_PauseCount", "CB_Cancel", "CB_More", "CB_Start"};
+        QWidget *focus = sets(dialog);
+        do {
+            if (focus->parentWidget() == &dialog && controls.contains(focus->objectName()))
+                tabOrder << focus->objectName();
+            focus = focus->nextInFocusChain();
+        } while (focus != sets(dialog));
+        QCOMPARE(tabOrder, controls);
+
+        dialog.show();
+        for (QPushButton *button : dialog.findChildren<QPushButton *>())
+            QVERIFY2(!button->isDefault() && !button->autoDefault(),
+                     qPrintable(button->objectName()));
+    }
+
+    void moreMenu()
+    {
+        frmBALLOON dialog;
+        dialog.Form_Load();
+        auto *menu = child<QMenu>(dialog, "CM_More");
+        QStringList entries;
+        for (const QAction *action : menu->actions())
+            entries << action->objectName() + u'=' +
+                           (action->isSeparator() ? QStringLiteral("-") : action->text());
+        QCOMPARE(entries,
+                 (QStringList{
+                     "CM_More_StartAllSets=Start all backups",
+                     "CM_More_StartAllAndDontAskAgain=Start all backups and never ask again",
+                     "CM_More_StartChecked=Start checked backups",
+                     "CM_More_Separator1=-",
+                     "CM_More_CancelAndStopMonitoring=Cancel backups and stop monitoring",
+                     "CM_More_CancelAndShowAgent=Cancel backups and show WFB Agent",
+                     "CM_More_CancelAndStartFWB=Cancel backups and start Ferrow Backup",
+                 }));
+
+        dialog.show();
+        child<QPushButton>(dialog, "CB_More")->click();
+        QVERIFY(menu->isVisible());
+        QCOMPARE(menu->defaultAction(), nullptr);
+        QVERIFY(decision().BalloonOpen);
+        dialog.reject();
+        QVERIFY(!menu->isVisible());
+    }
+
+    void commands_data()
+    {
+        const QString a = QStringLiteral("/media/x/Backup sets/a.fwb");
+        const QString b = QStringLiteral("/media/x/Backup sets/b.fwb");
+        const QString c = QStringLiteral("C:\\Backups\\c.fwb");
+        const QStringList stale{QStringLiteral("stale")};
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QList<bool>>("checked");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QStringList>("launch");
+        const QList<bool> some{true, false, true};
+        const QList<bool> none{false, false, false};
+        QTest::newRow("CB_Start") << "CB_Start" << some << 2 << QStringList{a, c};
+        QTest::newRow("CB_Start, none checked") << "CB_Start" << none << 0 << QStringList();
+        QTest::newRow("CM_More_StartChecked")
+            << "CM_More_StartChecked" << some << 2 << QStringList{a, c};
+        QTest::newRow("CM_More_StartChecked, none checked")
+            << "CM_More_StartChecked" << none << 0 << QStringList();
+        QTest::newRow("CM_More_StartAllSets")
+            << "CM_More_StartAllSets" << none << 2 << QStringList{a, b, c};
+        QTest::newRow("CM_More_StartAllAndDontAskAgain")
+            << "CM_More_StartAllAndDontAskAgain" << some << 2 << QStringList{a, b, c};
+        QTest::newRow("CB_Cancel") << "CB_Cancel" << some << 0 << stale;
+        QTest::newRow("Esc") << "Esc" << some << 0 << stale;
+        QTest::newRow("CM_More_CancelAndStopMonitoring")
+            << "CM_More_CancelAndStopMonitoring" << some << 0 << stale;
+        QTest::newRow("CM_More_CancelAndShowAgent")
+            << "CM_More_CancelAndShowAgent" << some << 1 << stale;
+        // These two leave the result as they find it.
+        QTest::newRow("CM_More_CancelAndStartFWB")
+            << "CM_More_CancelAndStartFWB" << some << 7 << stale;
+        QTest::newRow("close box") << "close box" << some << 7 << stale;
+    }
+    void commands()
+    {
+        QFETCH(QString, command);
+        QFETCH(QList<bool>, checked);
+        QFETCH(int, result);
+        QFETCH(QStringList, launch);
+        QFile::remove(appPaths().FwbExePath); // nothing really starts
+        frmBALLOON dialog;
+        dialog.Form_Load();
+        for (const char *path :
+             {"/media/x/Backup sets/a.fwb", "/media/x/Backup sets/b.fwb", "C:\\Backups\\c.fwb"})
+            dialog.AddSet(QString::fromLatin1(path));
+        setChecks(dialog, checked);
+        decision().BalloonResult = 7;
+        decision().SetsToLaunch = {QStringLiteral("stale")};
+
+        perform(dialog, command);
+
+        QCOMPARE(decision().BalloonResult, result);
+        QCOMPARE(decision().SetsToLaunch, launch);
+        QVERIFY(!decision().BalloonOpen);
+        QCOMPARE(frmBALLOON::openDialog(), nullptr);
+        QVERIFY(!dialog.isVisible());
+    }
+
+    void neverAskAgain_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("after");
+        QTest::newRow("existing file")
+            << QByteArray("; agent\r\n[Options]\r\nGLO_AgentStartupMode=1\r\n"
+                          "GLO_BackupStartupMode=1\r\nGLO_MinimizeMode=2\r\n")
+            << QByteArray("; agent\r\n[Options]\r\nGLO_AgentStartupMode=1\r\n"
+                          "GLO_BackupStartupMode=0\r\nGLO_MinimizeMode=2\r\n");
+        QTest::newRow("no file") << QByteArray()
+                                 << QByteArray("[Options]\r\nGLO_BackupStartupMode=0\r\n");
+    }
+    void neverAskAgain()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, after);
+        if (!before.isEmpty())
+            test::writeFile(appPaths().AgentIniPath, before);
+        settings().BackupStartupMode = 1;
+        frmBALLOON dialog;
+        dialog.Form_Load();
+        dialog.AddSet(setFile(QStringLiteral("a.fwb")));
+        dialog.CM_More_StartAllAndDontAskAgain_Click();
+        QCOMPARE(test::readFile(appPaths().AgentIniPath), after);
+        QCOMPARE(settings().BackupStartupMode, std::uint8_t(0));
+    }
+
+    void stopMonitoringDeactivatesTheAgent()
+    {
+        QVERIFY(!m_window->ActivateMonitoring());
+        QCOMPARE(m_window->MonitoringActive(), std::uint8_t(1));
+        frmBALLOON dialog;
+        dialog.Form_Load();
+        dialog.CM_More_CancelAndStopMonitoring_Click();
+        QCOMPARE(m_window->MonitoringActive(), std::uint8_t(0));
+    }
+
+    void pauseAndResume()
+    {
+        frmBALLOON dialog;
+        dialog.Form_Load();
+        dialog.StartCountDown();
+        auto *timer = child<QTimer>(dialog, "TR_CountDown");
+        auto *pause = child<QPushButton>(dialog, "CB_PauseCount");
+        auto *timeLeft = child<QLabel>(dialog, "LB_TimeLeft");
+        QVERIFY(timer->isActive());
+        tick(dialog, 18);
+        QCOMPARE(timeLeft->text(), QStringLiteral("42"));
+
+        pause->click();
+        QVERIFY(!timer->isActive());
+        QCOMPARE(pause->text(), QStringLiteral(">"));
+        QCOMPARE(timeLeft->text(), QStringLiteral("42"));
+
+        pause->click();
+        QVERIFY(timer->isActive());
+        QCOMPARE(pause->text(), QStringLiteral("||"));
+        QCOMPARE(timeLeft->text(), QStringLiteral("42"));
+        tick(dialog, 1);
+        QCOMPARE(timeLeft->text(), QStringLiteral("41"));
+    }
+
+    // The count is read back from whatever the label shows, a language pack's text included.
+    void tickReadsTheLabel_data()
+    {
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("next"); // empty: the checked sets start
+        QTest::newRow("60") << "60"
+                            << "59";
+        QTest::newRow("1") << "1"
+                           << "0";
+        QTest::newRow("leading blank") << " 7"
+                                       << "6";
+        QTest::newRow("trailing text") << "12 s"
+                                       << "11";
+        QTest::newRow("0") << "0" << QString();
+        QTest::newRow("negative") << "-3" << QString();
+        QTest::newRow("no number") << "sixty" << QString();
+        QTest::newRow("huge") << "99999999999999999999" << QString::number(2147483646);
+    }
+    void tickReadsTheLabel()
+    {
+        QFETCH(QString, shown);
+        QFETCH(QString, next);
+        const QString path = setFile(QStringLiteral("a.fwb"));
+        frmBALLOON dialog;
+        dialog.Form_Load();
+        dialog.AddSet(path);
+        dialog.StartCountDown();
+        child<QLabel>(dialog, "LB_TimeLeft")->setText(shown);
+        dialog.TR_CountDown_Timer();
+        if (next.isEmpty()) {
+            QVERIFY(!decision().BalloonOpen);
+            QVERIFY(!child<QTimer>(dialog, "TR_CountDown")->isActive());
+            QCOMPARE(decision().BalloonResult, 2);
+            QCOMPARE(decision().SetsToLaunch, QStringList{path});
+        } else {
+            QVERIFY(decision().BalloonOpen);
+            QCOMPARE(child<QLabel>(dialog, "LB_TimeLeft")->text(), next);
+        }
+    }
+
+    void countDownStartsCheckedSetsAfterZero()
+    {
+        settings().BackupStartupMode = 1;
+        const QString a = setFile(QStringLiteral("Daily set.fwb"));
+        const QString b = setFile(QStringLiteral("weekly.fwb"));
+        decide({a, b}, [&](frmBALLOON &dialog) {
+            QCOMPARE(dialog.windowTitle(), QStringLiteral("FW Backup Agent - Count Down"));
+            QCOMPARE(keys(dialog), (QStringList{a, b}));
+            QCOMPARE(checks(dialog), (QList<bool>{true, true}));
+            QCOMPARE(sets(dialog)->item(0)->text(), GetFileName(a));
+            QVERIFY(sets(dialog)->item(0)->icon().isNull());
+            for (const char *name : {"LB_CountDown", "LB_TimeLeft", "CB_PauseCount"})
+                QVERIFY2(child<QWidget>(dialog, name)->isVisible(), name);
+            QVERIFY(child<QTimer>(dialog, "TR_CountDown")->isActive());
+            QCOMPARE(sets(dialog)->height(), TwipsToPixels(1050));
+
+            setChecks(dialog, {false, true});
+            tick(dialog, 60);
+            QCOMPARE(child<QLabel>(dialog, "LB_TimeLeft")->text(), QStringLiteral("0"));
+            QVERIFY(frmBALLOON::openDialog());
+            tick(dialog, 1);
+        });
+        QCOMPARE(m_platform->programStarter.started.size(), 1);
+        QCOMPARE(m_platform->programStarter.started[0].program, appPaths().FwbExePath);
+        QCOMPARE(m_platform->programStarter.started[0].arguments, QStringList{b});
+        QVERIFY(m_window->LogText().contains(QStringLiteral("Launching backup set: ") + b));
+        QCOMPARE(cancellationEntries(), 0);
+    }
+
+    void confirmationWaitsForTheUser_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("manual") << 2;
+        QTest::newRow("unexpected value") << 7;
+    }
+    void confirmationWaitsForTheUser()
+    {
+        QFETCH(int, mode);
+        settings().BackupStartupMode = std::uint8_t(mode);
+        decide({setFile(QStringLiteral("a.fwb"))}, [&](frmBALLOON &dialog) {
+            QCOMPARE(dialog.windowTitle(), QStringLiteral("FW Backup Agent - Confirm Start-up"));
+            for (const char *name : {"LB_CountDown", "LB_TimeLeft", "CB_PauseCount"})
+                QVERIFY2(!child<QWidget>(dialog, name)->isVisible(), name);
+            QVERIFY(!child<QTimer>(dialog, "TR_CountDown")->isActive());
+            QCOMPARE(sets(dialog)->height(), TwipsToPixels(1410));
+            QTest::qWait(20);
+            QVERIFY(frmBALLOON::openDialog());
+            dialog.CB_Cancel_Click();
+        });
+        QVERIFY(m_platform->programStarter.started.isEmpty());
+        QCOMPARE(cancellationEntries(), 1);
+    }
+
+    // Every way of leaving without starting logs one cancellation and starts nothing.
+    void cancellations_data()
+    {
+        QTest::addColumn<QString>("command");
+        for (const char *command :
+             {"close box", "Esc", "CB_Cancel", "CM_More_CancelAndStopMonitoring",
+              "CM_More_CancelAndStartFWB", "CB_Start", "CM_More_StartChecked"})
+            QTest::newRow(command) << QString::fromLatin1(command);
+    }
+    void cancellations()
+    {
+        QFETCH(QString, command);
+        settings().BackupStartupMode = 1;
+        QFile::remove(appPaths().FwbExePath);
+        decide({setFile(QStringLiteral("a.fwb"))}, [&](frmBALLOON &dialog) {
+            setChecks(dialog, {false});
+            perform(dialog, command);
+        });
+        QVERIFY(m_platform->programStarter.started.isEmpty());
+        QCOMPARE(cancellationEntries(), 1);
+        const bool startFwb = command == QLatin1String("CM_More_CancelAndStartFWB");
+        QCOMPARE(m_window->LogText().contains(
+                     QStringLiteral("Main FW Backup program file not found. Ferrow Backup could "
+                                    "not be started.")),
+                 startFwb);
+    }
+
+    void nothingCheckedAtZeroCancels()
+    {
+        settings().BackupStartupMode = 1;
+        decide({setFile(QStringLiteral("a.fwb")), setFile(QStringLiteral("b.fwb"))},
+               [&](frmBALLOON &dialog) {
+                   setChecks(dialog, {false, false});
+                   tick(dialog, 61);
+               });
+        QVERIFY(m_platform->programStarter.started.isEmpty());
+        QCOMPARE(cancellationEntries(), 1);
+    }
+
+    void showAgentShowsTheMainWindowOnly()
+    {
+        QVERIFY(!m_window->isVisible());
+        const QString logBefore = m_window->LogText();
+        decide({setFile(QStringLiteral("a.fwb"))},
+               [&](frmBALLOON &dialog) { dialog.CM_More_CancelAndShowAgent_Click(); });
+        QVERIFY(m_window->isVisible());
+        QCOMPARE(m_window->LogText(), logBefore);
+        QVERIFY(m_platform->programStarter.started.isEmpty());
+    }
+
+    void repeatedAndLaterSetsJoinOneDialog()
+    {
+        settings().BackupStartupMode = 1;
+        const QString a = setFile(QStringLiteral("a.fwb"));
+        const QString b = setFile(QStringLiteral("b.fwb"));
+        const QString c = setFile(QStringLiteral("c.fwb"));
+        decide({a, b, a}, [&](frmBALLOON &dialog) {
+            QCOMPARE(keys(dialog), (QStringList{a, b}));
+            setChecks(dialog, {true, false});
+            const QString logBefore = m_window->LogText();
+
+            // A second dialog here would block; close it so the fault shows as a failure.
+            bool secondDialog = false;
+            QTimer::singleShot(0, this, [&] {
+                if (QApplication::activeModalWidget() != &dialog) {
+                    secondDialog = true;
+                    QApplication::activeModalWidget()->close();
+                }
+            });
+            ConfirmTriggeredBackups({b, c, c, a});
+            QVERIFY(!secondDialog);
+            QVERIFY(decision().BalloonOpen);
+            QCOMPARE(keys(dialog), (QStringList{a, b, c}));
+            QCOMPARE(checks(dialog), (QList<bool>{true, false, true}));
+            QCOMPARE(m_window->LogText(), logBefore);
+            QCoreApplication::processEvents();
+            dialog.CB_Cancel_Click();
+        });
+        QCOMPARE(cancellationEntries(), 1);
+    }
+
+    void mainWindowHandsTheFocusToTheDialog()
+    {
+        decide({setFile(QStringLiteral("a.fwb"))}, [&](frmBALLOON &dialog) {
+            dialog.showMinimized();
+            m_window->CM_SysTray_ShowMe_Click();
+            QVERIFY(!(dialog.windowState() & Qt::WindowMinimized));
+            QVERIFY(dialog.isVisible());
+            QVERIFY(!m_window->isVisible());
+
+            dialog.showMinimized();
+            m_window->CB_Quit_Click();
+            QVERIFY(!(dialog.windowState() & Qt::WindowMinimized));
+            QCOMPARE(m_platform->boxes.shown.size(), 1);
+            QCOMPARE(m_platform->boxes.shown[0].title,
+                     QStringLiteral("FW Backup Agent - Can Not Quit"));
+            dialog.CB_Cancel_Click();
+        });
+    }
+
+    void getFileName_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("windows path") << "C:\\Backups\\Daily set.fwb"
+                                      << "Daily set.fwb";
+        QTest::newRow("no backslash") << "Daily set.fwb"
+                                      << "Daily set.fwb";
+        QTest::newRow("drive root") << "C:\\"
+                                    << "";
+        QTest::newRow("slashes do not count") << "/media/x/a.fwb"
+                                              << "/media/x/a.fwb";
+        QTest::newRow("empty") << ""
+                               << "";
+    }
+    void getFileName()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, name);
+        QCOMPARE(GetFileName(path), name);
+    }
+};
+
+QTEST_MAIN(tst_Balloon)
+#include "tst_balloon.moc"
