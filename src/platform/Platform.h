@@ -8,6 +8,7 @@ class InstanceGuard;
 class DriveArrivalSource;
 class VolumeQuery;
 class ProgramStarter;
+class ComponentHost;
 
 // The operating-system services the program logic reaches, one instance each. The product
 // installs the Linux implementations before the main window loads; tests install fakes.
@@ -19,6 +20,7 @@ struct Platform
     DriveArrivalSource *driveArrivals = nullptr;
     VolumeQuery *volumeQuery = nullptr;
     ProgramStarter *programStarter = nullptr;
+    ComponentHost *componentHost = nullptr;
 };
 
 Platform &platform();

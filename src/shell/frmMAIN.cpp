@@ -15,6 +15,7 @@
 #include "shell/Settings.h"
 #include "shell/TrayIcon.h"
 #include "shell/Twips.h"
+#include "system/ComponentRegistration.h"
 #include "system/MessageBox.h"
 #include "system/Paths.h"
 
@@ -219,6 +220,7 @@ bool frmMAIN::Form_Load()
     }
 
     if (settings().FirstRunPending) {
+        RegisterComponents();
         WriteIniText(paths.SettingsIniPath, QStringLiteral("Settings"),
                      QStringLiteral("FirstRunOfGeneration5"), QStringLiteral("0"));
     }

@@ -1,6 +1,7 @@
 #include "system/Paths.h"
 
 #include "language/Translate.h"
+#include "platform/ComponentHost.h"
 #include "platform/FileSystem.h"
 #include "platform/Platform.h"
 #include "system/MessageBox.h"
@@ -153,10 +154,9 @@ bool CreateFolder(const QString &path, bool showErrors)
 
 QString GetSpecialFolderPath(int folder)
 {
-    // Linux has no common program-files folder, nor any other of the Windows special folders
-    // the program asks for.
-    Q_UNUSED(folder);
-    return {};
+    // Linux has none of the Windows special folders; its component host answers empty text.
+    const ComponentHost *host = platform().componentHost;
+    return host ? TrimAtNull(host->specialFolderPath(folder)) : QString();
 }
 
 } // namespace fwb

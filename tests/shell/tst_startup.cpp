@@ -53,6 +53,7 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(app(QStringLiteral("Backup sets"))).isDir());
         QCOMPARE(test::readFile(app(QStringLiteral("settings.ini"))),
                  QByteArray("[Settings]\r\nFirstRunOfGeneration5=0\r\n"));
+        QVERIFY(!m_platform->componentHost.commands.isEmpty()); // components were registered
         QVERIFY(m_platform->boxes.shown.isEmpty());
 
         const QString log = window.LogText();
@@ -73,6 +74,7 @@ private Q_SLOTS:
         QCOMPARE(test::readFile(app(QStringLiteral("settings.ini"))),
                  QByteArray("; shared with the backup program\n[Settings]\n"
                             "FirstRunOfGeneration5=0\n"));
+        QVERIFY(m_platform->componentHost.commands.isEmpty());
     }
 
     void secondInstanceLeavesNoTrace()

@@ -38,6 +38,7 @@ ScopedPlatform::ScopedPlatform()
     platform().programStarter = &programStarter;
     platform().volumeQuery = &volumeQuery;
     platform().driveArrivals = &driveArrivals;
+    platform().componentHost = &componentHost;
 }
 
 ScopedPlatform::~ScopedPlatform()

@@ -12,6 +12,7 @@ QByteArray readFile(const QString &path);
 } // namespace fwb::test
 
 #include "platform/Platform.h"
+#include "platform/fake/FakeComponentHost.h"
 #include "platform/fake/FakeDriveArrivalSource.h"
 #include "platform/fake/FakeInstanceGuard.h"
 #include "platform/fake/FakeMessageBoxes.h"
@@ -41,6 +42,7 @@ public:
     FakeProgramStarter programStarter;
     FakeVolumeQuery volumeQuery;
     FakeDriveArrivalSource driveArrivals;
+    FakeComponentHost componentHost;
 
 private:
     Platform m_saved;

@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 #include "platform/linux/DesktopProgramStarter.h"
+#include "platform/linux/LinuxComponentHost.h"
 #include "platform/linux/LinuxDriveArrivalSource.h"
 #include "platform/linux/LinuxFileSystem.h"
 #include "platform/linux/LinuxVolumeQuery.h"
@@ -18,6 +19,7 @@ struct LinuxPlatform::Services
     LinuxDriveArrivalSource driveArrivals;
     LinuxVolumeQuery volumeQuery;
     DesktopProgramStarter programStarter;
+    LinuxComponentHost componentHost;
 };
 
 LinuxPlatform::LinuxPlatform() : m_services(std::make_unique<Services>())
@@ -29,6 +31,7 @@ LinuxPlatform::LinuxPlatform() : m_services(std::make_unique<Services>())
     p.driveArrivals = &m_services->driveArrivals;
     p.volumeQuery = &m_services->volumeQuery;
     p.programStarter = &m_services->programStarter;
+    p.componentHost = &m_services->componentHost;
 }
 
 LinuxPlatform::~LinuxPlatform()
