@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Draws the Agent's window and tray icons: a drive on a coloured disc, its light green while
-the Agent monitors and red while it does not. Writes app/Icons/*.ico (16, 32 and 48 px) and
-the two tray images as PNG. Standard library only."""
+the Agent monitors and red while it does not. Writes app/Icons/*.ico (16, 32 and 48 px), the
+two tray images and the 48 px application-menu icon as PNG. Standard library only."""
 import math
 import os
 import struct
@@ -111,6 +111,10 @@ def main(folder):
             f.write(ico([draw(s, disc + (255,), light) for s in (16, 32, 48)]))
         with open(os.path.join(folder, "tray-" + name + ".png"), "wb") as f:
             f.write(png(draw(32, disc + (255,), light)))
+    # The application-menu icon is the active look.
+    disc, light = looks["active"]
+    with open(os.path.join(folder, "fwbagent.png"), "wb") as f:
+        f.write(png(draw(48, disc + (255,), light)))
 
 
 if __name__ == "__main__":
