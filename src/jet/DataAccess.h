@@ -3,13 +3,16 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <chrono>
+#include <memory>
 #include <optional>
 
 // Reading Jet (Access) database files. The parsing runs in a separate engine process, so a
 // damaged file can cost at most the one request that touched it.
 namespace fwb::jet {
 
-// One cell: nothing for NULL; text as stored, numbers as decimal text.
+// One cell: nothing for NULL; text as stored, numbers as decimal text. Other kinds read as
+// mdbtools' mdb-export prints them: dates as "09/21/74 00:00:00", Yes/No as "1" or "0".
 using Cell = std::optional<QString>;
 
 struct Table
@@ -21,7 +24,9 @@ struct Table
 };
 
 // `column` = `value`, compared the way Jet compares: text without regard to letter case,
-// numbers by value. A NULL cell satisfies neither the condition nor its negation.
+// numbers by value. A NULL cell satisfies neither the condition nor its negation, and neither
+// does a value that is no number against a number column. Yes/No columns take True/False,
+// Yes/No, On/Off or a number (non-zero is true); dates and other kinds compare as read.
 struct Condition
 {
     QString column;
@@ -38,17 +43,56 @@ struct Query
     int maxRows = -1; // -1: all
 };
 
+class EngineProcess;
+namespace protocol {
+struct Request;
+struct Answer;
+} // namespace protocol
+
+// Not thread-safe: the program asks from its one GUI thread, one request at a time, and waits
+// for each answer (requests are small).
 class DataAccess
 {
 public:
+    DataAccess();
+    ~DataAccess();
+    DataAccess(const DataAccess &) = delete;
+    DataAccess &operator=(const DataAccess &) = delete;
+
     // The engine, started on first use and kept for the program's life.
     static DataAccess &instance();
+
+    // The engine program; by default "fwb-jet-engine" beside the running executable. Takes
+    // effect when an engine is next started.
+    static void setEnginePath(const QString &path);
+    static QString enginePath();
+
+    // How long one request may take, engine start included (10 s by default). An engine that
+    // has not answered by then is killed.
+    void setTimeLimit(std::chrono::milliseconds limit);
+    // The largest answer accepted (64 MiB by default). A larger one fails its request.
+    void setAnswerLimit(qint64 bytes);
+    // Ends the engine; the next request starts a fresh one.
+    void shutdown();
+    // The engine's process id, 0 while none runs.
+    qint64 engineProcessId() const;
+    // Asks the engine to sit idle for `milliseconds` before it answers. Only an engine started
+    // with FWB_JET_ENGINE_TEST in its environment does so; for tests of hangs and kills.
+    bool stall(int milliseconds);
 
     // Table names of a database, system tables left out. Nothing on any failure.
     std::optional<QStringList> tables(const QString &file);
     // Nothing on any failure: missing or damaged file, unknown table or column, an engine that
     // crashed, hung or ran out of memory. The next request works again.
     std::optional<Table> select(const QString &file, const Query &query);
+
+private:
+    std::optional<protocol::Answer> ask(protocol::Request request);
+
+    std::unique_ptr<EngineProcess> m_engine;
+    std::chrono::milliseconds m_timeLimit{10000};
+    qint64 m_answerLimit;
+    quint32 m_serial = 0;
 };
 
 } // namespace fwb::jet

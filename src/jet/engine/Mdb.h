@@ -1,0 +1,5 @@
+#pragma once
+
+// libmdb's header uses glib types without including glib first in C++.
+#include <glib.h>
+#include <mdbtools.h>

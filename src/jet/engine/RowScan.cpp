@@ -1,0 +1,80 @@
+#include "jet/engine/RowScan.h"
+
+namespace fwb::jet::engine {
+
+namespace {
+
+// Row slot offsets carry flag bits above the offset (libmdb's OFFSET_MASK and delflag).
+constexpr int kRowOffsetMask = 0x1fff;
+constexpr int kDeletedRowFlag = 0x4000;
+
+} // namespace
+
+RowScan::RowScan(MdbTableDef *table)
+    : m_table(table), m_fields(table->num_cols), m_nulls(table->num_cols)
+{
+    mdb_rewind_table(table);
+}
+
+RowScan::Step RowScan::next()
+{
+    MdbHandle *mdb = m_table->entry->mdb;
+    if (m_table->cur_pg_num == 0) {
+        m_table->cur_pg_num = 1;
+        m_table->cur_row = 0;
+        if (const Step step = nextPage(); step != Step::Row)
+            return step;
+    }
+    for (;;) {
+        const unsigned rows = unsigned(mdb_get_int16(mdb->pg_buf, mdb->fmt->row_count_offset));
+        if (m_table->cur_row >= rows) {
+            m_table->cur_row = 0;
+            if (const Step step = nextPage(); step != Step::Row)
+                return step;
+            continue;
+        }
+        const int row = int(m_table->cur_row++);
+        if (mdb_find_row(mdb, row, &m_start, &m_size) != 0 || m_size == 0)
+            return Step::Damaged;
+        if (m_start & kDeletedRowFlag)
+            continue;
+        if (!readNulls() || !mdb_read_row(m_table, unsigned(row)))
+            return Step::Damaged;
+        ++m_rowsRead;
+        return Step::Row;
+    }
+}
+
+// The table's next data page by its usage map, as mdb_read_next_dpg finds it. libmdb skips a
+// page the map names but the file does not hold (cut short) or that belongs to something else;
+// here either is damage.
+RowScan::Step RowScan::nextPage()
+{
+    MdbHandle *mdb = m_table->entry->mdb;
+    const gint32 page =
+        mdb_map_find_next(mdb, m_table->usage_map, guint(m_table->map_sz), m_table->cur_phys_pg);
+    // The table definition counts the table's rows. Fewer found means pages went missing, as
+    // in a file cut short: the map that lists them is then read as empty.
+    if (page == 0)
+        return m_rowsRead >= m_table->num_rows ? Step::End : Step::Damaged;
+    if (page < 0 || mdb_read_pg(mdb, gulong(page)) != mdb->fmt->pg_size)
+        return Step::Damaged;
+    m_table->cur_phys_pg = guint32(page);
+    const bool ours = mdb->pg_buf[0] == MDB_PAGE_DATA &&
+                      guint32(mdb_get_int32(mdb->pg_buf, 4)) == m_table->entry->table_pg;
+    return ours ? Step::Row : Step::Damaged;
+}
+
+bool RowScan::readNulls()
+{
+    if (mdb_crack_row(m_table, m_start & kRowOffsetMask, m_size, m_fields.data()) < 0)
+        return false;
+    std::fill(m_nulls.begin(), m_nulls.end(), false);
+    for (const MdbField &field : m_fields) {
+        if (field.colnum >= 0 && size_t(field.colnum) < m_nulls.size())
+            m_nulls[size_t(field.colnum)] = field.is_null != 0;
+    }
+    return true;
+}
+
+} // namespace fwb::jet::engine

@@ -1,0 +1,270 @@
+#include "jet/engine/TableReader.h"
+
+#include "jet/CellCompare.h"
+#include "jet/EngineProtocol.h"
+#include "jet/engine/RowScan.h"
+
+#include <QByteArray>
+#include <vector>
+
+namespace fwb::jet::engine {
+
+namespace {
+
+// libmdb converts every value into a buffer of this size, memos included, and cuts what does
+// not fit; a value that fills it is refused rather than returned cut.
+constexpr size_t kBindSize = size_t(1) << 20;
+constexpr int kCutMargin = 8;
+
+// A table definition read by libmdb, freed with it.
+class TableDef
+{
+public:
+    explicit TableDef(MdbCatalogEntry *entry) : m_table(mdb_read_table(entry))
+    {
+        if (m_table && !mdb_read_columns(m_table)) {
+            mdb_free_tabledef(m_table);
+            m_table = nullptr;
+        }
+    }
+    ~TableDef()
+    {
+        if (m_table)
+            mdb_free_tabledef(m_table);
+    }
+    TableDef(const TableDef &) = delete;
+    TableDef &operator=(const TableDef &) = delete;
+
+    // A definition whose column list matches its column count; libmdb indexes one by the
+    // other without checking.
+    bool usable() const
+    {
+        return m_table && m_table->columns && m_table->num_cols > 0 &&
+               m_table->columns->len == m_table->num_cols;
+    }
+    MdbTableDef *get() const { return m_table; }
+    MdbColumn *column(int index) const
+    {
+        return static_cast<MdbColumn *>(g_ptr_array_index(m_table->columns, guint(index)));
+    }
+    int columnCount() const { return int(m_table->num_cols); }
+
+private:
+    MdbTableDef *m_table;
+};
+
+// The handle's bind size for the life of one select; libmdb's own catalog reads bind
+// fixed-size buffers and must see the default.
+class BindSizeScope
+{
+public:
+    explicit BindSizeScope(MdbHandle *mdb) : m_mdb(mdb) { mdb_set_bind_size(mdb, kBindSize); }
+    ~BindSizeScope() { mdb_set_bind_size(m_mdb, MDB_BIND_SIZE); }
+    BindSizeScope(const BindSizeScope &) = delete;
+    BindSizeScope &operator=(const BindSizeScope &) = delete;
+
+private:
+    MdbHandle *m_mdb;
+};
+
+struct Binding
+{
+    QByteArray buffer;
+    int length = 0;
+};
+
+CompareAs compareAs(const MdbColumn *column)
+{
+    switch (column->col_type) {
+    case MDB_BYTE:
+    case MDB_INT:
+    case MDB_LONGINT:
+    case MDB_MONEY:
+    case MDB_FLOAT:
+    case MDB_DOUBLE:
+    case MDB_NUMERIC:
+    case MDB_COMPLEX:
+        return CompareAs::Number;
+    case MDB_BOOL:
+        return CompareAs::Boolean;
+    default:
+        return CompareAs::Text;
+    }
+}
+
+std::optional<int> findColumn(const QStringList &names, const QString &name)
+{
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (names.at(i).compare(name, Qt::CaseInsensitive) == 0)
+            return int(i);
+    }
+    return std::nullopt;
+}
+
+QList<int> allColumns(const QStringList &names)
+{
+    QList<int> all;
+    for (qsizetype i = 0; i < names.size(); ++i)
+        all.append(int(i));
+    return all;
+}
+
+// The index of each wanted column; nothing when one is unknown.
+std::optional<QList<int>> findColumns(const QStringList &names, const QStringList &wanted)
+{
+    QList<int> indexes;
+    for (const QString &name : wanted) {
+        const std::optional<int> index = findColumn(names, name);
+        if (!index)
+            return std::nullopt;
+        indexes.append(*index);
+    }
+    return indexes;
+}
+
+QStringList columnNames(const TableDef &table)
+{
+    QStringList names;
+    for (int i = 0; i < table.columnCount(); ++i) {
+        const char *name = table.column(i)->name;
+        names.append(QString::fromUtf8(name, qstrnlen(name, sizeof table.column(i)->name)));
+    }
+    return names;
+}
+
+// The cell of a bound column in the row just fetched. Clears `ok` when the value may have been
+// cut short.
+Cell readCell(MdbHandle *mdb, MdbColumn *column, const Binding &binding, bool isNull, bool &ok)
+{
+    // A Yes/No column keeps its value in the null mask, so it is never NULL.
+    if (isNull && column->col_type != MDB_BOOL)
+        return Cell();
+    if (column->col_type == MDB_OLE) {
+        size_t size = 0;
+        void *data = mdb_ole_read_full(mdb, column, &size);
+        if (!data) {
+            ok = false;
+            return Cell();
+        }
+        const QString text = QString::fromUtf8(static_cast<const char *>(data), qsizetype(size));
+        free(data);
+        return text;
+    }
+    if (binding.length < 0 || size_t(binding.length) + kCutMargin >= kBindSize)
+        ok = false;
+    return QString::fromUtf8(binding.buffer.constData(), binding.length);
+}
+
+class RowReader
+{
+public:
+    RowReader(const TableDef &table, const Query &query, const QList<int> &output,
+              const QList<int> &conditionColumns)
+        : m_table(table), m_query(query), m_output(output), m_conditionColumns(conditionColumns),
+          m_bindings(size_t(table.columnCount())), m_cells(size_t(table.columnCount()))
+    {
+        for (int index : output + conditionColumns)
+            bind(index);
+    }
+
+    std::optional<QList<QList<Cell>>> readAll()
+    {
+        QList<QList<Cell>> rows;
+        qint64 answerBytes = 0;
+        RowScan scan(m_table.get());
+        while (m_query.maxRows < 0 || rows.size() < m_query.maxRows) {
+            const RowScan::Step step = scan.next();
+            if (step == RowScan::Step::End)
+                break;
+            if (step == RowScan::Step::Damaged || !readCells(scan))
+                return std::nullopt;
+            if (!matches())
+                continue;
+            QList<Cell> row;
+            for (int index : m_output) {
+                row.append(m_cells[size_t(index)]);
+                answerBytes += 5 + (row.last() ? row.last()->size() * 3 : 0);
+            }
+            if (answerBytes > protocol::kMaxAnswerBytes)
+                return std::nullopt;
+            rows.append(std::move(row));
+        }
+        return rows;
+    }
+
+private:
+    void bind(int index)
+    {
+        Binding &binding = m_bindings[size_t(index)];
+        if (!binding.buffer.isEmpty())
+            return;
+        // Left uninitialized: a table of many columns would otherwise touch every byte.
+        binding.buffer = QByteArray(qsizetype(kBindSize), Qt::Uninitialized);
+        binding.buffer[0] = '\0';
+        mdb_bind_column(m_table.get(), index + 1, binding.buffer.data(), &binding.length);
+    }
+
+    bool readCells(const RowScan &scan)
+    {
+        bool ok = true;
+        for (size_t i = 0; i < m_bindings.size(); ++i) {
+            if (!m_bindings[i].buffer.isEmpty())
+                m_cells[i] = readCell(m_table.get()->entry->mdb, m_table.column(int(i)),
+                                      m_bindings[i], scan.isNull(int(i)), ok);
+        }
+        return ok;
+    }
+
+    bool matches() const
+    {
+        for (qsizetype i = 0; i < m_query.where.size(); ++i) {
+            const Condition &condition = m_query.where.at(i);
+            const int index = m_conditionColumns.at(i);
+            if (!conditionHolds(m_cells[size_t(index)], condition.value, condition.negated,
+                                compareAs(m_table.column(index))))
+                return false;
+        }
+        return true;
+    }
+
+    const TableDef &m_table;
+    const Query &m_query;
+    const QList<int> m_output;
+    const QList<int> m_conditionColumns;
+    std::vector<Binding> m_bindings;
+    std::vector<Cell> m_cells;
+};
+
+} // namespace
+
+std::optional<Table> selectRows(Database &database, const Query &query)
+{
+    MdbCatalogEntry *entry = database.findTable(query.table);
+    if (!entry)
+        return std::nullopt;
+    const TableDef table(entry);
+    if (!table.usable())
+        return std::nullopt;
+    const QStringList names = columnNames(table);
+    QStringList conditionNames;
+    for (const Condition &condition : query.where)
+        conditionNames.append(condition.column);
+    const std::optional<QList<int>> output =
+        query.columns.isEmpty() ? allColumns(names) : findColumns(names, query.columns);
+    const std::optional<QList<int>> conditionColumns = findColumns(names, conditionNames);
+    if (!output || !conditionColumns)
+        return std::nullopt;
+
+    const BindSizeScope bindSize(database.handle());
+    RowReader reader(table, query, *output, *conditionColumns);
+    std::optional<QList<QList<Cell>>> rows = reader.readAll();
+    if (!rows)
+        return std::nullopt;
+    Table result;
+    for (int index : *output)
+        result.columns.append(names.at(index));
+    result.rows = std::move(*rows);
+    return result;
+}
+
+} // namespace fwb::jet::engine
