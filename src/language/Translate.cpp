@@ -1,10 +1,56 @@
 #include "language/Translate.h"
 
+#include "jet/DataAccess.h"
+#include "language/LanguagePack.h"
+
+#include <optional>
+
 namespace fwb {
+namespace {
+
+// "§§" in a stored text stands for a line break.
+std::optional<QString> withLineBreaks(const std::optional<QString> &stored)
+{
+    if (!stored)
+        return std::nullopt; // a NULL text cannot be read as text
+    return QString(*stored).replace(QStringLiteral("\u00a7\u00a7"), QStringLiteral("\r\n"));
+}
+
+std::optional<QString> lookUp(const QString &english)
+{
+    // The key stands between double quotes in the pack's query, so a key holding a double
+    // quote makes the query fail.
+    if (english.contains(u'"'))
+        return std::nullopt;
+    const jet::Query query{QStringLiteral("Items"),
+                           {QStringLiteral("Text"), QStringLiteral("Name")},
+                           {{QStringLiteral("Type"), QStringLiteral("0")},
+                            {QStringLiteral("Form"), QStringLiteral("GLOBAL")},
+                            {QStringLiteral("Name"), english}}};
+    const auto table = jet::DataAccess::instance().select(LanguagePack(), query);
+    if (!table)
+        return std::nullopt;
+    if (table->rows.isEmpty())
+        return english;
+    // The pack matches names without regard to case; a row spelled exactly like the key wins.
+    std::optional<QString> exact;
+    for (const auto &row : table->rows) {
+        if (row.at(1) && *row.at(1) == english) {
+            exact = withLineBreaks(row.at(0));
+            if (!exact)
+                return std::nullopt;
+        }
+    }
+    return exact ? exact : withLineBreaks(table->rows.first().at(0));
+}
+
+} // namespace
 
 QString TranslateText(const QString &english)
 {
-    return english;
+    if (LanguagePack().isEmpty())
+        return english;
+    return lookUp(english).value_or(english);
 }
 
 } // namespace fwb

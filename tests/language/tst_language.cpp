@@ -1,0 +1,272 @@
+#include "TestSupport.h"
+#include "jet/DataAccess.h"
+#include "jet/writer/JetWriter.h"
+#include "language/LanguagePack.h"
+#include "language/Translate.h"
+#include "shell/AppPaths.h"
+#include "shell/Settings.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+using namespace fwb;
+using jet::Cell;
+using Rows = QList<QList<Cell>>;
+
+namespace {
+
+const Cell null = std::nullopt;
+Cell text(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+// One Items row: Form, Name, Text, Type, Index.
+QList<Cell> item(Cell form, Cell name, Cell translated, Cell type, Cell index = null)
+{
+    return {form, name, translated, type, index};
+}
+
+jet::TableData itemsTable(const QList<QList<Cell>> &rows)
+{
+    return {QStringLiteral("Items"),
+            {{QStringLiteral("Form"), jet::ColumnType::Text},
+             {QStringLiteral("Name"), jet::ColumnType::Memo},
+             {QStringLiteral("Text"), jet::ColumnType::Memo},
+             {QStringLiteral("Type"), jet::ColumnType::LongInteger},
+             // Long, not Integer, so a row can hold an index outside 16 bits.
+             {QStringLiteral("Index"), jet::ColumnType::LongInteger}},
+            rows};
+}
+
+// A form with the kinds of controls packs address.
+struct TestForm
+{
+    QWidget form;
+    QLabel *label = new QLabel(QStringLiteral("Status:"), &form);
+    QPushButton *button = new QPushButton(QStringLiteral("&Quit"), &form);
+    QGroupBox *frame = new QGroupBox(QStringLiteral("Window"), &form);
+    QLineEdit *lineEdit = new QLineEdit(QStringLiteral("line"), &form);
+    QPlainTextEdit *log = new QPlainTextEdit(QStringLiteral("log"), &form);
+    QMenu *menu = new QMenu(&form);
+    QAction *action = menu->addAction(QStringLiteral("Open"));
+    QList<QRadioButton *> options;
+
+    TestForm()
+    {
+        form.setObjectName(QStringLiteral("frmTEST"));
+        label->setObjectName(QStringLiteral("LB_Status"));
+        button->setObjectName(QStringLiteral("CB_Quit"));
+        frame->setObjectName(QStringLiteral("FR_Window"));
+        lineEdit->setObjectName(QStringLiteral("TX_Line"));
+        log->setObjectName(QStringLiteral("TX_Log"));
+        action->setObjectName(QStringLiteral("CM_Open"));
+        for (int i = 0; i < 3; ++i) {
+            auto *option = new QRadioButton(QStringLiteral("option %1").arg(i), frame);
+            option->setObjectName(QStringLiteral("RB_Mode"));
+            option->setProperty("Index", i);
+            options.append(option);
+        }
+    }
+};
+
+} // namespace
+
+class tst_Language : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<test::ScopedPlatform> m_platform;
+
+    // Writes a pack and opens it as the program does at start-up.
+    void openPack(const QList<QList<Cell>> &rows)
+    {
+        const QString name = QStringLiteral("Test %1.lng").arg(++m_packs);
+        QString error;
+        QVERIFY2(
+            jet::writeDatabase(appPaths().LanguagePacksFolder + name, {itemsTable(rows)}, &error),
+            qPrintable(error));
+        settings().CurrentLanguage = name;
+        QVERIFY(OpenLanguagePack());
+    }
+    int m_packs = 0;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        jet::DataAccess::setEnginePath(QStringLiteral(FWB_JET_ENGINE));
+        QVERIFY(m_dir.isValid());
+        QVERIFY(QDir().mkpath(m_dir.path() + QStringLiteral("/Language Packs")));
+    }
+    void init()
+    {
+        m_platform = std::make_unique<test::ScopedPlatform>();
+        settings() = {};
+        ComputeAppPaths(m_dir.path());
+        LanguagePack().clear();
+    }
+    void cleanup() { m_platform.reset(); }
+
+    void noPackKeepsEnglish_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::newRow("no setting") << QString();
+        QTest::newRow("missing file") << QStringLiteral("Klingon.lng");
+        QTest::newRow("not a database") << QStringLiteral("broken.lng");
+        QTest::newRow("a folder") << QStringLiteral("folder.lng");
+    }
+    void noPackKeepsEnglish()
+    {
+        QFETCH(QString, language);
+        test::writeFile(appPaths().LanguagePacksFolder + QStringLiteral("broken.lng"),
+                        QByteArray(8192, 'x'));
+        QDir().mkpath(appPaths().LanguagePacksFolder + QStringLiteral("folder.lng"));
+        settings().CurrentLanguage = language;
+        QVERIFY(!OpenLanguagePack());
+        QCOMPARE(TranslateText(QStringLiteral("Auto-size Error")),
+                 QStringLiteral("Auto-size Error"));
+        TestForm form;
+        TranslateForm(&form.form);
+        QCOMPARE(form.button->text(), QStringLiteral("&Quit"));
+    }
+
+    void translateText_data()
+    {
+        QTest::addColumn<Rows>("rows");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("expected");
+        const auto global = [](Cell name, Cell translated) {
+            return item(text("GLOBAL"), name, translated, text("0"));
+        };
+        QTest::newRow("plain") << Rows{global(text("Quit"), text("Avsluta"))}
+                               << QStringLiteral("Quit") << QStringLiteral("Avsluta");
+        QTest::newRow("not in pack") << Rows{global(text("Quit"), text("Avsluta"))}
+                                     << QStringLiteral("Open") << QStringLiteral("Open");
+        QTest::newRow("line breaks")
+            << Rows{global(text("Two lines"), text("En§§två§§§§tre§§"))}
+            << QStringLiteral("Two lines") << QStringLiteral("En\r\ntvå\r\n\r\ntre\r\n");
+        QTest::newRow("odd section sign kept")
+            << Rows{global(text("Para"), text("§1 §§§"))} << QStringLiteral("Para")
+            << QStringLiteral("§1 \r\n§");
+        QTest::newRow("other case used without exact row")
+            << Rows{global(text("NO LABEL"), text("Ingen etikett"))} << QStringLiteral("No label")
+            << QStringLiteral("Ingen etikett");
+        QTest::newRow("first of several other-case rows")
+            << Rows{global(text("NO LABEL"), text("först")), global(text("no LABEL"), text("sist"))}
+            << QStringLiteral("No label") << QStringLiteral("först");
+        QTest::newRow("exact case preferred")
+            << Rows{global(text("NO LABEL"), text("versaler")),
+                    global(text("No label"), text("Ingen etikett")),
+                    global(text("no label"), text("gemener"))}
+            << QStringLiteral("No label") << QStringLiteral("Ingen etikett");
+        QTest::newRow("double quote breaks the query")
+            << Rows{global(text("Say \"hi\""), text("Säg hej"))} << QStringLiteral("Say \"hi\"")
+            << QStringLiteral("Say \"hi\"");
+        QTest::newRow("null text gives english")
+            << Rows{global(text("Drive"), null)} << QStringLiteral("Drive")
+            << QStringLiteral("Drive");
+        QTest::newRow("empty text is a translation")
+            << Rows{global(text("Drive"), text(""))} << QStringLiteral("Drive") << QString();
+        QTest::newRow("form rows are not global")
+            << Rows{item(text("AGENT_frmMAIN"), text("Quit"), text("Avsluta"), text("1"),
+                         text("-1")),
+                    item(text("GLOBAL"), text("Quit"), text("Sluta"), text("1"))}
+            << QStringLiteral("Quit") << QStringLiteral("Quit");
+        QTest::newRow("non-ascii key and text")
+            << Rows{global(text("Serial number ↯"), text("Serienummer 日本語 åäö"))}
+            << QStringLiteral("Serial number ↯") << QStringLiteral("Serienummer 日本語 åäö");
+        QTest::newRow("key with line break") << Rows{global(text("a\r\nb"), text("x"))}
+                                             << QStringLiteral("a\r\nb") << QStringLiteral("x");
+        QTest::newRow("trailing blank is part of the key")
+            << Rows{global(text("Main FW Backup program file not found. "), text("saknas. "))}
+            << QStringLiteral("Main FW Backup program file not found.")
+            << QStringLiteral("Main FW Backup program file not found.");
+    }
+    void translateText()
+    {
+        QFETCH(Rows, rows);
+        QFETCH(QString, key);
+        openPack(rows);
+        QTEST(TranslateText(key), "expected");
+    }
+
+    void translateForm()
+    {
+        const auto row = [](const char *name, const char *translated, const char *type,
+                            const char *index) {
+            return item(text("AGENT_frmTEST"), text(name), text(translated), text(type),
+                        text(index));
+        };
+        openPack(
+            {row("LB_Status", "Läge:", "1", "-1"), row("CB_Quit", "&Sluta", "1", "-1"),
+             row("CB_Quit", "A&vsluta", "1", "-1"), // a later row wins
+             row("FR_Window", "Fönster", "1", "-1"), row("TX_Line", "rad", "2", "-1"),
+             row("TX_Log", "logg§§rad", "2", "-1"), row("CM_Open", "Öppna", "1", "-1"),
+             row("RB_Mode", "andra", "1", "1"),
+             row("RB_Mode", "fel", "1", "-1"),   // an array needs its index
+             row("RB_Mode", "femte", "1", "5"),  // no such element
+             row("CB_Quit", "fel", "1", "2"),    // not an array
+             row("LB_Status", "fel", "3", "-1"), // unknown type
+             row("TX_Line", "fel", "1", "-1"),   // a text box has no caption
+             row("LB_Missing", "fel", "1", "-1"),
+             item(text("AGENT_frmOTHER"), text("LB_Status"), text("fel"), text("1"), text("-1"))});
+        TestForm form;
+        TranslateForm(&form.form);
+        QCOMPARE(form.label->text(), QStringLiteral("Läge:"));
+        QCOMPARE(form.button->text(), QStringLiteral("A&vsluta"));
+        QCOMPARE(form.frame->title(), QStringLiteral("Fönster"));
+        QCOMPARE(form.lineEdit->text(), QStringLiteral("rad"));
+        QCOMPARE(form.log->toPlainText(), QStringLiteral("logg§§rad"));
+        QCOMPARE(form.action->text(), QStringLiteral("Öppna"));
+        QCOMPARE(form.options[0]->text(), QStringLiteral("option 0"));
+        QCOMPARE(form.options[1]->text(), QStringLiteral("andra"));
+        QCOMPARE(form.options[2]->text(), QStringLiteral("option 2"));
+    }
+
+    void formLeftWholeOnBadRow_data()
+    {
+        QTest::addColumn<QList<Cell>>("badRow");
+        const auto row = [](Cell name, Cell translated, Cell type, Cell index) {
+            return item(text("AGENT_frmTEST"), name, translated, type, index);
+        };
+        QTest::newRow("null index") << row(text("LB_Status"), text("x"), text("1"), null);
+        QTest::newRow("null text") << row(text("LB_Status"), null, text("1"), text("-1"));
+        QTest::newRow("null name") << row(null, text("x"), text("1"), text("-1"));
+        QTest::newRow("index out of 16 bits")
+            << row(text("LB_Status"), text("x"), text("1"), text("32768"));
+    }
+    void formLeftWholeOnBadRow()
+    {
+        QFETCH(QList<Cell>, badRow);
+        openPack(
+            {item(text("AGENT_frmTEST"), text("CB_Quit"), text("A&vsluta"), text("1"), text("-1")),
+             badRow});
+        QCOMPARE(LoadFormItems(QStringLiteral("frmTEST")).size(), 0);
+        TestForm form;
+        TranslateForm(&form.form);
+        QCOMPARE(form.button->text(), QStringLiteral("&Quit"));
+    }
+
+    void formItemsInStoredOrder()
+    {
+        openPack({item(text("AGENT_frmTEST"), text("B"), text("b"), text("2"), text("-1")),
+                  item(text("agent_FRMtest"), text("A"), text("a"), text("1"), text("-32768")),
+                  item(text("AGENT_frmTEST"), text("C"), text("c"), text("0"), text("-1"))});
+        const QList<FormItem> items = LoadFormItems(QStringLiteral("frmTEST"));
+        QCOMPARE(items.size(), 2); // type 0 rows are global texts
+        QCOMPARE(items[0].Name, QStringLiteral("B"));
+        QCOMPARE(items[1].Name, QStringLiteral("A"));
+        QCOMPARE(items[1].Index, std::int16_t(-32768));
+    }
+};
+
+QTEST_MAIN(tst_Language)
+#include "tst_language.moc"
