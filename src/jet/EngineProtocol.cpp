@@ -1,5 +1,7 @@
 #include "jet/EngineProtocol.h"
 
+#include "jet/Utf8Text.h"
+
 #include <QtEndian>
 
 namespace fwb::jet::protocol {
@@ -68,7 +70,7 @@ public:
             return {};
         }
         m_pos += length;
-        return QString::fromUtf8(m_bytes.constData() + m_pos - length, length);
+        return utf8Text(QByteArrayView(m_bytes.constData() + m_pos - length, length));
     }
     // A count of items that take at least one byte each cannot exceed the bytes left.
     quint32 count()

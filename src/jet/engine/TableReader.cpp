@@ -2,6 +2,7 @@
 
 #include "jet/CellCompare.h"
 #include "jet/EngineProtocol.h"
+#include "jet/Utf8Text.h"
 #include "jet/engine/RowScan.h"
 
 #include <QByteArray>
@@ -146,13 +147,14 @@ Cell readCell(MdbHandle *mdb, MdbColumn *column, const Binding &binding, bool is
             ok = false;
             return Cell();
         }
-        const QString text = QString::fromUtf8(static_cast<const char *>(data), qsizetype(size));
+        const QString text =
+            utf8Text(QByteArrayView(static_cast<const char *>(data), qsizetype(size)));
         free(data);
         return text;
     }
     if (binding.length < 0 || size_t(binding.length) + kCutMargin >= kBindSize)
         ok = false;
-    return QString::fromUtf8(binding.buffer.constData(), binding.length);
+    return utf8Text(QByteArrayView(binding.buffer.constData(), binding.length));
 }
 
 class RowReader
