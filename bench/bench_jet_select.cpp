@@ -62,9 +62,8 @@ bool run(const char *label, const QString &file, const Query &query, int expecte
     const std::optional<Table> first = access.select(file, query);
     const double firstMs = double(clock.nsecsElapsed()) / 1e6;
     if (!first || first->rows.size() != expectedRows) {
-        std::fprintf(stderr, "got %s %d\n", first ? "table" : "nothing",
-                     first ? int(first->rows.size()) : -1);
-        std::fprintf(stderr, "%s: the select did not give %d row(s)\n", label, expectedRows);
+        std::fprintf(stderr, "%s: expected %d row(s), got %s\n", label, expectedRows,
+                     first ? qPrintable(QString::number(first->rows.size())) : "a failure");
         return false;
     }
     std::vector<qint64> times;

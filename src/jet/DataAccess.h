@@ -67,7 +67,8 @@ public:
     static void setEnginePath(const QString &path);
     static QString enginePath();
 
-    // How long one request may take, engine start included (10 s by default). An engine that
+    // How long one request may take, engine start included (5 s by default: the window waits
+    // meanwhile, and a damaged file can make the parser loop). An engine that
     // has not answered by then is killed.
     void setTimeLimit(std::chrono::milliseconds limit);
     // The largest answer accepted (64 MiB by default). A larger one fails its request.
@@ -90,7 +91,7 @@ private:
     std::optional<protocol::Answer> ask(protocol::Request request);
 
     std::unique_ptr<EngineProcess> m_engine;
-    std::chrono::milliseconds m_timeLimit{10000};
+    std::chrono::milliseconds m_timeLimit{5000};
     qint64 m_answerLimit;
     quint32 m_serial = 0;
 };
