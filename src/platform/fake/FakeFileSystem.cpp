@@ -1,5 +1,7 @@
 #include "platform/fake/FakeFileSystem.h"
 
+#include "platform/NameMatching.h"
+
 #include <algorithm>
 
 namespace fwb {
@@ -41,37 +43,6 @@ QString parentOf(const QString &path)
 QString nameOf(const QString &path)
 {
     return path.mid(path.lastIndexOf(u'/') + 1);
-}
-
-bool sameLetter(QChar a, QChar b)
-{
-    return a == b || a.toCaseFolded() == b.toCaseFolded();
-}
-
-// '*' and '?' without regard to letter case.
-bool wildcardMatch(QStringView pattern, QStringView name)
-{
-    qsizetype p = 0;
-    qsizetype n = 0;
-    qsizetype star = -1;
-    qsizetype resume = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && pattern[p] == u'*') {
-            star = p++;
-            resume = n;
-        } else if (p < pattern.size() && (pattern[p] == u'?' || sameLetter(pattern[p], name[n]))) {
-            ++p;
-            ++n;
-        } else if (star >= 0) {
-            p = star + 1;
-            n = ++resume;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == u'*')
-        ++p;
-    return p == pattern.size();
 }
 
 } // namespace
@@ -158,7 +129,7 @@ std::optional<QString> FakeFileSystem::findFirst(const QString &pattern) const
     const QString name = nameOf(path);
     for (const QString &candidate : names(folder)) {
         const bool found = name.contains(u'*') || name.contains(u'?')
-                               ? wildcardMatch(name, candidate)
+                               ? WildcardMatch(name, candidate)
                                : candidate == name;
         if (found)
             return candidate;
@@ -194,7 +165,7 @@ QStringList FakeFileSystem::listPlainFiles(const QString &folder, const QString 
     if (!isListable(path))
         return files;
     for (const QString &name : names(path))
-        if (!name.startsWith(u'.') && wildcardMatch(pattern, name) &&
+        if (!name.startsWith(u'.') && WildcardMatch(pattern, name) &&
             isFile((path.endsWith(u'/') ? path : path + u'/') + name))
             files.append(name);
     return files;

@@ -1,5 +1,7 @@
 #include "platform/linux/LinuxFileSystem.h"
 
+#include "platform/NameMatching.h"
+
 #include <QFile>
 #include <QStringList>
 #include <algorithm>
@@ -34,38 +36,6 @@ bool entryExists(const QString &path)
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
-bool sameLetter(QChar a, QChar b)
-{
-    return a == b || a.toCaseFolded() == b.toCaseFolded();
-}
-
-// '*' and '?' as the Windows directory search reads them, without regard to letter case.
-// Each '*' backtracks only to the latest one, so a pattern full of stars stays quick.
-bool wildcardMatch(QStringView pattern, QStringView name)
-{
-    qsizetype p = 0;
-    qsizetype n = 0;
-    qsizetype star = -1;
-    qsizetype resume = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && pattern[p] == u'*') {
-            star = p++;
-            resume = n;
-        } else if (p < pattern.size() && (pattern[p] == u'?' || sameLetter(pattern[p], name[n]))) {
-            ++p;
-            ++n;
-        } else if (star >= 0) {
-            p = star + 1;
-            n = ++resume;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == u'*')
-        ++p;
-    return p == pattern.size();
-}
-
 } // namespace
 
 std::optional<QString> LinuxFileSystem::findFirst(const QString &pattern) const
@@ -84,7 +54,7 @@ std::optional<QString> LinuxFileSystem::findFirst(const QString &pattern) const
     if (!names)
         return std::nullopt;
     for (const QString &candidate : *names)
-        if (wildcardMatch(name, candidate))
+        if (WildcardMatch(name, candidate))
             return candidate;
     return std::nullopt;
 }
@@ -121,7 +91,7 @@ QStringList LinuxFileSystem::listPlainFiles(const QString &folder, const QString
         return files;
     const QString base = folder.endsWith(u'/') ? folder : folder + u'/';
     for (const QString &name : *names) {
-        if (name.startsWith(u'.') || !wildcardMatch(pattern, name))
+        if (name.startsWith(u'.') || !WildcardMatch(pattern, name))
             continue;
         // stat() follows a link to what it points at and never opens the entry, so a FIFO
         // cannot block the listing.
