@@ -1,3 +1,4 @@
+#include "language/DialogFont.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "shell/frmMAIN.h"
 
@@ -6,6 +7,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    QApplication::setFont(fwb::DialogFont());
     // The window may sit hidden in the tray; only Quit or the close box ends the Agent.
     QApplication::setQuitOnLastWindowClosed(false);
     fwb::LinuxPlatform platform;

@@ -8,6 +8,7 @@ class InstanceGuard;
 class DriveArrivalSource;
 class VolumeQuery;
 class ProgramStarter;
+class AutoStartStore;
 class ComponentHost;
 
 // The operating-system services the program logic reaches, one instance each. The product
@@ -20,6 +21,7 @@ struct Platform
     DriveArrivalSource *driveArrivals = nullptr;
     VolumeQuery *volumeQuery = nullptr;
     ProgramStarter *programStarter = nullptr;
+    AutoStartStore *autoStart = nullptr;
     ComponentHost *componentHost = nullptr;
 };
 

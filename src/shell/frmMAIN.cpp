@@ -9,6 +9,7 @@
 #include "platform/InstanceGuard.h"
 #include "platform/Platform.h"
 #include "platform/ProgramStarter.h"
+#include "settings/frmSETTINGS.h"
 #include "shell/AppPaths.h"
 #include "shell/DateTimeText.h"
 #include "shell/MonitorLog.h"
@@ -179,6 +180,7 @@ void frmMAIN::connectControls()
 {
     connect(CB_ToggleOnOff, &QPushButton::clicked, this, &frmMAIN::CB_ToggleOnOff_Click);
     connect(CB_LaunchFWB, &QPushButton::clicked, this, &frmMAIN::CB_LaunchFWB_Click);
+    connect(CB_Settings, &QPushButton::clicked, this, &frmMAIN::CB_Settings_Click);
     connect(CB_Quit, &QPushButton::clicked, this, &frmMAIN::CB_Quit_Click);
     connect(CM_SysTray_ShowMe, &QAction::triggered, this, &frmMAIN::CM_SysTray_ShowMe_Click);
     connect(CM_SysTray_ToggleActive, &QAction::triggered, this, &frmMAIN::CB_ToggleOnOff_Click);
@@ -375,6 +377,13 @@ void frmMAIN::CB_ToggleOnOff_Click()
 void frmMAIN::CB_LaunchFWB_Click()
 {
     StartMainProgram(QStringLiteral("Program start-up cancelled."));
+}
+
+void frmMAIN::CB_Settings_Click()
+{
+    frmSETTINGS dialog(this);
+    dialog.Form_Load();
+    dialog.exec();
 }
 
 void frmMAIN::CB_Quit_Click()

@@ -40,6 +40,7 @@ public:
 
     void CB_ToggleOnOff_Click();
     void CB_LaunchFWB_Click();
+    void CB_Settings_Click();
     void CB_Quit_Click();
     void CM_SysTray_ShowMe_Click();
 

@@ -39,6 +39,7 @@ ScopedPlatform::ScopedPlatform()
     platform().volumeQuery = &volumeQuery;
     platform().driveArrivals = &driveArrivals;
     platform().componentHost = &componentHost;
+    platform().autoStart = &autoStart;
 }
 
 ScopedPlatform::~ScopedPlatform()

@@ -12,6 +12,7 @@ QByteArray readFile(const QString &path);
 } // namespace fwb::test
 
 #include "platform/Platform.h"
+#include "platform/fake/FakeAutoStartStore.h"
 #include "platform/fake/FakeComponentHost.h"
 #include "platform/fake/FakeDriveArrivalSource.h"
 #include "platform/fake/FakeInstanceGuard.h"
@@ -43,6 +44,7 @@ public:
     FakeVolumeQuery volumeQuery;
     FakeDriveArrivalSource driveArrivals;
     FakeComponentHost componentHost;
+    FakeAutoStartStore autoStart;
 
 private:
     Platform m_saved;

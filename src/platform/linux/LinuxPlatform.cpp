@@ -8,6 +8,7 @@
 #include "platform/linux/LinuxVolumeQuery.h"
 #include "platform/linux/LockFileInstanceGuard.h"
 #include "platform/linux/QtMessageBoxes.h"
+#include "platform/linux/XdgAutoStartStore.h"
 
 namespace fwb {
 
@@ -19,6 +20,7 @@ struct LinuxPlatform::Services
     LinuxDriveArrivalSource driveArrivals;
     LinuxVolumeQuery volumeQuery;
     DesktopProgramStarter programStarter;
+    XdgAutoStartStore autoStart;
     LinuxComponentHost componentHost;
 };
 
@@ -31,6 +33,7 @@ LinuxPlatform::LinuxPlatform() : m_services(std::make_unique<Services>())
     p.driveArrivals = &m_services->driveArrivals;
     p.volumeQuery = &m_services->volumeQuery;
     p.programStarter = &m_services->programStarter;
+    p.autoStart = &m_services->autoStart;
     p.componentHost = &m_services->componentHost;
 }
 

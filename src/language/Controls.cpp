@@ -1,0 +1,244 @@
+#include "language/Controls.h"
+
+#include "language/Translate.h"
+#include "shell/Settings.h"
+#include "shell/Twips.h"
+#include "system/MessageBox.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTextEdit>
+#include <QWidget>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+namespace fwb {
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+float leftOf(const QWidget *w)
+{
+    return static_cast<float>(PixelsToTwips(w->x()));
+}
+
+float topOf(const QWidget *w)
+{
+    return static_cast<float>(PixelsToTwips(w->y()));
+}
+
+float widthOf(const QWidget *w)
+{
+    return static_cast<float>(PixelsToTwips(w->width()));
+}
+
+float heightOf(const QWidget *w)
+{
+    return static_cast<float>(PixelsToTwips(w->height()));
+}
+
+void setLeft(QWidget *w, float twips)
+{
+    w->move(TwipsToPixels(twips), w->y());
+}
+
+void setTop(QWidget *w, float twips)
+{
+    w->move(w->x(), TwipsToPixels(twips));
+}
+
+// A window of fixed size keeps its width fixed and takes the new height as fixed too.
+void setHeight(QWidget *w, float twips)
+{
+    const int pixels = TwipsToPixels(twips);
+    if (w->isWindow() && w->minimumHeight() == w->maximumHeight())
+        w->setFixedHeight(pixels);
+    else
+        w->resize(w->width(), pixels);
+}
+
+const char *textProperty(const QObject *control)
+{
+    if (qobject_cast<const QLineEdit *>(control))
+        return "text";
+    if (qobject_cast<const QPlainTextEdit *>(control) || qobject_cast<const QTextEdit *>(control))
+        return "plainText";
+    if (qobject_cast<const QComboBox *>(control))
+        return "currentText";
+    return nullptr;
+}
+
+const char *captionProperty(const QObject *control)
+{
+    if (textProperty(control))
+        return nullptr;
+    if (qobject_cast<const QGroupBox *>(control))
+        return "title";
+    if (qobject_cast<const QLabel *>(control) || qobject_cast<const QAbstractButton *>(control))
+        return "text";
+    if (control->isWidgetType() && static_cast<const QWidget *>(control)->isWindow())
+        return "windowTitle";
+    return nullptr;
+}
+
+// A control without either reads as an empty text.
+QString captionOrText(const QWidget *control)
+{
+    const char *property = HasCaption(control) ? captionProperty(control) : textProperty(control);
+    return property ? control->property(property).toString() : QString();
+}
+
+bool fitsScreen(const QWidget *widget, float height)
+{
+    const QScreen *screen = widget->window()->screen();
+    return !screen || height < static_cast<float>(PixelsToTwips(screen->geometry().height()));
+}
+
+void reportAutoSizeError(const QString &problem, const QWidget *container)
+{
+    ShowMessageBox(problem + QStringLiteral(": ") + container->objectName() + QStringLiteral(". ") +
+                       TranslateText(QStringLiteral("Please report this error.")),
+                   TranslateText(QStringLiteral("FW Backup Agent")) + QStringLiteral(" - ") +
+                       TranslateText(QStringLiteral("Auto-size Error")),
+                   BoxIcon::Stop);
+}
+
+} // namespace
+
+bool HasCaption(const QObject *control)
+{
+    return control && captionProperty(control);
+}
+
+bool HasValue(const QObject *control)
+{
+    return qobject_cast<const QRadioButton *>(control) || qobject_cast<const QCheckBox *>(control);
+}
+
+float TextWidth(const QWidget *form, const QString &text, bool bold)
+{
+    QFont font = form ? form->font() : QFont();
+    font.setBold(bold);
+    const QFontMetrics metrics(font);
+    QString lines = text;
+    lines.replace(kCrLf, QStringLiteral("\n")).replace(u'\r', u'\n');
+    return static_cast<float>(PixelsToTwips(metrics.size(0, lines).width()));
+}
+
+int CountOccurrences(const QString &text, const QString &search)
+{
+    // An empty search text is found at every position of the text.
+    if (search.isEmpty())
+        return static_cast<int>(text.size());
+    int count = 0;
+    for (qsizetype at = text.indexOf(search); at >= 0; at = text.indexOf(search, at + 1))
+        ++count;
+    return count;
+}
+
+double RoundUpLines(double value)
+{
+    if (value == std::floor(value))
+        return value;
+    const double sixDecimals = std::round(value * 1e6) / 1e6;
+    return std::floor(sixDecimals) + 1;
+}
+
+void AutoSizeHeight(QWidget *control)
+{
+    if (!control)
+        return;
+    const QString text = captionOrText(control);
+    if (text.isEmpty()) {
+        setHeight(control, kLineHeight);
+        return;
+    }
+    const bool bold = control->font().bold();
+    const float width = widthOf(control);
+    float total = TextWidth(control->window(), text, bold);
+    // Each forced line break costs a whole line.
+    total += static_cast<float>(CountOccurrences(text, kCrLf)) * width;
+    total += bold ? kBoldMargin : kRegularMargin;
+    total += static_cast<float>(text.size()) / kLengthDivisor;
+    total += settings().IncreaseTextWidth;
+    if (HasValue(control))
+        total += kBoxAllowance;
+    if (width == 0)
+        return;
+    const float quotient = total / width;
+    // Only a large negative IncreaseTextWidth gets here.
+    if (!(quotient > 0))
+        return;
+    const double lines = RoundUpLines(quotient);
+    if (lines > std::numeric_limits<std::int16_t>::max())
+        return;
+    const std::int32_t twips =
+        static_cast<std::int32_t>(lines) * static_cast<std::int32_t>(kLineHeight);
+    setHeight(control, static_cast<float>(twips));
+}
+
+void PlaceBelow(QWidget *reference, QWidget *target, bool largeGap)
+{
+    if (!reference || !target)
+        return;
+    setTop(target, topOf(reference) + heightOf(reference) + (largeGap ? kLargeGap : kSmallGap));
+}
+
+void AlignBottom(QWidget *reference, QWidget *target)
+{
+    if (!target)
+        return;
+    setTop(target, BottomOf(reference) - heightOf(target));
+}
+
+void AlignRight(QWidget *reference, QWidget *target)
+{
+    if (!target)
+        return;
+    setLeft(target, RightOf(reference) - widthOf(target));
+}
+
+float BottomOf(const QWidget *control)
+{
+    return control ? topOf(control) + heightOf(control) : 0;
+}
+
+float RightOf(const QWidget *control)
+{
+    return control ? leftOf(control) + widthOf(control) : 0;
+}
+
+// A frame or window taller than the screen is a layout fault worth reporting, but cutting it
+// short would hide controls, so it gets its height all the same.
+void AutoSizeFrameHeight(QWidget *frame, QWidget *lowest)
+{
+    if (!frame)
+        return;
+    const float height = BottomOf(lowest) + kFrameBottomMargin;
+    if (!fitsScreen(frame, height))
+        reportAutoSizeError(TranslateText(QStringLiteral("Could not auto-size frame height")),
+                            frame);
+    setHeight(frame, height);
+}
+
+void AutoSizeWindowHeight(QWidget *form, QWidget *lowest)
+{
+    if (!form)
+        return;
+    const float height = BottomOf(lowest) + kWindowBottomMargin;
+    if (!fitsScreen(form, height))
+        reportAutoSizeError(TranslateText(QStringLiteral("Could not auto-size window height")),
+                            form);
+    setHeight(form, height);
+}
+
+} // namespace fwb

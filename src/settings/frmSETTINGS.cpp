@@ -1,0 +1,339 @@
+#include "settings/frmSETTINGS.h"
+
+#include "language/Controls.h"
+#include "language/LanguagePack.h"
+#include "language/Translate.h"
+#include "settings/AutoStart.h"
+#include "settings/PageFrame.h"
+#include "settings/TabStrip.h"
+#include "settings/WrappingButton.h"
+#include "shell/AppPaths.h"
+#include "shell/Settings.h"
+#include "shell/Twips.h"
+#include "system/MessageBox.h"
+
+#include <QButtonGroup>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+namespace fwb {
+namespace {
+
+const QString kOptions = QStringLiteral("Options");
+
+QPushButton *makeButton(QWidget *parent, const char *name, const QString &text)
+{
+    auto *button = new QPushButton(text, parent);
+    button->setObjectName(QLatin1String(name));
+    return button;
+}
+
+void moveTwips(QWidget *widget, float left, float top)
+{
+    widget->move(TwipsToPixels(left), TwipsToPixels(top));
+}
+
+float leftTwips(const QWidget *widget)
+{
+    return static_cast<float>(PixelsToTwips(widget->x()));
+}
+
+float topTwips(const QWidget *widget)
+{
+    return static_cast<float>(PixelsToTwips(widget->y()));
+}
+
+float widthTwips(const QWidget *widget)
+{
+    return static_cast<float>(PixelsToTwips(widget->width()));
+}
+
+// A value with no button of its own selects none; OK then keeps the stored value.
+void selectIndex(QButtonGroup *group, const QList<QRadioButton *> &buttons, std::uint8_t value)
+{
+    group->setExclusive(false);
+    for (qsizetype i = 0; i < buttons.size(); ++i)
+        buttons[i]->setChecked(i == value);
+    group->setExclusive(true);
+}
+
+std::uint8_t selectedIndex(const QList<QRadioButton *> &buttons, std::uint8_t current)
+{
+    for (qsizetype i = 0; i < buttons.size(); ++i) {
+        if (buttons[i]->isChecked())
+            return static_cast<std::uint8_t>(i);
+    }
+    return current;
+}
+
+void sizeAndStack(const QList<QRadioButton *> &buttons)
+{
+    for (QRadioButton *button : buttons)
+        AutoSizeHeight(button);
+    for (qsizetype i = 1; i < buttons.size(); ++i)
+        PlaceBelow(buttons[i - 1], buttons[i], false);
+}
+
+void storeMode(const char *key, std::uint8_t value)
+{
+    WriteIniText(appPaths().AgentIniPath, kOptions, QLatin1String(key), QString::number(value));
+}
+
+} // namespace
+
+frmSETTINGS::frmSETTINGS(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmSETTINGS"));
+    setWindowTitle(QStringLiteral("FWB Agent - Settings"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    buildControls();
+    connectControls();
+}
+
+void frmSETTINGS::buildControls()
+{
+    setFixedSize(TwipsToPixels(5795), TwipsToPixels(3600));
+
+    TS_Settings = new TabStrip(this);
+    TS_Settings->setObjectName(QStringLiteral("TS_Settings"));
+    SetGeometryTwips(TS_Settings, 180, 225, 5315, 2535);
+
+    for (int index = 0; index < 3; ++index)
+        FR_Tabs.append(buildFrame(index));
+
+    m_agentStartupGroup = new QButtonGroup(this);
+    RB_AgentStartupMode =
+        buildOptionArray(FR_Tabs[0], "RB_AgentStartupMode",
+                         {QStringLiteral("Start normally"), QStringLiteral("Start minimized"),
+                          QStringLiteral("Start hidden (not shown in the task bar or in system "
+                                         "tray)")},
+                         m_agentStartupGroup);
+    RB_AgentStartupMode[0]->resize(TwipsToPixels(3705), RB_AgentStartupMode[0]->height());
+    CH_AutoStartAgent =
+        new WrappingCheckBox(QStringLiteral("Start FWB Agent when Windows starts"), FR_Tabs[0]);
+    CH_AutoStartAgent->setObjectName(QStringLiteral("CH_AutoStartAgent"));
+    SetGeometryTwips(CH_AutoStartAgent, 225, 1310, 4245, 195);
+
+    m_backupStartupGroup = new QButtonGroup(this);
+    RB_BackupStartupMode =
+        buildOptionArray(FR_Tabs[1], "RB_BackupStartupMode",
+                         {QStringLiteral("Start backup automatically"),
+                          QStringLiteral("Count down before backup start"),
+                          QStringLiteral("Do not run backup until it has been manually confirmed")},
+                         m_backupStartupGroup);
+
+    m_minimizeGroup = new QButtonGroup(this);
+    RB_MinimizeMode = buildOptionArray(
+        FR_Tabs[2], "RB_MinimizeMode",
+        {QStringLiteral("Minimize FWB Agent to task bar"),
+         QStringLiteral("Minimize FWB Agent to system tray"),
+         QStringLiteral("Hide FWB Agent when minimized (do not show in task bar or system "
+                        "tray).")},
+        m_minimizeGroup);
+    RB_MinimizeMode[2]->resize(RB_MinimizeMode[2]->width(), TwipsToPixels(375));
+
+    CB_Cancel = makeButton(this, "CB_Cancel", QStringLiteral("&Cancel"));
+    SetGeometryTwips(CB_Cancel, 2375, 2880, 1500, 420);
+    CB_Ok = makeButton(this, "CB_Ok", QStringLiteral("&Ok"));
+    SetGeometryTwips(CB_Ok, 3995, 2880, 1500, 420);
+    CB_Ok->setDefault(true);
+    LB_Version = new QLabel(this);
+    LB_Version->setObjectName(QStringLiteral("LB_Version"));
+    LB_Version->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    SetGeometryTwips(LB_Version, 180, 3105, 810, 195);
+
+    QWidget *previous = TS_Settings;
+    const QList<QWidget *> order{RB_AgentStartupMode[0],
+                                 RB_AgentStartupMode[1],
+                                 RB_AgentStartupMode[2],
+                                 CH_AutoStartAgent,
+                                 RB_BackupStartupMode[0],
+                                 RB_BackupStartupMode[1],
+                                 RB_BackupStartupMode[2],
+                                 RB_MinimizeMode[0],
+                                 RB_MinimizeMode[1],
+                                 RB_MinimizeMode[2],
+                                 CB_Cancel,
+                                 CB_Ok};
+    for (QWidget *next : order) {
+        setTabOrder(previous, next);
+        previous = next;
+    }
+}
+
+QGroupBox *frmSETTINGS::buildFrame(int index)
+{
+    static const char *const captions[] = {"How the FWB Agent should be started",
+                                           "How backups should be started",
+                                           "FWB Agent window settings"};
+    auto *frame = new PageFrame(QString::fromLatin1(captions[index]), this);
+    frame->setObjectName(QStringLiteral("FR_Tabs"));
+    frame->setProperty("Index", index);
+    SetGeometryTwips(frame, 430, 725, 4785, 1610);
+    return frame;
+}
+
+QList<QRadioButton *> frmSETTINGS::buildOptionArray(QGroupBox *frame, const char *name,
+                                                    const QStringList &captions,
+                                                    QButtonGroup *group)
+{
+    QList<QRadioButton *> buttons;
+    for (int index = 0; index < captions.size(); ++index) {
+        auto *button = new WrappingRadioButton(captions[index], frame);
+        button->setObjectName(QLatin1String(name));
+        button->setProperty("Index", index);
+        SetGeometryTwips(button, 225, 50 + index * 315, 4245, 195);
+        group->addButton(button, index);
+        buttons.append(button);
+    }
+    return buttons;
+}
+
+void frmSETTINGS::connectControls()
+{
+    connect(TS_Settings, &QTabBar::currentChanged, this, &frmSETTINGS::ShowTab);
+    connect(CB_Ok, &QPushButton::clicked, this, &frmSETTINGS::CB_Ok_Click);
+    connect(CB_Cancel, &QPushButton::clicked, this, &frmSETTINGS::CB_Cancel_Click);
+}
+
+void frmSETTINGS::Form_Load()
+{
+    {
+        // Rebuilding the tabs is not the user choosing one.
+        const QSignalBlocker quiet(TS_Settings);
+        while (TS_Settings->count() > 0)
+            TS_Settings->removeTab(0);
+        TS_Settings->addTab(TranslateText(QStringLiteral("&Program startup settings")));
+        TS_Settings->addTab(TranslateText(QStringLiteral("&Backups startup settings")));
+        TS_Settings->addTab(TranslateText(QStringLiteral("&Window settings")));
+        TS_Settings->setCurrentIndex(0);
+    }
+    TranslateForm(this);
+    LayoutSettingsDialog();
+    showFrame(0);
+    InitAutoStartCheck();
+    selectStoredModes();
+    showVersion();
+}
+
+void frmSETTINGS::selectStoredModes()
+{
+    const AgentSettings &s = settings();
+    selectIndex(m_agentStartupGroup, RB_AgentStartupMode, s.AgentStartupMode);
+    selectIndex(m_backupStartupGroup, RB_BackupStartupMode, s.BackupStartupMode);
+    selectIndex(m_minimizeGroup, RB_MinimizeMode, s.MinimizeMode);
+}
+
+// The label was drawn for the short English text; like a label that sizes itself, it widens
+// to its text, up to the Cancel button.
+void frmSETTINGS::showVersion()
+{
+    LB_Version->setText(QStringLiteral("[") + TranslateText(QStringLiteral("version")) + u' ' +
+                        QString::number(FWB_VERSION_MAJOR) + u'.' +
+                        QString::number(FWB_VERSION_MINOR) + u'.' +
+                        QString::number(FWB_VERSION_REVISION) + QStringLiteral("]"));
+    const int room = CB_Cancel->x() - TwipsToPixels(kSmallGap) - LB_Version->x();
+    const int needed = LB_Version->sizeHint().width();
+    LB_Version->resize(std::max(LB_Version->width(), std::min(needed, room)), LB_Version->height());
+}
+
+void frmSETTINGS::showFrame(int index)
+{
+    QGroupBox *frame = FR_Tabs.value(index);
+    if (!frame)
+        return;
+    frame->raise();
+    frame->setEnabled(true);
+    frame->show();
+}
+
+void frmSETTINGS::ShowTab(int frameIndex)
+{
+    showFrame(frameIndex);
+    for (qsizetype j = 0; j < FR_Tabs.size(); ++j) {
+        if (j == frameIndex)
+            continue;
+        FR_Tabs[j]->setEnabled(false);
+        FR_Tabs[j]->hide();
+    }
+}
+
+void frmSETTINGS::LayoutSettingsDialog()
+{
+    sizeAndStack(RB_AgentStartupMode);
+    PlaceBelow(RB_AgentStartupMode[2], CH_AutoStartAgent, true);
+    AutoSizeFrameHeight(FR_Tabs[0], CH_AutoStartAgent);
+    sizeAndStack(RB_BackupStartupMode);
+    AutoSizeFrameHeight(FR_Tabs[1], RB_BackupStartupMode[2]);
+    sizeAndStack(RB_MinimizeMode);
+    AutoSizeFrameHeight(FR_Tabs[2], RB_MinimizeMode[2]);
+
+    for (QGroupBox *frame : FR_Tabs) {
+        moveTwips(frame, leftTwips(TS_Settings) + 250, topTwips(TS_Settings) + 500);
+        frame->setEnabled(false);
+        frame->hide();
+    }
+
+    // Only the first page sizes the strip; a taller later page is not made room for.
+    TS_Settings->resize(TwipsToPixels(RightOf(FR_Tabs[0]) + 100),
+                        TwipsToPixels(BottomOf(FR_Tabs[0]) + kSmallGap));
+    PlaceBelow(TS_Settings, CB_Cancel, false);
+    PlaceBelow(TS_Settings, CB_Ok, false);
+    AutoSizeWindowHeight(this, CB_Ok);
+    setFixedWidth(TwipsToPixels(RightOf(TS_Settings) + 300));
+    AlignRight(TS_Settings, CB_Ok);
+    moveTwips(CB_Cancel, leftTwips(CB_Ok) - widthTwips(CB_Cancel) - kSmallGap, topTwips(CB_Cancel));
+    AlignBottom(CB_Cancel, LB_Version);
+}
+
+void frmSETTINGS::InitAutoStartCheck()
+{
+    CH_AutoStartAgent->setChecked(IsAutoStartRegistered());
+}
+
+void frmSETTINGS::CB_Ok_Click()
+{
+    AgentSettings &s = settings();
+    s.AgentStartupMode = selectedIndex(RB_AgentStartupMode, s.AgentStartupMode);
+    s.BackupStartupMode = selectedIndex(RB_BackupStartupMode, s.BackupStartupMode);
+    s.MinimizeMode = selectedIndex(RB_MinimizeMode, s.MinimizeMode);
+
+    const QString title = TranslateText(QStringLiteral("FW Backup Agent")) + QStringLiteral(" - ") +
+                          TranslateText(QStringLiteral("Auto-start Error"));
+    if (CH_AutoStartAgent->isChecked()) {
+        if (!IsAutoStartRegistered())
+            RegisterAutoStart();
+        if (!IsAutoStartRegistered()) {
+            ShowMessageBox(
+                TranslateText(QStringLiteral("The Agent could not be set up to start with "
+                                             "Windows. You will have to add the Agent to the "
+                                             "'Startup' folder in the Start Menu manually.")),
+                title, BoxIcon::Stop);
+        }
+    } else {
+        if (IsAutoStartRegistered())
+            UnregisterAutoStart();
+        if (IsAutoStartRegistered()) {
+            ShowMessageBox(
+                TranslateText(QStringLiteral("The Agent could not be removed from the list of "
+                                             "application that are started with Windows. You "
+                                             "will have to use the regedit or msconfig tools "
+                                             "to remove it manually.")),
+                title, BoxIcon::Stop);
+        }
+    }
+
+    storeMode("GLO_AgentStartupMode", s.AgentStartupMode);
+    storeMode("GLO_BackupStartupMode", s.BackupStartupMode);
+    storeMode("GLO_MinimizeMode", s.MinimizeMode);
+    accept();
+}
+
+void frmSETTINGS::CB_Cancel_Click()
+{
+    reject();
+}
+
+} // namespace fwb

@@ -1,0 +1,361 @@
+#include "TestSupport.h"
+#include "language/Controls.h"
+#include "shell/Settings.h"
+#include "shell/Twips.h"
+
+#include <QCheckBox>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTest>
+#include <cmath>
+
+using namespace fwb;
+
+namespace {
+
+// Every measurement below is made in this font, so the expected heights do not depend on the
+// desktop's fonts.
+QFont pinnedFont()
+{
+    return QFont(QStringLiteral("DejaVu Sans"), 8);
+}
+
+QWidget *makeControl(const QString &kind, QWidget *form)
+{
+    if (kind == QLatin1String("radio"))
+        return new QRadioButton(form);
+    if (kind == QLatin1String("check"))
+        return new QCheckBox(form);
+    return new QLabel(form);
+}
+
+void setCaption(QWidget *control, const QString &text)
+{
+    control->setProperty("text", text);
+}
+
+double twips(int pixels)
+{
+    return PixelsToTwips(pixels);
+}
+
+} // namespace
+
+class tst_Controls : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<test::ScopedPlatform> m_platform;
+    std::unique_ptr<QWidget> m_form;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (QFontInfo(pinnedFont()).family() != QLatin1String("DejaVu Sans"))
+            QSKIP("DejaVu Sans is not installed (Debian: fonts-dejavu-core)");
+        QCOMPARE(PixelsToTwips(1), 15.0);
+    }
+    void init()
+    {
+        m_platform = std::make_unique<test::ScopedPlatform>();
+        settings() = {};
+        m_form = std::make_unique<QWidget>();
+        m_form->setObjectName(QStringLiteral("frmTEST"));
+        m_form->setFont(pinnedFont());
+    }
+    void cleanup()
+    {
+        m_form.reset();
+        m_platform.reset();
+    }
+
+    void roundUpLines_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<double>("lines");
+        QTest::newRow("a quarter over") << 1.25 << 2.0;
+        QTest::newRow("whole") << 2.0 << 2.0;
+        QTest::newRow("within a millionth below 3") << 2.9999999 << 4.0;
+        QTest::newRow("within a millionth above 1") << 1.0000001 << 2.0;
+        QTest::newRow("below one") << 0.4 << 1.0;
+        QTest::newRow("large") << 1000000.5 << 1000001.0;
+    }
+    void roundUpLines()
+    {
+        QFETCH(double, value);
+        QFETCH(double, lines);
+        QCOMPARE(RoundUpLines(value), lines);
+    }
+
+    void countOccurrences_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<int>("count");
+        QTest::newRow("line breaks") << "a\r\nb\r\nc"
+                                     << "\r\n"
+                                     << 2;
+        QTest::newRow("overlapping") << "aaaa"
+                                     << "aa" << 3;
+        QTest::newRow("absent") << "abc"
+                                << "x" << 0;
+        QTest::newRow("empty text") << ""
+                                    << "a" << 0;
+        QTest::newRow("letter case counts") << "Aa"
+                                            << "a" << 1;
+        QTest::newRow("lone LF is no pair") << "a\nb\r"
+                                            << "\r\n"
+                                            << 0;
+    }
+    void countOccurrences()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, search);
+        QFETCH(int, count);
+        QCOMPARE(CountOccurrences(text, search), count);
+    }
+
+    void captionAndValue()
+    {
+        QLabel label(m_form.get());
+        QPushButton button(m_form.get());
+        QRadioButton radio(m_form.get());
+        QCheckBox check(m_form.get());
+        QGroupBox frame(m_form.get());
+        QLineEdit line(m_form.get());
+        QPlainTextEdit plain(m_form.get());
+        QWidget picture(m_form.get());
+        const QList<std::tuple<QObject *, bool, bool>> expected{
+            {&label, true, false},      {&button, true, false},   {&radio, true, true},
+            {&check, true, true},       {&frame, true, false},    {&line, false, false},
+            {&plain, false, false},     {&picture, false, false}, {nullptr, false, false},
+            {m_form.get(), true, false}};
+        for (const auto &[control, caption, value] : expected) {
+            const char *name = control ? control->metaObject()->className() : "null";
+            QVERIFY2(HasCaption(control) == caption, name);
+            QVERIFY2(HasValue(control) == value, name);
+        }
+    }
+
+    void textWidthIsWidestLine()
+    {
+        const QFontMetrics metrics(pinnedFont());
+        const QString longest = QStringLiteral("a rather longer second line");
+        const float width = TextWidth(m_form.get(), QStringLiteral("short\r\n") + longest, false);
+        QCOMPARE(width, float(twips(metrics.size(0, longest).width())));
+        QVERIFY(TextWidth(m_form.get(), longest, true) > TextWidth(m_form.get(), longest, false));
+    }
+
+    // Each row sets IncreaseTextWidth so that the total width comes out at `widths` times the
+    // control's width plus `offset` twips, computed with the allowances the row assumes (margin
+    // plus box). Rows that assume a wrong allowance check that the code does not make that
+    // mistake.
+    void autoSizeHeight_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("bold");
+        QTest::addColumn<double>("assumedAllowances");
+        QTest::addColumn<double>("widths");
+        QTest::addColumn<double>("offset");
+        QTest::addColumn<int>("height");
+
+        QTest::newRow("just below a line") << "radio" << false << 610.0 << 1.0 << -20.0 << 195;
+        QTest::newRow("just above a line") << "radio" << false << 610.0 << 1.0 << 20.0 << 390;
+        QTest::newRow("one and a half widths") << "radio" << false << 610.0 << 1.5 << 0.0 << 390;
+        QTest::newRow("two and a half widths") << "radio" << false << 610.0 << 2.5 << 0.0 << 585;
+        QTest::newRow("regular margin 310") << "label" << false << 310.0 << 1.0 << -20.0 << 195;
+        QTest::newRow("bold margin more than 310")
+            << "label" << true << 310.0 << 1.0 << -20.0 << 390;
+        QTest::newRow("bold margin 350") << "label" << true << 350.0 << 1.0 << -20.0 << 195;
+        QTest::newRow("check box has a box") << "check" << false << 310.0 << 1.0 << -20.0 << 390;
+        QTest::newRow("box allowance 300") << "check" << false << 610.0 << 1.0 << -20.0 << 195;
+    }
+    void autoSizeHeight()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, bold);
+        QFETCH(double, assumedAllowances);
+        QFETCH(double, widths);
+        QFETCH(double, offset);
+        QFETCH(int, height);
+
+        const QString text = QStringLiteral("Count down before backup start");
+        QWidget *control = makeControl(kind, m_form.get());
+        setCaption(control, text);
+        QFont font = control->font();
+        font.setBold(bold);
+        control->setFont(font);
+        SetGeometryTwips(control, 225, 50, 4245, 600);
+        const double width = 4245;
+        const double natural =
+            TextWidth(m_form.get(), text, bold) + assumedAllowances + text.size() / 1.8;
+        settings().IncreaseTextWidth = float(width * widths + offset - natural);
+
+        AutoSizeHeight(control);
+        QCOMPARE(twips(control->height()), double(height));
+        QCOMPARE(twips(control->width()), width);
+    }
+
+    void shortCaptionIsOneLine()
+    {
+        auto *radio = new QRadioButton(QStringLiteral("Start normally"), m_form.get());
+        SetGeometryTwips(radio, 225, 50, 3705, 600);
+        AutoSizeHeight(radio);
+        QCOMPARE(twips(radio->height()), 195.0);
+    }
+
+    void emptyTextIsOneLine_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("label") << "label";
+        QTest::newRow("option button") << "radio";
+    }
+    void emptyTextIsOneLine()
+    {
+        QFETCH(QString, kind);
+        QWidget *control = makeControl(kind, m_form.get());
+        SetGeometryTwips(control, 0, 0, 3000, 900);
+        settings().IncreaseTextWidth = 100000; // never consulted for an empty text
+        AutoSizeHeight(control);
+        QCOMPARE(twips(control->height()), 195.0);
+    }
+
+    // Every CRLF counts one whole line of the control's width on top of the widest line.
+    void forcedLineBreaks()
+    {
+        auto *label = new QLabel(QStringLiteral("one\r\ntwo\r\nthree"), m_form.get());
+        SetGeometryTwips(label, 0, 0, 4245, 195);
+        AutoSizeHeight(label);
+        QCOMPARE(twips(label->height()), 585.0);
+
+        label->setText(QStringLiteral("one\r\n\r\n\r\nfour"));
+        AutoSizeHeight(label);
+        QCOMPARE(twips(label->height()), 780.0);
+    }
+
+    // A text that nearly fills its line (100 to 115 twips to spare) wraps once 500 is added.
+    void increaseTextWidthWrapsANearlyFullLine()
+    {
+        const QString text = QStringLiteral("Minimize FWB Agent to system tray");
+        auto *radio = new QRadioButton(text, m_form.get());
+        const double natural = TextWidth(m_form.get(), text, false) + 310 + 300 + text.size() / 1.8;
+        const int widthPixels = int(std::ceil((natural + 100) / 15));
+        radio->setGeometry(15, 3, widthPixels, 13);
+
+        AutoSizeHeight(radio);
+        QCOMPARE(twips(radio->height()), 195.0);
+        settings().IncreaseTextWidth = 500;
+        AutoSizeHeight(radio);
+        QCOMPARE(twips(radio->height()), 390.0);
+    }
+
+    void heightStaysWhenTotalIsNotPositive()
+    {
+        auto *radio = new QRadioButton(QStringLiteral("Start minimized"), m_form.get());
+        SetGeometryTwips(radio, 225, 50, 4245, 780);
+        settings().IncreaseTextWidth = -100000;
+        AutoSizeHeight(radio);
+        QCOMPARE(twips(radio->height()), 780.0);
+
+        settings().IncreaseTextWidth = 0;
+        radio->resize(0, radio->height());
+        AutoSizeHeight(radio);
+        QCOMPARE(twips(radio->height()), 780.0);
+    }
+
+    void placeAndAlign()
+    {
+        auto *reference = new QLabel(m_form.get());
+        auto *target = new QLabel(m_form.get());
+        SetGeometryTwips(reference, 300, 300, 1500, 195);
+        SetGeometryTwips(target, 0, 0, 810, 420);
+
+        PlaceBelow(reference, target, false);
+        QCOMPARE(twips(target->y()), 300.0 + 195 + 120);
+        PlaceBelow(reference, target, true);
+        QCOMPARE(twips(target->y()), 300.0 + 195 + 360);
+        AlignBottom(reference, target);
+        QCOMPARE(twips(target->y()), 300.0 + 195 - 420);
+        AlignRight(reference, target);
+        QCOMPARE(twips(target->x()), 300.0 + 1500 - 810);
+        QCOMPARE(BottomOf(reference), 495.0f);
+        QCOMPARE(RightOf(reference), 1800.0f);
+        QCOMPARE(BottomOf(nullptr), 0.0f);
+        QCOMPARE(RightOf(nullptr), 0.0f);
+        PlaceBelow(nullptr, target, false); // skipped, not a crash
+    }
+
+    void frameAndWindowEndBelowLowestControl()
+    {
+        m_form->setFixedSize(TwipsToPixels(5000), TwipsToPixels(2000));
+        auto *frame = new QGroupBox(m_form.get());
+        frame->setObjectName(QStringLiteral("FR_Test"));
+        SetGeometryTwips(frame, 180, 180, 4000, 600);
+        auto *inner = new QLabel(frame);
+        SetGeometryTwips(inner, 225, 1200, 3000, 390);
+        AutoSizeFrameHeight(frame, inner);
+        QCOMPARE(frame->height(), TwipsToPixels(1200 + 390 + 300));
+
+        AutoSizeWindowHeight(m_form.get(), frame);
+        QCOMPARE(m_form->height(), TwipsToPixels(BottomOf(frame) + 700));
+        QCOMPARE(m_form->width(), TwipsToPixels(5000));
+        QVERIFY(m_platform->boxes.shown.isEmpty());
+    }
+
+    void tallerThanTheScreenIsReportedAndSized_data()
+    {
+        QTest::addColumn<bool>("frame");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("window") << false
+                                << "Could not auto-size window height: frmTEST. Please report "
+                                   "this error.";
+        QTest::newRow("frame") << true
+                               << "Could not auto-size frame height: FR_Test. Please report "
+                                  "this error.";
+    }
+    void tallerThanTheScreenIsReportedAndSized()
+    {
+        QFETCH(bool, frame);
+        QFETCH(QString, text);
+        const int screenPixels = m_form->screen()->geometry().height();
+        auto *container = frame ? new QGroupBox(m_form.get()) : m_form.get();
+        if (frame)
+            container->setObjectName(QStringLiteral("FR_Test"));
+        auto *lowest = new QLabel(container);
+        // Its bottom plus the margin lands exactly on the screen's height: not less, so too tall.
+        const double margin = frame ? 300 : 700;
+        lowest->setGeometry(0, 0, 100, 13);
+        lowest->move(0, screenPixels - 13 - int(margin / 15));
+        if (frame)
+            AutoSizeFrameHeight(container, lowest);
+        else
+            AutoSizeWindowHeight(container, lowest);
+
+        QCOMPARE(m_platform->boxes.shown.size(), 1);
+        QCOMPARE(m_platform->boxes.shown[0].text, text);
+        QCOMPARE(m_platform->boxes.shown[0].title,
+                 QStringLiteral("FW Backup Agent - Auto-size Error"));
+        QCOMPARE(m_platform->boxes.shown[0].icon, BoxIcon::Stop);
+        QCOMPARE(container->height(), TwipsToPixels(BottomOf(lowest) + margin));
+        QVERIFY(container->height() >= screenPixels);
+
+        // One pixel less is not reported.
+        m_platform->boxes.shown.clear();
+        lowest->move(0, lowest->y() - 1);
+        if (frame)
+            AutoSizeFrameHeight(container, lowest);
+        else
+            AutoSizeWindowHeight(container, lowest);
+        QVERIFY(m_platform->boxes.shown.isEmpty());
+    }
+};
+
+QTEST_MAIN(tst_Controls)
+#include "tst_controls.moc"
