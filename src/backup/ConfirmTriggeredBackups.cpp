@@ -9,6 +9,7 @@
 #include "shell/frmMAIN.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 
 namespace fwb {
 namespace {
@@ -71,9 +72,10 @@ void ConfirmTriggeredBackups(const QStringList &setPaths)
     actOnResult();
 }
 
+// Backup-set paths are Linux paths here, so the platform's "/" separates as "\\" does.
 QString GetFileName(const QString &path)
 {
-    return path.mid(path.lastIndexOf(u'\\') + 1);
+    return path.mid(std::max(path.lastIndexOf(u'\\'), path.lastIndexOf(u'/')) + 1);
 }
 
 } // namespace fwb

@@ -614,8 +614,12 @@ private Q_SLOTS:
                                       << "Daily set.fwb";
         QTest::newRow("drive root") << "C:\\"
                                     << "";
-        QTest::newRow("slashes do not count") << "/media/x/a.fwb"
-                                              << "/media/x/a.fwb";
+        QTest::newRow("linux path") << "/media/x/Backup sets/a.fwb"
+                                    << "a.fwb";
+        QTest::newRow("folder only") << "/media/x/"
+                                     << "";
+        QTest::newRow("mixed, last separator wins") << "/media/x\\y/b.fwb"
+                                                    << "b.fwb";
         QTest::newRow("empty") << ""
                                << "";
     }
