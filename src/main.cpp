@@ -14,5 +14,8 @@ int main(int argc, char *argv[])
     fwb::frmMAIN window(QCoreApplication::applicationDirPath());
     if (!window.Form_Load())
         return 0;
+    // Ending the session quits without the window's unload; monitoring still ends first.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window,
+                     [&window] { window.DeactivateMonitoring(); });
     return QApplication::exec();
 }
