@@ -29,6 +29,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QTextCursor>
 #include <QTimer>
 #include <cstdio>
@@ -187,6 +188,11 @@ void frmMAIN::connectControls()
     connect(CM_SysTray_RunFWB, &QAction::triggered, this, &frmMAIN::CB_LaunchFWB_Click);
     connect(CM_SysTray_Quit, &QAction::triggered, this, &frmMAIN::CB_Quit_Click);
     connect(tmrFlashMe, &QTimer::timeout, this, &frmMAIN::tmrFlashMe_Timer);
+    // F1 opens the help file chosen at start-up, with whatever the desktop reads it with.
+    connect(new QShortcut(QKeySequence::HelpContents, this), &QShortcut::activated, this, [] {
+        if (!appPaths().HelpFilePath.isEmpty())
+            platform().programStarter->openWithDesktop(appPaths().HelpFilePath);
+    });
     for (TrayIcon *icon : {ST_Active, ST_Deactive}) {
         connect(icon, &TrayIcon::clicked, this, &frmMAIN::onTrayClicked);
         connect(icon, &TrayIcon::doubleClicked, this, &frmMAIN::CM_SysTray_ShowMe_Click);

@@ -7,6 +7,7 @@
 #include "shell/frmMAIN.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
@@ -197,6 +198,17 @@ private Q_SLOTS:
         QVERIFY(!m_window->isVisible());
         QCOMPARE(m_window->MonitoringActive(), 0);
         QVERIFY(!m_platform->driveArrivals.isRunning());
+    }
+
+    void helpKeyOpensTheHelpFile()
+    {
+        QApplication::setActiveWindow(m_window.get());
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QTest::keyClick(m_window.get(), Qt::Key_F1);
+        QVERIFY(m_platform->programStarter.opened.isEmpty());
+        appPaths().HelpFilePath = m_dir->path() + QStringLiteral("/fwb50.chm");
+        QTest::keyClick(m_window.get(), Qt::Key_F1);
+        QCOMPARE(m_platform->programStarter.opened, QStringList{appPaths().HelpFilePath});
     }
 
     void runFerrowBackup()
