@@ -1,6 +1,6 @@
 #pragma once
 
-#include "jet/writer/TableSpec.h"
+#include "jet/writer/StoredTable.h"
 
 #include <QString>
 

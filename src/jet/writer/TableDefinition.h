@@ -1,7 +1,7 @@
 #pragma once
 
 #include "jet/writer/PageStore.h"
-#include "jet/writer/TableSpec.h"
+#include "jet/writer/StoredTable.h"
 
 #include <QByteArray>
 #include <QList>

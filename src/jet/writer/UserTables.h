@@ -1,7 +1,7 @@
 #pragma once
 
 #include "jet/writer/JetWriter.h"
-#include "jet/writer/TableSpec.h"
+#include "jet/writer/StoredTable.h"
 
 #include <QList>
 #include <QString>

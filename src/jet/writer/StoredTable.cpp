@@ -1,4 +1,4 @@
-#include "jet/writer/TableSpec.h"
+#include "jet/writer/StoredTable.h"
 
 namespace fwb::jet::writer {
 
