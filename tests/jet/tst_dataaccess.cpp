@@ -494,6 +494,7 @@ void TestDataAccess::badFilesFail_data()
     // Files libmdb never gets to parse must not cost the engine.
     QTest::addColumn<bool>("sameEngine");
 
+    REQUIRE_SAMPLES();
     const QByteArray good = fwb::test::readFile(sample(QStringLiteral("V2000_test.mdb")));
     QByteArray catalogNoise = good;
     QByteArray rowNoise = good;
