@@ -4,6 +4,7 @@
 #include "backup/DecisionState.h"
 #include "language/LanguagePack.h"
 #include "shell/AppPaths.h"
+#include "shell/FormControls.h"
 #include "shell/Settings.h"
 #include "shell/Twips.h"
 #include "shell/frmMAIN.h"
@@ -29,37 +30,6 @@ frmBALLOON *g_openDialog = nullptr;
 const QString kPauseSign = QStringLiteral("||");
 const QString kResumeSign = QStringLiteral(">");
 constexpr double kSmallestPointSize = 6.0;
-
-QFont boldFont(QFont font)
-{
-    font.setBold(true);
-    return font;
-}
-
-QLabel *makeLabel(QWidget *parent, const char *name, const QString &text)
-{
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    return label;
-}
-
-QPushButton *makeButton(QWidget *parent, const char *name, const QString &text)
-{
-    auto *button = new QPushButton(text, parent);
-    button->setObjectName(QLatin1String(name));
-    // The dialog has no default button: Enter must never start or cancel anything.
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    return button;
-}
-
-QAction *makeAction(QMenu *menu, const char *name, const QString &text)
-{
-    QAction *action = menu->addAction(text);
-    action->setObjectName(QLatin1String(name));
-    return action;
-}
 
 // The whole number a text starts with, after leading blanks; 0 when it starts with none.
 // The count is read back from what the label shows, and a language pack may have put
@@ -123,7 +93,7 @@ void frmBALLOON::buildControls()
 {
     setFixedSize(TwipsToPixels(3555), TwipsToPixels(2490));
 
-    LB_ConnectionDetected = makeLabel(this, "LB_ConnectionDetected",
+    LB_ConnectionDetected = MakeLabel(this, "LB_ConnectionDetected",
                                       QStringLiteral("The connection of a new drive has "
                                                      "triggered the start of one or more backup "
                                                      "sets:"));
@@ -138,24 +108,24 @@ void frmBALLOON::buildControls()
     SetGeometryTwips(LV_Sets, 90, 540, 3300, 780);
 
     LB_CountDown =
-        makeLabel(this, "LB_CountDown", QStringLiteral("Checked backups will start in:"));
-    LB_CountDown->setFont(boldFont(LB_CountDown->font()));
+        MakeLabel(this, "LB_CountDown", QStringLiteral("Checked backups will start in:"));
+    LB_CountDown->setFont(BoldFont(LB_CountDown->font()));
     SetGeometryTwips(LB_CountDown, 90, 1710, 2580, 195);
     LB_CountDown->hide();
-    LB_TimeLeft = makeLabel(this, "LB_TimeLeft", QStringLiteral("60"));
-    LB_TimeLeft->setFont(boldFont(LB_TimeLeft->font()));
+    LB_TimeLeft = MakeLabel(this, "LB_TimeLeft", QStringLiteral("60"));
+    LB_TimeLeft->setFont(BoldFont(LB_TimeLeft->font()));
     SetGeometryTwips(LB_TimeLeft, 2745, 1710, 225, 195);
     LB_TimeLeft->hide();
-    CB_PauseCount = makeButton(this, "CB_PauseCount", kPauseSign);
-    CB_PauseCount->setFont(boldFont(CB_PauseCount->font()));
+    CB_PauseCount = MakeButton(this, "CB_PauseCount", kPauseSign);
+    CB_PauseCount->setFont(BoldFont(CB_PauseCount->font()));
     SetGeometryTwips(CB_PauseCount, 3060, 1665, 375, 285);
     CB_PauseCount->hide();
 
-    CB_Cancel = makeButton(this, "CB_Cancel", QStringLiteral("&Cancel"));
+    CB_Cancel = MakeButton(this, "CB_Cancel", QStringLiteral("&Cancel"));
     SetGeometryTwips(CB_Cancel, 90, 2025, 870, 375);
-    CB_More = makeButton(this, "CB_More", QStringLiteral("&More..."));
+    CB_More = MakeButton(this, "CB_More", QStringLiteral("&More..."));
     SetGeometryTwips(CB_More, 1035, 2025, 960, 375);
-    CB_Start = makeButton(this, "CB_Start", QStringLiteral("&Start checked"));
+    CB_Start = MakeButton(this, "CB_Start", QStringLiteral("&Start checked"));
     SetGeometryTwips(CB_Start, 2070, 2025, 1365, 375);
 
     setTabOrder(LV_Sets, CB_PauseCount);
@@ -174,21 +144,21 @@ void frmBALLOON::buildMenu()
     CM_More = new QMenu(this);
     CM_More->setObjectName(QStringLiteral("CM_More"));
     CM_More_StartAllSets =
-        makeAction(CM_More, "CM_More_StartAllSets", QStringLiteral("Start all backups"));
+        MakeAction(CM_More, "CM_More_StartAllSets", QStringLiteral("Start all backups"));
     CM_More_StartAllAndDontAskAgain =
-        makeAction(CM_More, "CM_More_StartAllAndDontAskAgain",
+        MakeAction(CM_More, "CM_More_StartAllAndDontAskAgain",
                    QStringLiteral("Start all backups and never ask again"));
     CM_More_StartChecked =
-        makeAction(CM_More, "CM_More_StartChecked", QStringLiteral("Start checked backups"));
+        MakeAction(CM_More, "CM_More_StartChecked", QStringLiteral("Start checked backups"));
     CM_More_Separator1 = CM_More->addSeparator();
     CM_More_Separator1->setObjectName(QStringLiteral("CM_More_Separator1"));
     CM_More_CancelAndStopMonitoring =
-        makeAction(CM_More, "CM_More_CancelAndStopMonitoring",
+        MakeAction(CM_More, "CM_More_CancelAndStopMonitoring",
                    QStringLiteral("Cancel backups and stop monitoring"));
-    CM_More_CancelAndShowAgent = makeAction(CM_More, "CM_More_CancelAndShowAgent",
+    CM_More_CancelAndShowAgent = MakeAction(CM_More, "CM_More_CancelAndShowAgent",
                                             QStringLiteral("Cancel backups and show WFB Agent"));
     CM_More_CancelAndStartFWB =
-        makeAction(CM_More, "CM_More_CancelAndStartFWB",
+        MakeAction(CM_More, "CM_More_CancelAndStartFWB",
                    QStringLiteral("Cancel backups and start Ferrow Backup"));
 }
 
@@ -241,7 +211,7 @@ void frmBALLOON::placeTopRight()
 void frmBALLOON::fitCountDownRow()
 {
     const int room = LB_TimeLeft->x() - LB_CountDown->x() - TwipsToPixels(75);
-    QFont font = boldFont(this->font());
+    QFont font = BoldFont(this->font());
     LB_CountDown->setFont(font);
     while (LB_CountDown->sizeHint().width() > room && font.pointSizeF() > kSmallestPointSize) {
         font.setPointSizeF(std::max(kSmallestPointSize, font.pointSizeF() - 0.5));

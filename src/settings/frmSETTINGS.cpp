@@ -8,6 +8,7 @@
 #include "settings/TabStrip.h"
 #include "settings/WrappingButton.h"
 #include "shell/AppPaths.h"
+#include "shell/FormControls.h"
 #include "shell/Settings.h"
 #include "shell/Twips.h"
 #include "system/MessageBox.h"
@@ -21,13 +22,6 @@ namespace fwb {
 namespace {
 
 const QString kOptions = QStringLiteral("Options");
-
-QPushButton *makeButton(QWidget *parent, const char *name, const QString &text)
-{
-    auto *button = new QPushButton(text, parent);
-    button->setObjectName(QLatin1String(name));
-    return button;
-}
 
 void moveTwips(QWidget *widget, float left, float top)
 {
@@ -134,9 +128,9 @@ void frmSETTINGS::buildControls()
         m_minimizeGroup);
     RB_MinimizeMode[2]->resize(RB_MinimizeMode[2]->width(), TwipsToPixels(375));
 
-    CB_Cancel = makeButton(this, "CB_Cancel", QStringLiteral("&Cancel"));
+    CB_Cancel = MakeButton(this, "CB_Cancel", QStringLiteral("&Cancel"));
     SetGeometryTwips(CB_Cancel, 2375, 2880, 1500, 420);
-    CB_Ok = makeButton(this, "CB_Ok", QStringLiteral("&Ok"));
+    CB_Ok = MakeButton(this, "CB_Ok", QStringLiteral("&Ok"));
     SetGeometryTwips(CB_Ok, 3995, 2880, 1500, 420);
     CB_Ok->setDefault(true);
     LB_Version = new QLabel(this);

@@ -12,6 +12,7 @@
 #include "settings/frmSETTINGS.h"
 #include "shell/AppPaths.h"
 #include "shell/DateTimeText.h"
+#include "shell/FormControls.h"
 #include "shell/MonitorLog.h"
 #include "shell/Settings.h"
 #include "shell/TrayIcon.h"
@@ -51,34 +52,6 @@ void echoToStandardError(const QString &stamp, const QString &text)
     line.replace(kCrLf, QStringLiteral(" ")).replace(u'\n', u' ');
     std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
     std::fflush(stderr);
-}
-
-QPushButton *makeButton(QWidget *parent, const char *name, const QString &text)
-{
-    auto *button = new QPushButton(text, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setAutoDefault(false);
-    return button;
-}
-
-QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, bool bold)
-{
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    if (bold) {
-        QFont font = label->font();
-        font.setBold(true);
-        label->setFont(font);
-    }
-    return label;
-}
-
-QAction *makeAction(QMenu *menu, const char *name, const QString &text)
-{
-    QAction *action = menu->addAction(text);
-    action->setObjectName(QLatin1String(name));
-    return action;
 }
 
 } // namespace
@@ -121,15 +94,15 @@ void frmMAIN::buildControls()
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
-    LB_StausHeading = makeLabel(this, "LB_StausHeading", QStringLiteral("Status:"), true);
+    LB_StausHeading = MakeLabel(this, "LB_StausHeading", QStringLiteral("Status:"), true);
     SetGeometryTwips(LB_StausHeading, 180, 180, 615, 195);
-    LB_Status = makeLabel(
+    LB_Status = MakeLabel(
         this, "LB_Status",
         QStringLiteral("FWB Agent is activated and is monitoring the system for new drives..."),
         false);
     LB_Status->setWordWrap(true);
     SetGeometryTwips(LB_Status, 180, 450, 4140, 420);
-    LB_MonitorHeading = makeLabel(this, "LB_MonitorHeading", QStringLiteral("Monitor log:"), true);
+    LB_MonitorHeading = MakeLabel(this, "LB_MonitorHeading", QStringLiteral("Monitor log:"), true);
     SetGeometryTwips(LB_MonitorHeading, 180, 1035, 1020, 195);
 
     TX_Log = new QPlainTextEdit(this);
@@ -143,13 +116,13 @@ void frmMAIN::buildControls()
     TX_Log->setPlainText(toDisplay(QStringLiteral("No new drives have been detected.") + kCrLf));
     SetGeometryTwips(TX_Log, 180, 1305, 4155, 1275);
 
-    CB_ToggleOnOff = makeButton(this, "CB_ToggleOnOff", QStringLiteral("&Deactivate agent"));
+    CB_ToggleOnOff = MakeButton(this, "CB_ToggleOnOff", QStringLiteral("&Deactivate agent"));
     SetGeometryTwips(CB_ToggleOnOff, 4545, 225, 2265, 420);
-    CB_LaunchFWB = makeButton(this, "CB_LaunchFWB", QStringLiteral("Run &Ferrow Backup"));
+    CB_LaunchFWB = MakeButton(this, "CB_LaunchFWB", QStringLiteral("Run &Ferrow Backup"));
     SetGeometryTwips(CB_LaunchFWB, 4545, 765, 2265, 420);
-    CB_Settings = makeButton(this, "CB_Settings", QStringLiteral("&Settings"));
+    CB_Settings = MakeButton(this, "CB_Settings", QStringLiteral("&Settings"));
     SetGeometryTwips(CB_Settings, 4545, 1305, 2265, 420);
-    CB_Quit = makeButton(this, "CB_Quit", QStringLiteral("&Quit"));
+    CB_Quit = MakeButton(this, "CB_Quit", QStringLiteral("&Quit"));
     SetGeometryTwips(CB_Quit, 4545, 2160, 2265, 420);
     setTabOrder(CB_ToggleOnOff, CB_LaunchFWB);
     setTabOrder(CB_LaunchFWB, CB_Settings);
@@ -170,11 +143,11 @@ void frmMAIN::buildControls()
 
     CM_SysTray = new QMenu(this);
     CM_SysTray->setObjectName(QStringLiteral("CM_SysTray"));
-    CM_SysTray_ShowMe = makeAction(CM_SysTray, "CM_SysTray_ShowMe", QStringLiteral("Open"));
-    CM_SysTray_ToggleActive = makeAction(CM_SysTray, "CM_SysTray_ToggleActive", QString());
+    CM_SysTray_ShowMe = MakeAction(CM_SysTray, "CM_SysTray_ShowMe", QStringLiteral("Open"));
+    CM_SysTray_ToggleActive = MakeAction(CM_SysTray, "CM_SysTray_ToggleActive", QString());
     CM_SysTray_RunFWB =
-        makeAction(CM_SysTray, "CM_SysTray_RunFWB", QStringLiteral("Start Ferrow Backup"));
-    CM_SysTray_Quit = makeAction(CM_SysTray, "CM_SysTray_Quit", QStringLiteral("Quit"));
+        MakeAction(CM_SysTray, "CM_SysTray_RunFWB", QStringLiteral("Start Ferrow Backup"));
+    CM_SysTray_Quit = MakeAction(CM_SysTray, "CM_SysTray_Quit", QStringLiteral("Quit"));
 }
 
 void frmMAIN::connectControls()

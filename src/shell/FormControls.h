@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QFont>
+#include <QString>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QWidget;
+
+namespace fwb {
+
+// Controls of the three windows, named as the language packs address them.
+
+// A push button that is never the default button: Enter must not press a button by surprise.
+QPushButton *MakeButton(QWidget *parent, const char *name, const QString &text);
+// A label whose text starts at its top left, as the designed layouts expect.
+QLabel *MakeLabel(QWidget *parent, const char *name, const QString &text, bool bold = false);
+QAction *MakeAction(QMenu *menu, const char *name, const QString &text);
+QFont BoldFont(QFont font);
+
+} // namespace fwb
