@@ -4,6 +4,20 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+// Skips a test that cannot run on this machine: the namespace could not be entered (kept by
+// the test object in m_isolationProblem), or a tool is not installed.
+#define REQUIRE_MOUNT_NAMESPACE()                                                                  \
+    do {                                                                                           \
+        if (!m_isolationProblem.isEmpty())                                                         \
+            QSKIP(qPrintable(m_isolationProblem));                                                 \
+    } while (false)
+#define REQUIRE_TOOL(variable, name)                                                               \
+    const QString variable = fwb::test::findTool(QStringLiteral(name));                            \
+    do {                                                                                           \
+        if (variable.isEmpty())                                                                    \
+            QSKIP(name " is not installed");                                                       \
+    } while (false)
+
 namespace fwb::test {
 
 // Moves this process into a mount namespace of its own whose mounts do not propagate back,

@@ -35,17 +35,6 @@ QString rootOf(const QString &folder)
 
 // Steps that prepare the machine rather than exercise the code: where they cannot be taken
 // (no loop devices, no FUSE, a tool missing), the test cannot run here.
-#define REQUIRE_MOUNT_NAMESPACE()                                                                  \
-    do {                                                                                           \
-        if (!m_isolationProblem.isEmpty())                                                         \
-            QSKIP(qPrintable(m_isolationProblem));                                                 \
-    } while (false)
-#define REQUIRE_TOOL(variable, name)                                                               \
-    const QString variable = findTool(QStringLiteral(name));                                       \
-    do {                                                                                           \
-        if (variable.isEmpty())                                                                    \
-            QSKIP(name " is not installed");                                                       \
-    } while (false)
 #define LAB_STEP(step)                                                                             \
     do {                                                                                           \
         if (!(step))                                                                               \
