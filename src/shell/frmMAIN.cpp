@@ -242,6 +242,9 @@ void frmMAIN::applyStartupMode()
 {
     AgentSettings &s = settings();
     const std::uint8_t saved = s.MinimizeMode;
+    // Centred in every mode, so a window started minimized or hidden comes back there too.
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
     switch (s.AgentStartupMode) {
     case 1:
         s.MinimizeMode = 0;
@@ -257,8 +260,6 @@ void frmMAIN::applyStartupMode()
         s.MinimizeMode = saved;
         break;
     default:
-        if (const QScreen *screen = QGuiApplication::primaryScreen())
-            move(screen->availableGeometry().center() - rect().center());
         show();
         break;
     }
