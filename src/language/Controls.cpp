@@ -59,7 +59,7 @@ void setTop(QWidget *w, float twips)
 // A window of fixed size keeps its width fixed and takes the new height as fixed too.
 void setHeight(QWidget *w, float twips)
 {
-    const int pixels = TwipsToPixels(twips);
+    const int pixels = TwipsToPixels(w->isWindow() ? twips - kWindowFrameHeight : twips);
     if (w->isWindow() && w->minimumHeight() == w->maximumHeight())
         w->setFixedHeight(pixels);
     else

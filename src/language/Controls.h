@@ -21,6 +21,9 @@ inline constexpr float kSmallGap = 120;
 inline constexpr float kLargeGap = 360;
 inline constexpr float kFrameBottomMargin = 300;
 inline constexpr float kWindowBottomMargin = 700;
+// A window's height counted its title bar and borders where these layouts were designed
+// (30 pixels at 96 dpi); Qt sizes a window by its inside, so that part is left out there.
+inline constexpr float kWindowFrameHeight = 450;
 
 // Sets the control's height to as many lines as its caption (or text) needs in its width.
 void AutoSizeHeight(QWidget *control);

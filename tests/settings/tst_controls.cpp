@@ -304,7 +304,7 @@ private Q_SLOTS:
         QCOMPARE(frame->height(), TwipsToPixels(1200 + 390 + 300));
 
         AutoSizeWindowHeight(m_form.get(), frame);
-        QCOMPARE(m_form->height(), TwipsToPixels(BottomOf(frame) + 700));
+        QCOMPARE(m_form->height(), TwipsToPixels(BottomOf(frame) + 700 - kWindowFrameHeight));
         QCOMPARE(m_form->width(), TwipsToPixels(5000));
         QVERIFY(m_platform->boxes.shown.isEmpty());
     }
@@ -343,8 +343,10 @@ private Q_SLOTS:
         QCOMPARE(m_platform->boxes.shown[0].title,
                  QStringLiteral("FW Backup Agent - Auto-size Error"));
         QCOMPARE(m_platform->boxes.shown[0].icon, BoxIcon::Stop);
-        QCOMPARE(container->height(), TwipsToPixels(BottomOf(lowest) + margin));
-        QVERIFY(container->height() >= screenPixels);
+        // A window's height, as measured against the screen, includes its title bar.
+        const double outside = frame ? 0 : kWindowFrameHeight;
+        QCOMPARE(container->height(), TwipsToPixels(BottomOf(lowest) + margin - outside));
+        QVERIFY(container->height() + TwipsToPixels(outside) >= screenPixels);
 
         // One pixel less is not reported.
         m_platform->boxes.shown.clear();

@@ -375,8 +375,8 @@ private Q_SLOTS:
         const auto *version = control<QLabel>("LB_Version");
         QCOMPARE(twips(ok), at(RightOf(tabs()) - 1500, BottomOf(tabs()) + 120, 1500, 420));
         QCOMPARE(twips(cancel), at(RightOf(tabs()) - 3120, BottomOf(tabs()) + 120, 1500, 420));
-        QCOMPARE(m_dialog->size(),
-                 QSize(TwipsToPixels(RightOf(tabs()) + 300), TwipsToPixels(BottomOf(ok) + 700)));
+        QCOMPARE(m_dialog->size(), QSize(TwipsToPixels(RightOf(tabs()) + 300),
+                                         TwipsToPixels(BottomOf(ok) + 700 - kWindowFrameHeight)));
         QCOMPARE(version->x(), TwipsToPixels(180));
         QCOMPARE(version->height(), TwipsToPixels(195));
         QVERIFY(version->width() >= TwipsToPixels(810));
