@@ -1,6 +1,5 @@
 #include "MountLab.h"
 #include "monitor/VolumeIdentityText.h"
-#include "platform/fake/FakeDriveArrivalSource.h"
 #include "platform/linux/BlkidProbe.h"
 #include "platform/linux/LinuxDriveArrivalSource.h"
 #include "platform/linux/LinuxVolumeQuery.h"
@@ -58,18 +57,12 @@ private Q_SLOTS:
     void queryWithoutBlockDevice_data();
     void queryWithoutBlockDevice();
     void sourceStartsAndStops();
-    void fakeDeliversOnlyWhileRunning();
 
-    void tenMountsGiveTenArrivals();
     void bindAndSecondMountPointGiveNone();
     void remountGivesNone();
     void mountElsewhereAtOnceGivesOne();
     void stoppedSourceDeliversNothing();
     void stopInsideReceiverDropsTheRest();
-    void ext4Identity_data();
-    void ext4Identity();
-    void exfatThroughFuse();
-    void ntfsThroughFuse();
 
 private:
     // A freshly formatted ext4 volume on a loop device; the device node or the empty text.
@@ -196,64 +189,6 @@ void TestMountMonitor::sourceStartsAndStops()
     QVERIFY(source.isRunning());
 }
 
-void TestMountMonitor::fakeDeliversOnlyWhileRunning()
-{
-    FakeDriveArrivalSource source;
-    QSignalSpy spy(&source, &DriveArrivalSource::driveArrived);
-    QVERIFY(!source.announce(QStringLiteral("/media/a/")));
-    QVERIFY(source.start());
-    QVERIFY(source.announce(QStringLiteral("/media/b/")));
-    source.stop();
-    QVERIFY(!source.announce(QStringLiteral("/media/c/")));
-    source.startSucceeds = false;
-    QVERIFY(!source.start());
-    QCOMPARE(rootPaths(spy), QStringList{QStringLiteral("/media/b/")});
-    QCOMPARE(source.starts, 2);
-    QCOMPARE(source.stops, 1);
-}
-
-void TestMountMonitor::tenMountsGiveTenArrivals()
-{
-    REQUIRE_MOUNT_NAMESPACE();
-    REQUIRE_TOOL(mkfs, "mkfs.ext4");
-    MountLab lab;
-    QStringList devices;
-    for (int i = 0; i < 10; ++i) {
-        devices.append(ext4Volume(lab, QStringLiteral("disk%1").arg(i)));
-        LAB_STEP(!devices.last().isEmpty());
-    }
-    const QString fence = ext4Volume(lab, QStringLiteral("fence"));
-    LAB_STEP(!fence.isEmpty());
-    QStringList folders;
-    for (int i = 0; i < 10; ++i) {
-        folders.append(lab.makeFolder(QStringLiteral("mnt %1").arg(i)));
-        LAB_STEP(!folders.last().isEmpty());
-    }
-
-    LinuxDriveArrivalSource source;
-    QSignalSpy spy(&source, &DriveArrivalSource::driveArrived);
-    QVERIFY(source.start());
-    QStringList expected;
-    for (int i = 0; i < 10; ++i) {
-        LAB_STEP(lab.mount(devices.at(i), folders.at(i), QStringLiteral("ext4")));
-        expected.append(rootOf(folders.at(i)));
-        // Some mounts in one burst, some seen one by one.
-        if (i % 4 == 3)
-            QCoreApplication::processEvents();
-    }
-    QTRY_COMPARE_WITH_TIMEOUT(spy.size(), 10, ArrivalTimeoutMs);
-    // A later reading must not report any of them again.
-    const auto arrived = arrivalsBeforeFence(lab, spy, fence);
-    QVERIFY(arrived);
-    QCOMPARE(*arrived, expected);
-
-    // With the table unchanged the kernel has nothing to report: a source that left a change
-    // undrained would be woken over and over.
-    const quint64 wakeUps = source.wakeUps();
-    QTest::qWait(200);
-    QCOMPARE(source.wakeUps(), wakeUps);
-}
-
 void TestMountMonitor::bindAndSecondMountPointGiveNone()
 {
     REQUIRE_MOUNT_NAMESPACE();
@@ -370,109 +305,6 @@ void TestMountMonitor::stopInsideReceiverDropsTheRest()
     QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty(), ArrivalTimeoutMs);
     QCOMPARE(rootPaths(spy), QStringList{rootOf(folders.first())});
     QVERIFY(!source.isRunning());
-}
-
-void TestMountMonitor::ext4Identity_data()
-{
-    QTest::addColumn<QString>("label");
-    QTest::addColumn<QString>("labelText");
-
-    QTest::newRow("label") << QStringLiteral("My Backup 2") << QStringLiteral("My Backup 2");
-    QTest::newRow("odd label") << QStringLiteral("Sïch \"x\" $y")
-                               << QStringLiteral("Sïch \"x\" $y");
-    QTest::newRow("leading and inner spaces kept")
-        << QStringLiteral("  A  B") << QStringLiteral("  A  B");
-    QTest::newRow("no label") << QString() << QStringLiteral("[No label]");
-}
-
-void TestMountMonitor::ext4Identity()
-{
-    QFETCH(QString, label);
-    QFETCH(QString, labelText);
-    REQUIRE_MOUNT_NAMESPACE();
-    REQUIRE_TOOL(mkfs, "mkfs.ext4");
-    MountLab lab;
-    const QString uuid = QStringLiteral("3e6be9de-8139-11d1-9106-a43f08d823a6");
-    QStringList options{QStringLiteral("-U"), uuid};
-    if (!label.isEmpty())
-        options << QStringLiteral("-L") << label;
-    const QString device = ext4Volume(lab, QStringLiteral("disk"), options);
-    const QString folder = lab.makeFolder(QStringLiteral("My Disk"));
-    LAB_STEP(!device.isEmpty() && !folder.isEmpty());
-    LAB_STEP(lab.mount(device, folder, QStringLiteral("ext4")));
-
-    const auto info = LinuxVolumeQuery().query(rootOf(folder));
-    QVERIFY(info);
-    QCOMPARE(info->fsType, QStringLiteral("ext4"));
-    QCOMPARE(info->uuid, uuid);
-    QCOMPARE(info->label, label);
-    QCOMPARE(labelTextFor(info->label, QStringLiteral("No label")), labelText);
-    QCOMPARE(serialTextFromFsId(info->fsType, info->uuid), QString());
-    // The same volume without the trailing slash.
-    QCOMPARE(LinuxVolumeQuery().query(folder), info);
-}
-
-void TestMountMonitor::exfatThroughFuse()
-{
-    REQUIRE_MOUNT_NAMESPACE();
-    REQUIRE_TOOL(mkfs, "mkfs.exfat");
-    REQUIRE_TOOL(tune, "tune.exfat");
-    REQUIRE_TOOL(fuseMount, "mount.exfat-fuse");
-    MountLab lab;
-    const QString image = lab.makeImage(QStringLiteral("exfat.img"), 16);
-    LAB_STEP(!image.isEmpty());
-    LAB_STEP(lab.run(mkfs, {QStringLiteral("-L"), QStringLiteral("EX DISK"), image}));
-    LAB_STEP(lab.run(tune, {QStringLiteral("-I"), QStringLiteral("0x1A2B3C4D"), image}));
-    const QString device = lab.attach(image);
-    const QString folder = lab.makeFolder(QStringLiteral("exfat"));
-    LAB_STEP(!device.isEmpty() && !folder.isEmpty());
-
-    LinuxDriveArrivalSource source;
-    QSignalSpy spy(&source, &DriveArrivalSource::driveArrived);
-    QVERIFY(source.start());
-    LAB_STEP(lab.mountWith(fuseMount, device, folder));
-    QTRY_COMPARE_WITH_TIMEOUT(rootPaths(spy), QStringList{rootOf(folder)}, ArrivalTimeoutMs);
-
-    const auto table = readProcessMountTable();
-    QVERIFY(table && table->visibleAt(folder));
-    QCOMPARE(table->visibleAt(folder)->fsType, QStringLiteral("fuseblk"));
-    const auto info = LinuxVolumeQuery().query(rootOf(folder));
-    QVERIFY(info);
-    QCOMPARE(info->fsType, QStringLiteral("exfat"));
-    QCOMPARE(info->label, QStringLiteral("EX DISK"));
-    QCOMPARE(serialTextFromFsId(info->fsType, info->uuid), QStringLiteral("1A2B-3C4D"));
-}
-
-void TestMountMonitor::ntfsThroughFuse()
-{
-    REQUIRE_MOUNT_NAMESPACE();
-    REQUIRE_TOOL(mkfs, "mkntfs");
-    REQUIRE_TOOL(ntfslabel, "ntfslabel");
-    REQUIRE_TOOL(ntfs3g, "ntfs-3g");
-    MountLab lab;
-    // Longer than the eleven characters FAT allows, and not cut.
-    const QString label = QStringLiteral("Ferrow Backup of the whole family");
-    const QString image = lab.makeImage(QStringLiteral("ntfs.img"), 16);
-    LAB_STEP(!image.isEmpty());
-    LAB_STEP(lab.run(
-        mkfs, {QStringLiteral("-F"), QStringLiteral("-Q"), QStringLiteral("-L"), label, image}));
-    LAB_STEP(lab.run(ntfslabel, {QStringLiteral("--new-serial=0123456789ABCDEF"), image}));
-    const QString device = lab.attach(image);
-    const QString folder = lab.makeFolder(QStringLiteral("ntfs"));
-    LAB_STEP(!device.isEmpty() && !folder.isEmpty());
-
-    LinuxDriveArrivalSource source;
-    QSignalSpy spy(&source, &DriveArrivalSource::driveArrived);
-    QVERIFY(source.start());
-    LAB_STEP(lab.mountWith(ntfs3g, device, folder));
-    QTRY_COMPARE_WITH_TIMEOUT(rootPaths(spy), QStringList{rootOf(folder)}, ArrivalTimeoutMs);
-
-    const auto info = LinuxVolumeQuery().query(rootOf(folder));
-    QVERIFY(info);
-    QCOMPARE(info->fsType, QStringLiteral("ntfs"));
-    QCOMPARE(info->label, label);
-    QCOMPARE(info->uuid, QStringLiteral("0123456789ABCDEF"));
-    QCOMPARE(serialTextFromFsId(info->fsType, info->uuid), QStringLiteral("89AB-CDEF"));
 }
 
 int main(int argc, char *argv[])
