@@ -140,10 +140,7 @@ private Q_SLOTS:
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
         m_platform = std::make_unique<test::ScopedPlatform>();
-        settings() = {};
-        appPaths() = {};
-        decision() = {};
-        ComputeAppPaths(m_dir->path());
+        test::resetProgramState(m_dir->path());
         test::writeFile(appPaths().FwbExePath, "#!/bin/sh\nexit 0\n");
         QFile::setPermissions(appPaths().FwbExePath,
                               QFile::permissions(appPaths().FwbExePath) | QFile::ExeUser);

@@ -109,9 +109,7 @@ private Q_SLOTS:
     void init()
     {
         m_platform = std::make_unique<test::ScopedPlatform>();
-        settings() = {};
-        ComputeAppPaths(m_dir.path());
-        LanguagePack().clear();
+        test::resetProgramState(m_dir.path());
     }
     void cleanup() { m_platform.reset(); }
 

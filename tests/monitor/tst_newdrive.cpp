@@ -49,9 +49,7 @@ private Q_SLOTS:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         m_platform = std::make_unique<test::ScopedPlatform>();
-        settings() = {};
-        decision() = {};
-        ComputeAppPaths(m_dir->path());
+        test::resetProgramState(m_dir->path());
         QDir().mkpath(m_dir->path() + QStringLiteral("/Backup sets"));
         settings().BackupSetFolder = m_dir->path() + QStringLiteral("/Backup sets/");
         m_window = std::make_unique<frmMAIN>(m_dir->path());

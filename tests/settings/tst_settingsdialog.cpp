@@ -102,11 +102,9 @@ private Q_SLOTS:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         m_platform = std::make_unique<test::ScopedPlatform>();
-        settings() = {};
-        appPaths() = {};
+        test::resetProgramState(m_dir->path());
         appPaths().AgentIniPath = iniPath();
         appPaths().AgentExePath = kAgent;
-        LanguagePack().clear();
     }
     void cleanup()
     {

@@ -37,10 +37,8 @@ private Q_SLOTS:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         m_platform = std::make_unique<test::ScopedPlatform>();
-        settings() = {};
-        decision() = {};
+        test::resetProgramState(m_dir->path());
         TrayIcon::overrideAvailability(true);
-        ComputeAppPaths(m_dir->path());
         m_window = std::make_unique<frmMAIN>(m_dir->path());
         m_window->show();
     }

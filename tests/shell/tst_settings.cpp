@@ -30,8 +30,7 @@ private Q_SLOTS:
         QDir(m_dir.path()).removeRecursively();
         QDir().mkpath(m_dir.path() + QStringLiteral("/Backup sets"));
         m_platform = std::make_unique<test::ScopedPlatform>();
-        settings() = {};
-        ComputeAppPaths(m_dir.path());
+        test::resetProgramState(m_dir.path());
     }
     void cleanup() { m_platform.reset(); }
 

@@ -34,9 +34,7 @@ private Q_SLOTS:
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
         m_platform = std::make_unique<test::ScopedPlatform>();
-        settings() = {};
-        appPaths() = {};
-        decision() = {};
+        test::resetProgramState(m_dir->path());
         TrayIcon::overrideAvailability(true);
     }
     void cleanup()

@@ -25,9 +25,22 @@ QByteArray readFile(const QString &path)
 
 } // namespace fwb::test
 
+#include "backup/DecisionState.h"
+#include "language/LanguagePack.h"
 #include "platform/linux/LinuxFileSystem.h"
+#include "shell/AppPaths.h"
+#include "shell/Settings.h"
 
 namespace fwb::test {
+
+void resetProgramState(const QString &programFolder)
+{
+    settings() = {};
+    appPaths() = {};
+    decision() = {};
+    LanguagePack().clear();
+    ComputeAppPaths(programFolder);
+}
 
 ScopedPlatform::ScopedPlatform()
     : m_saved(platform()), m_fileSystem(std::make_unique<LinuxFileSystem>())

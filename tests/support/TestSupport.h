@@ -28,6 +28,10 @@ class FileSystem;
 
 namespace fwb::test {
 
+// Clears the program-wide state (settings, paths, the dialog's decision, the open language
+// pack) and computes the paths of a program started from `programFolder`.
+void resetProgramState(const QString &programFolder);
+
 // Installs fakes of every platform service but the file system (the real one, over temporary
 // folders) for the life of a test, then puts back what was there.
 class ScopedPlatform
