@@ -3,14 +3,12 @@
 #include "language/Translate.h"
 #include "platform/Platform.h"
 #include "platform/ProgramStarter.h"
-#include "shell/AppPaths.h"
-#include "shell/MonitorLog.h"
+#include "store/AppPaths.h"
+#include "store/MonitorLog.h"
+#include "system/Clock.h"
 #include "system/Paths.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
-#include <QEventLoop>
-#include <QTimer>
 
 namespace fwb {
 namespace {
@@ -67,18 +65,9 @@ bool OpenWithShell(const QString &path)
 
 void PauseSeconds(int seconds)
 {
-    const qint64 start = QDateTime::currentSecsSinceEpoch();
-    const qint64 endMs = (start + seconds + 1) * 1000;
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    // A timer can fire a little early, so wait again until the end is really reached.
-    for (qint64 left = endMs - QDateTime::currentMSecsSinceEpoch(); left > 0;
-         left = endMs - QDateTime::currentMSecsSinceEpoch()) {
-        timer.start(int(left));
-        loop.exec();
-    }
+    Clock &clock = Clock::instance();
+    const qint64 start = clock.currentMSecsSinceEpoch() / 1000;
+    clock.runEventsUntil((start + seconds + 1) * 1000);
 }
 
 } // namespace fwb

@@ -3,7 +3,7 @@
 #include "jet/DataAccess.h"
 #include "platform/FileSystem.h"
 #include "platform/Platform.h"
-#include "shell/Settings.h"
+#include "store/Settings.h"
 
 #include <QStringList>
 #include <cmath>

@@ -1,13 +1,13 @@
 #include "countdown/frmBALLOON.h"
 
-#include "backup/ConfirmTriggeredBackups.h"
-#include "backup/DecisionState.h"
+#include "backup/AgentRequests.h"
+#include "controls/FormControls.h"
+#include "controls/Twips.h"
+#include "countdown/DecisionState.h"
 #include "language/LanguagePack.h"
-#include "shell/AppPaths.h"
-#include "shell/FormControls.h"
-#include "shell/Settings.h"
-#include "shell/Twips.h"
-#include "shell/frmMAIN.h"
+#include "store/AppPaths.h"
+#include "store/Settings.h"
+#include "system/Paths.h"
 
 #include <QAction>
 #include <QCursor>
@@ -294,8 +294,8 @@ void frmBALLOON::CB_Cancel_Click()
 
 void frmBALLOON::CM_More_CancelAndStopMonitoring_Click()
 {
-    if (frmMAIN *main = frmMAIN::instance())
-        main->DeactivateMonitoring();
+    if (agentRequests().DeactivateMonitoring)
+        agentRequests().DeactivateMonitoring();
     CB_Cancel_Click();
 }
 
@@ -307,8 +307,8 @@ void frmBALLOON::CM_More_CancelAndShowAgent_Click()
 
 void frmBALLOON::CM_More_CancelAndStartFWB_Click()
 {
-    if (frmMAIN *main = frmMAIN::instance())
-        main->StartMainProgram(QStringLiteral("Ferrow Backup could not be started."));
+    if (agentRequests().StartMainProgram)
+        agentRequests().StartMainProgram(QStringLiteral("Ferrow Backup could not be started."));
     closeDialog();
 }
 

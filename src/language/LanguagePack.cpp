@@ -1,8 +1,8 @@
 #include "language/LanguagePack.h"
 
 #include "jet/DataAccess.h"
-#include "shell/AppPaths.h"
-#include "shell/Settings.h"
+#include "store/AppPaths.h"
+#include "store/Settings.h"
 #include "system/Paths.h"
 
 #include <QObject>

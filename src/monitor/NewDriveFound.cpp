@@ -1,12 +1,12 @@
 #include "monitor/NewDriveFound.h"
 
-#include "backup/ConfirmTriggeredBackups.h"
+#include "backup/AgentRequests.h"
 #include "backup/Launching.h"
 #include "backup/Triggers.h"
 #include "language/Translate.h"
 #include "monitor/VolumeIdentity.h"
-#include "shell/MonitorLog.h"
-#include "shell/Settings.h"
+#include "store/MonitorLog.h"
+#include "store/Settings.h"
 
 #include <QCoreApplication>
 
@@ -33,8 +33,8 @@ void NewDriveFound(const QString &rootPath)
     if (IsArrayDimensioned(MatchedSets)) {
         if (settings().BackupStartupMode == 0)
             LaunchBackupSets(MatchedSets);
-        else
-            ConfirmTriggeredBackups(MatchedSets);
+        else if (agentRequests().ConfirmTriggeredBackups)
+            agentRequests().ConfirmTriggeredBackups(MatchedSets);
         return;
     }
     AddLogEntry(TranslateText(QStringLiteral("No matching backup set found for new drive")) +

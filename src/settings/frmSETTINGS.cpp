@@ -1,16 +1,16 @@
 #include "settings/frmSETTINGS.h"
 
-#include "language/Controls.h"
+#include "controls/Controls.h"
+#include "controls/FormControls.h"
+#include "controls/Twips.h"
 #include "language/LanguagePack.h"
 #include "language/Translate.h"
-#include "settings/AutoStart.h"
+#include "registration/AutoStart.h"
 #include "settings/PageFrame.h"
 #include "settings/TabStrip.h"
 #include "settings/WrappingButton.h"
-#include "shell/AppPaths.h"
-#include "shell/FormControls.h"
-#include "shell/Settings.h"
-#include "shell/Twips.h"
+#include "store/AppPaths.h"
+#include "store/Settings.h"
 #include "system/MessageBox.h"
 
 #include <QButtonGroup>
@@ -22,26 +22,6 @@ namespace fwb {
 namespace {
 
 const QString kOptions = QStringLiteral("Options");
-
-void moveTwips(QWidget *widget, float left, float top)
-{
-    widget->move(TwipsToPixels(left), TwipsToPixels(top));
-}
-
-float leftTwips(const QWidget *widget)
-{
-    return static_cast<float>(PixelsToTwips(widget->x()));
-}
-
-float topTwips(const QWidget *widget)
-{
-    return static_cast<float>(PixelsToTwips(widget->y()));
-}
-
-float widthTwips(const QWidget *widget)
-{
-    return static_cast<float>(PixelsToTwips(widget->width()));
-}
 
 // A value with no button of its own selects none; OK then keeps the stored value.
 void selectIndex(QButtonGroup *group, const QList<QRadioButton *> &buttons, std::uint8_t value)
@@ -265,7 +245,7 @@ void frmSETTINGS::LayoutSettingsDialog()
     AutoSizeFrameHeight(FR_Tabs[2], RB_MinimizeMode[2]);
 
     for (QGroupBox *frame : FR_Tabs) {
-        moveTwips(frame, leftTwips(TS_Settings) + 250, topTwips(TS_Settings) + 500);
+        MoveTwips(frame, LeftTwips(TS_Settings) + 250, TopTwips(TS_Settings) + 500);
         frame->setEnabled(false);
         frame->hide();
     }
@@ -278,7 +258,7 @@ void frmSETTINGS::LayoutSettingsDialog()
     AutoSizeWindowHeight(this, CB_Ok);
     setFixedWidth(TwipsToPixels(RightOf(TS_Settings) + 300));
     AlignRight(TS_Settings, CB_Ok);
-    moveTwips(CB_Cancel, leftTwips(CB_Ok) - widthTwips(CB_Cancel) - kSmallGap, topTwips(CB_Cancel));
+    MoveTwips(CB_Cancel, LeftTwips(CB_Ok) - WidthTwips(CB_Cancel) - kSmallGap, TopTwips(CB_Cancel));
     AlignBottom(CB_Cancel, LB_Version);
 }
 

@@ -1,23 +1,24 @@
 #include "shell/frmMAIN.h"
 
-#include "backup/DecisionState.h"
+#include "backup/AgentRequests.h"
+#include "controls/FormControls.h"
+#include "controls/Twips.h"
+#include "countdown/ConfirmTriggeredBackups.h"
+#include "countdown/DecisionState.h"
 #include "countdown/frmBALLOON.h"
 #include "language/LanguagePack.h"
 #include "language/Translate.h"
-#include "monitor/Notify.h"
+#include "notify/Notify.h"
 #include "platform/FileSystem.h"
 #include "platform/InstanceGuard.h"
 #include "platform/Platform.h"
 #include "platform/ProgramStarter.h"
+#include "registration/ComponentRegistration.h"
 #include "settings/frmSETTINGS.h"
-#include "shell/AppPaths.h"
-#include "shell/DateTimeText.h"
-#include "shell/FormControls.h"
-#include "shell/MonitorLog.h"
-#include "shell/Settings.h"
 #include "shell/TrayIcon.h"
-#include "shell/Twips.h"
-#include "system/ComponentRegistration.h"
+#include "store/AppPaths.h"
+#include "store/MonitorLog.h"
+#include "store/Settings.h"
 #include "system/MessageBox.h"
 #include "system/Paths.h"
 
@@ -33,7 +34,6 @@
 #include <QShortcut>
 #include <QTextCursor>
 #include <QTimer>
-#include <cstdio>
 
 namespace fwb {
 namespace {
@@ -45,31 +45,15 @@ QString toDisplay(QString text)
     return text.replace(kCrLf, QStringLiteral("\n"));
 }
 
-// Every log entry also goes to standard error, so a terminal or the journal sees it too.
-void echoToStandardError(const QString &stamp, const QString &text)
-{
-    QString line = stamp + QStringLiteral(": ") + text;
-    line.replace(kCrLf, QStringLiteral(" ")).replace(u'\n', u' ');
-    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
-    std::fflush(stderr);
-}
-
 } // namespace
-
-namespace {
-frmMAIN *g_mainWindow = nullptr;
-}
-
-frmMAIN *frmMAIN::instance()
-{
-    return g_mainWindow;
-}
 
 frmMAIN::frmMAIN(QString programFolder, QWidget *parent)
     : QWidget(parent), m_programFolder(std::move(programFolder))
 {
-    g_mainWindow = this;
-    SetMonitorLogSink([this](const QString &text) { AddLogEntry(text); });
+    SetMonitorLogSink([this](const QString &) { showNewestLogEntry(); });
+    agentRequests() = {[this] { show(); }, [this] { DeactivateMonitoring(); },
+                       [this](const QString &reason) { StartMainProgram(reason); },
+                       &ConfirmTriggeredBackups};
     setObjectName(QStringLiteral("frmMAIN"));
     setWindowTitle(QStringLiteral("FWB Agent"));
     buildControls();
@@ -84,8 +68,7 @@ frmMAIN::~frmMAIN()
         QCoreApplication::sendEvent(this, &lastEvent);
     }
     SetMonitorLogSink({});
-    if (g_mainWindow == this)
-        g_mainWindow = nullptr;
+    agentRequests() = {};
 }
 
 void frmMAIN::buildControls()
@@ -113,7 +96,10 @@ void frmMAIN::buildControls()
     QPalette logPalette = TX_Log->palette();
     logPalette.setColor(QPalette::Base, logPalette.color(QPalette::Button));
     TX_Log->setPalette(logPalette);
-    TX_Log->setPlainText(toDisplay(QStringLiteral("No new drives have been detected.") + kCrLf));
+    // Entries made before the window existed are kept, and shown.
+    const QString logged = MonitorLogText();
+    TX_Log->setPlainText(toDisplay(
+        logged.isEmpty() ? QStringLiteral("No new drives have been detected.") + kCrLf : logged));
     SetGeometryTwips(TX_Log, 180, 1305, 4155, 1275);
 
     CB_ToggleOnOff = MakeButton(this, "CB_ToggleOnOff", QStringLiteral("&Deactivate agent"));
@@ -191,7 +177,7 @@ bool frmMAIN::Form_Load()
     }
 
     if (!FolderExists(paths.DefaultBackupSetsFolder))
-        CreateFolder(paths.DefaultBackupSetsFolder, false);
+        CreateFolder(paths.DefaultBackupSetsFolder);
     LoadSettings();
     chooseHelpFile();
 
@@ -229,13 +215,12 @@ void frmMAIN::chooseHelpFile()
 
 void frmMAIN::replaceLogWithStartupEntry()
 {
-    const QString stamp = GeneralDateTimeText(QDateTime::currentDateTime());
     const QString text =
         TranslateText(QStringLiteral("Program start-up. Monitoring the system for new drives "
                                      "matching triggers from backup sets in")) +
         u' ' + RemoveTrailingSlash(settings().BackupSetFolder);
-    TX_Log->setPlainText(toDisplay(stamp + QStringLiteral(": ") + text + kCrLf + kCrLf));
-    echoToStandardError(stamp, text);
+    RestartMonitorLog(text);
+    TX_Log->setPlainText(toDisplay(MonitorLogText()));
 }
 
 void frmMAIN::applyStartupMode()
@@ -325,12 +310,15 @@ void frmMAIN::setWindowIconFile(const QString &fileName)
 
 void frmMAIN::AddLogEntry(const QString &text)
 {
-    const QString stamp = GeneralDateTimeText(QDateTime::currentDateTime());
+    fwb::AddLogEntry(text);
+}
+
+void frmMAIN::showNewestLogEntry()
+{
     // Inserting at the top keeps the cost of an entry independent of the log's length.
     QTextCursor cursor(TX_Log->document());
     cursor.movePosition(QTextCursor::Start);
-    cursor.insertText(toDisplay(stamp + QStringLiteral(": ") + text + kCrLf + kCrLf));
-    echoToStandardError(stamp, text);
+    cursor.insertText(toDisplay(NewestLogEntry()));
 }
 
 QString frmMAIN::LogText() const

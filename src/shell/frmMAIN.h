@@ -23,9 +23,6 @@ public:
     explicit frmMAIN(QString programFolder, QWidget *parent = nullptr);
     ~frmMAIN() override;
 
-    // The one main window of the program, or null before it exists.
-    static frmMAIN *instance();
-
     // Start-up. False when another instance runs: the program must end at once.
     bool Form_Load();
 
@@ -53,6 +50,7 @@ private:
     void connectControls();
     void chooseHelpFile();
     void replaceLogWithStartupEntry();
+    void showNewestLogEntry();
     void applyStartupMode();
     void setWindowIconFile(const QString &fileName);
     void onTrayClicked(int button);

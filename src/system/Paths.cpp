@@ -1,12 +1,12 @@
 #include "system/Paths.h"
 
-#include "language/Translate.h"
 #include "platform/ComponentHost.h"
 #include "platform/FileSystem.h"
 #include "platform/Platform.h"
 #include "system/MessageBox.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 
 namespace fwb {
 namespace {
@@ -31,14 +31,19 @@ bool isServerName(const QString &part, bool networkOrRelative)
                                     RemoveTrailingSlash(part).toLower();
 }
 
-void createOneFolder(const QString &folder, bool showErrors)
+void createOneFolder(const QString &folder, const QString &errorText)
 {
-    if (!files().createDirectory(folder) && showErrors)
-        ShowMessageBox(TranslateText(QStringLiteral("Error creating folder:")) + u' ' + folder,
-                       QStringLiteral("FWB Agent"), BoxIcon::None);
+    if (!files().createDirectory(folder) && !errorText.isEmpty())
+        ShowMessageBox(errorText + u' ' + folder, QStringLiteral("FWB Agent"), BoxIcon::None);
 }
 
 } // namespace
+
+// Backup-set paths are Linux paths here, so the platform's "/" separates as "\\" does.
+QString GetFileName(const QString &path)
+{
+    return path.mid(std::max(path.lastIndexOf(u'\\'), path.lastIndexOf(u'/')) + 1);
+}
 
 QString PathSeparator(const QString &path)
 {
@@ -134,7 +139,7 @@ QString ParentFolder(const QString &path)
 
 // The platform's folder calls answer failures as results and raise nothing, so creation has
 // no internal-error path: every failure is a folder that could not be created.
-bool CreateFolder(const QString &path, bool showErrors)
+bool CreateFolder(const QString &path, const QString &errorText)
 {
     const bool networkOrRelative = !IsDriveRooted(path);
     const QString separator = PathSeparator(path);
@@ -143,11 +148,11 @@ bool CreateFolder(const QString &path, bool showErrors)
     for (qsizetype next; (next = path.indexOf(separator, from)) >= 0; from = next + 1) {
         const QString part = path.left(next);
         if (!FolderExists(part) && !isServerName(part, networkOrRelative))
-            createOneFolder(part, showErrors);
+            createOneFolder(part, errorText);
     }
     if (!FolderExists(path) && !isServerName(path, networkOrRelative)) {
         QCoreApplication::processEvents();
-        createOneFolder(path, showErrors);
+        createOneFolder(path, errorText);
     }
     return FolderExists(path);
 }

@@ -15,6 +15,8 @@ QString AddTrailingSlash(const QString &path);
 QString RemoveTrailingSlash(const QString &path);
 // The text before the first NUL character.
 QString TrimAtNull(const QString &text);
+// The text after the last separator of a path.
+QString GetFileName(const QString &path);
 // An absolute path below the root "/" (a network path "//host/..." is not one).
 bool IsDriveRooted(const QString &path);
 // "\\server\" of "\\server\share\x" (or "//server/" of "//server/share/x"); a path that is not a
@@ -36,8 +38,9 @@ QString GetRealPathCase(const QString &path);
 // The folder part of a path: "/a/b/c.so" -> "/a/b", "/x.txt" -> "/", "x.txt" -> "".
 QString ParentFolder(const QString &path);
 // Creates the folder and every missing folder above it; true when the folder exists afterwards.
-// With `showErrors`, each level that cannot be created is reported in a message box.
-bool CreateFolder(const QString &path, bool showErrors);
+// With an `errorText` (the caller's, already translated), each level that cannot be created is
+// reported in a message box as that text and the folder.
+bool CreateFolder(const QString &path, const QString &errorText = {});
 // The path of a special folder by its Windows number; empty where the platform has none.
 QString GetSpecialFolderPath(int folder);
 

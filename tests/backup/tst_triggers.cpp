@@ -2,7 +2,7 @@
 #include "backup/Triggers.h"
 #include "jet/DataAccess.h"
 #include "jet/writer/JetWriter.h"
-#include "shell/Settings.h"
+#include "store/Settings.h"
 
 #include <QFile>
 #include <QTest>

@@ -1,11 +1,12 @@
 #include "TestSupport.h"
-#include "backup/ConfirmTriggeredBackups.h"
-#include "backup/DecisionState.h"
+#include "controls/Twips.h"
+#include "countdown/ConfirmTriggeredBackups.h"
+#include "countdown/DecisionState.h"
 #include "countdown/frmBALLOON.h"
-#include "shell/AppPaths.h"
-#include "shell/Settings.h"
-#include "shell/Twips.h"
 #include "shell/frmMAIN.h"
+#include "store/AppPaths.h"
+#include "store/Settings.h"
+#include "system/Paths.h"
 
 #include <QAction>
 #include <QApplication>

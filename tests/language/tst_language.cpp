@@ -3,8 +3,8 @@
 #include "jet/writer/JetWriter.h"
 #include "language/LanguagePack.h"
 #include "language/Translate.h"
-#include "shell/AppPaths.h"
-#include "shell/Settings.h"
+#include "store/AppPaths.h"
+#include "store/Settings.h"
 
 #include <QAction>
 #include <QGroupBox>

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
-#include "settings/AutoStart.h"
-#include "shell/AppPaths.h"
+#include "registration/AutoStart.h"
+#include "store/AppPaths.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 #include "TestSupport.h"
-#include "language/Controls.h"
-#include "shell/Settings.h"
-#include "shell/Twips.h"
+#include "controls/Controls.h"
+#include "controls/Twips.h"
+#include "store/Settings.h"
 
 #include <QCheckBox>
 #include <QFontInfo>

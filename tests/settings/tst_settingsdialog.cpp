@@ -1,12 +1,12 @@
 #include "TestSupport.h"
-#include "language/Controls.h"
-#include "language/DialogFont.h"
+#include "controls/Controls.h"
+#include "controls/DialogFont.h"
+#include "controls/Twips.h"
 #include "language/LanguagePack.h"
 #include "settings/frmSETTINGS.h"
-#include "shell/AppPaths.h"
-#include "shell/Settings.h"
-#include "shell/Twips.h"
 #include "shell/frmMAIN.h"
+#include "store/AppPaths.h"
+#include "store/Settings.h"
 
 #include <QApplication>
 #include <QCheckBox>

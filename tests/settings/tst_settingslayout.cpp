@@ -1,10 +1,10 @@
 #include "TestSupport.h"
+#include "controls/DialogFont.h"
 #include "jet/DataAccess.h"
-#include "language/DialogFont.h"
 #include "language/LanguagePack.h"
 #include "settings/frmSETTINGS.h"
-#include "shell/AppPaths.h"
-#include "shell/Settings.h"
+#include "store/AppPaths.h"
+#include "store/Settings.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
-#include "shell/IniCodec.h"
-#include "shell/IniFile.h"
+#include "store/IniCodec.h"
+#include "store/IniFile.h"
 
 #include <QDir>
 #include <QFile>

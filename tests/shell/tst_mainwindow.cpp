@@ -1,10 +1,10 @@
 #include "TestSupport.h"
-#include "backup/DecisionState.h"
-#include "monitor/Notify.h"
-#include "shell/AppPaths.h"
-#include "shell/Settings.h"
+#include "countdown/DecisionState.h"
+#include "notify/Notify.h"
 #include "shell/TrayIcon.h"
 #include "shell/frmMAIN.h"
+#include "store/AppPaths.h"
+#include "store/Settings.h"
 
 #include <QAction>
 #include <QApplication>

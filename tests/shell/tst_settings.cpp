@@ -1,6 +1,6 @@
 #include "TestSupport.h"
-#include "shell/AppPaths.h"
-#include "shell/Settings.h"
+#include "store/AppPaths.h"
+#include "store/Settings.h"
 
 #include <QDir>
 #include <QTest>

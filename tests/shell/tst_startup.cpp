@@ -1,9 +1,9 @@
 #include "TestSupport.h"
-#include "backup/DecisionState.h"
-#include "shell/AppPaths.h"
-#include "shell/Settings.h"
+#include "countdown/DecisionState.h"
 #include "shell/TrayIcon.h"
 #include "shell/frmMAIN.h"
+#include "store/AppPaths.h"
+#include "store/Settings.h"
 
 #include <QDir>
 #include <QRegularExpression>

@@ -25,11 +25,12 @@ QByteArray readFile(const QString &path)
 
 } // namespace fwb::test
 
-#include "backup/DecisionState.h"
+#include "countdown/DecisionState.h"
 #include "language/LanguagePack.h"
 #include "platform/linux/LinuxFileSystem.h"
-#include "shell/AppPaths.h"
-#include "shell/Settings.h"
+#include "store/AppPaths.h"
+#include "store/MonitorLog.h"
+#include "store/Settings.h"
 
 namespace fwb::test {
 
@@ -38,6 +39,7 @@ void resetProgramState(const QString &programFolder)
     settings() = {};
     appPaths() = {};
     decision() = {};
+    ClearMonitorLog();
     LanguagePack().clear();
     ComputeAppPaths(programFolder);
 }
@@ -53,10 +55,12 @@ ScopedPlatform::ScopedPlatform()
     platform().driveArrivals = &driveArrivals;
     platform().componentHost = &componentHost;
     platform().autoStart = &autoStart;
+    Clock::setInstance(&clock);
 }
 
 ScopedPlatform::~ScopedPlatform()
 {
+    Clock::setInstance(nullptr);
     platform() = m_saved;
 }
 

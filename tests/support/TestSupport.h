@@ -11,6 +11,7 @@ QByteArray readFile(const QString &path);
 
 } // namespace fwb::test
 
+#include "TestClock.h"
 #include "platform/Platform.h"
 #include "platform/fake/FakeAutoStartStore.h"
 #include "platform/fake/FakeComponentHost.h"
@@ -33,7 +34,8 @@ namespace fwb::test {
 void resetProgramState(const QString &programFolder);
 
 // Installs fakes of every platform service but the file system (the real one, over temporary
-// folders) for the life of a test, then puts back what was there.
+// folders), and a clock that skips its waits, for the life of a test, then puts back what was
+// there.
 class ScopedPlatform
 {
 public:
@@ -49,6 +51,7 @@ public:
     FakeDriveArrivalSource driveArrivals;
     FakeComponentHost componentHost;
     FakeAutoStartStore autoStart;
+    TestClock clock;
 
 private:
     Platform m_saved;

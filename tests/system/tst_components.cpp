@@ -1,6 +1,6 @@
 #include "TestSupport.h"
-#include "shell/AppPaths.h"
-#include "system/ComponentRegistration.h"
+#include "registration/ComponentRegistration.h"
+#include "store/AppPaths.h"
 
 #include <QTest>
 

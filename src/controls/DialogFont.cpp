@@ -1,4 +1,4 @@
-#include "language/DialogFont.h"
+#include "controls/DialogFont.h"
 
 #include <QStringList>
 

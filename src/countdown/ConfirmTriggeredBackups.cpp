@@ -1,15 +1,14 @@
-#include "backup/ConfirmTriggeredBackups.h"
+#include "countdown/ConfirmTriggeredBackups.h"
 
-#include "backup/DecisionState.h"
+#include "backup/AgentRequests.h"
 #include "backup/Launching.h"
+#include "countdown/DecisionState.h"
 #include "countdown/frmBALLOON.h"
 #include "language/Translate.h"
-#include "shell/MonitorLog.h"
-#include "shell/Settings.h"
-#include "shell/frmMAIN.h"
+#include "store/MonitorLog.h"
+#include "store/Settings.h"
 
 #include <QCoreApplication>
-#include <algorithm>
 
 namespace fwb {
 namespace {
@@ -24,8 +23,8 @@ void actOnResult()
 {
     switch (decision().BalloonResult) {
     case 1:
-        if (frmMAIN *main = frmMAIN::instance())
-            main->show();
+        if (agentRequests().ShowAgent)
+            agentRequests().ShowAgent();
         break;
     case 2: {
         // Launching lets other events run, and a later decision may refill the shared list
@@ -70,12 +69,6 @@ void ConfirmTriggeredBackups(const QStringList &setPaths)
     if (frmBALLOON::openDialog() == &dialog)
         dialog.done(QDialog::Rejected);
     actOnResult();
-}
-
-// Backup-set paths are Linux paths here, so the platform's "/" separates as "\\" does.
-QString GetFileName(const QString &path)
-{
-    return path.mid(std::max(path.lastIndexOf(u'\\'), path.lastIndexOf(u'/')) + 1);
 }
 
 } // namespace fwb

@@ -1,7 +1,7 @@
-#include "shell/IniFile.h"
+#include "store/IniFile.h"
 
-#include "shell/IniCodec.h"
-#include "shell/IniText.h"
+#include "store/IniCodec.h"
+#include "store/IniText.h"
 
 #include <QFile>
 #include <QFileInfo>

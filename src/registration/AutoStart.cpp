@@ -1,8 +1,8 @@
-#include "settings/AutoStart.h"
+#include "registration/AutoStart.h"
 
 #include "platform/AutoStartStore.h"
 #include "platform/Platform.h"
-#include "shell/AppPaths.h"
+#include "store/AppPaths.h"
 #include "system/Paths.h"
 
 namespace fwb {

@@ -1,4 +1,4 @@
-#include "shell/DateTimeText.h"
+#include "store/DateTimeText.h"
 
 #include <QLocale>
 

@@ -1,4 +1,4 @@
-#include "shell/FormControls.h"
+#include "controls/FormControls.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,8 +1,8 @@
-#include "language/Controls.h"
+#include "controls/Controls.h"
 
+#include "controls/Twips.h"
 #include "language/Translate.h"
-#include "shell/Settings.h"
-#include "shell/Twips.h"
+#include "store/Settings.h"
 #include "system/MessageBox.h"
 
 #include <QAbstractButton>
@@ -25,36 +25,6 @@ namespace fwb {
 namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
-
-float leftOf(const QWidget *w)
-{
-    return static_cast<float>(PixelsToTwips(w->x()));
-}
-
-float topOf(const QWidget *w)
-{
-    return static_cast<float>(PixelsToTwips(w->y()));
-}
-
-float widthOf(const QWidget *w)
-{
-    return static_cast<float>(PixelsToTwips(w->width()));
-}
-
-float heightOf(const QWidget *w)
-{
-    return static_cast<float>(PixelsToTwips(w->height()));
-}
-
-void setLeft(QWidget *w, float twips)
-{
-    w->move(TwipsToPixels(twips), w->y());
-}
-
-void setTop(QWidget *w, float twips)
-{
-    w->move(w->x(), TwipsToPixels(twips));
-}
 
 // A window of fixed size keeps its width fixed and takes the new height as fixed too.
 void setHeight(QWidget *w, float twips)
@@ -163,7 +133,7 @@ void AutoSizeHeight(QWidget *control)
         return;
     }
     const bool bold = control->font().bold();
-    const float width = widthOf(control);
+    const float width = WidthTwips(control);
     float total = TextWidth(control->window(), text, bold);
     // Each forced line break costs a whole line.
     total += static_cast<float>(CountOccurrences(text, kCrLf)) * width;
@@ -190,31 +160,32 @@ void PlaceBelow(QWidget *reference, QWidget *target, bool largeGap)
 {
     if (!reference || !target)
         return;
-    setTop(target, topOf(reference) + heightOf(reference) + (largeGap ? kLargeGap : kSmallGap));
+    SetTopTwips(target,
+                TopTwips(reference) + HeightTwips(reference) + (largeGap ? kLargeGap : kSmallGap));
 }
 
 void AlignBottom(QWidget *reference, QWidget *target)
 {
     if (!target)
         return;
-    setTop(target, BottomOf(reference) - heightOf(target));
+    SetTopTwips(target, BottomOf(reference) - HeightTwips(target));
 }
 
 void AlignRight(QWidget *reference, QWidget *target)
 {
     if (!target)
         return;
-    setLeft(target, RightOf(reference) - widthOf(target));
+    SetLeftTwips(target, RightOf(reference) - WidthTwips(target));
 }
 
 float BottomOf(const QWidget *control)
 {
-    return control ? topOf(control) + heightOf(control) : 0;
+    return control ? TopTwips(control) + HeightTwips(control) : 0;
 }
 
 float RightOf(const QWidget *control)
 {
-    return control ? leftOf(control) + widthOf(control) : 0;
+    return control ? LeftTwips(control) + WidthTwips(control) : 0;
 }
 
 // A frame or window taller than the screen is a layout fault worth reporting, but cutting it

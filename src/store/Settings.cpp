@@ -1,7 +1,7 @@
-#include "shell/Settings.h"
+#include "store/Settings.h"
 
-#include "shell/AppPaths.h"
-#include "shell/IniFile.h"
+#include "store/AppPaths.h"
+#include "store/IniFile.h"
 #include "system/Paths.h"
 
 #include <QLocale>

@@ -9,7 +9,4 @@ namespace fwb {
 // confirmation otherwise), waits until it closes and acts on how it was closed.
 void ConfirmTriggeredBackups(const QStringList &setPaths);
 
-// The text after the last backslash of a path.
-QString GetFileName(const QString &path);
-
 } // namespace fwb

@@ -1,8 +1,8 @@
-#include "system/ComponentRegistration.h"
+#include "registration/ComponentRegistration.h"
 
 #include "platform/ComponentHost.h"
 #include "platform/Platform.h"
-#include "shell/AppPaths.h"
+#include "store/AppPaths.h"
 #include "system/Paths.h"
 
 namespace fwb {
@@ -32,7 +32,7 @@ void RegisterComponents()
     const QString daoPath = AddTrailingSlash(GetSpecialFolderPath(CSIDL_PROGRAM_FILES_COMMON)) +
                             QStringLiteral("Microsoft Shared\\DAO\\dao360.dll");
     if (!FileExists(daoPath)) {
-        CreateFolder(ParentFolder(daoPath), false);
+        CreateFolder(ParentFolder(daoPath));
         host->copyFile(appPaths().AppFolder + QStringLiteral("dao360.dll"), daoPath);
     }
     host->startCommand(QStringLiteral("regsvr32 /s \"") + daoPath + u'"',

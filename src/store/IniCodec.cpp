@@ -1,4 +1,4 @@
-#include "shell/IniCodec.h"
+#include "store/IniCodec.h"
 
 #include <QStringDecoder>
 #include <array>

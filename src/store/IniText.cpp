@@ -1,4 +1,4 @@
-#include "shell/IniText.h"
+#include "store/IniText.h"
 
 namespace fwb::ini {
 

@@ -1,4 +1,4 @@
-#include "shell/AppPaths.h"
+#include "store/AppPaths.h"
 
 #include "system/Paths.h"
 

@@ -1,4 +1,4 @@
-#include "backup/DecisionState.h"
+#include "countdown/DecisionState.h"
 
 namespace fwb {
 

@@ -1,4 +1,4 @@
-#include "monitor/Notify.h"
+#include "notify/Notify.h"
 
 #include "language/Translate.h"
 #include "monitor/NewDriveFound.h"
