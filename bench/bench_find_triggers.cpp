@@ -6,7 +6,7 @@
 #include "jet/DataAccess.h"
 #include "jet/writer/JetWriter.h"
 #include "platform/linux/LinuxPlatform.h"
-#include "shell/Settings.h"
+#include "store/Settings.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

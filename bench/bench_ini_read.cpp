@@ -1,6 +1,6 @@
 // Reads the start-up settings from many settings.ini / fwbagent.ini pairs and prints how
 // long one pair takes.
-#include "shell/IniFile.h"
+#include "store/IniFile.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -4,8 +4,8 @@
 //   bench_launch_cpu
 #include "backup/Launching.h"
 #include "platform/linux/LinuxPlatform.h"
-#include "shell/AppPaths.h"
-#include "shell/MonitorLog.h"
+#include "store/AppPaths.h"
+#include "store/MonitorLog.h"
 
 #include <QCoreApplication>
 #include <QDir>

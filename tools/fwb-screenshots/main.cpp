@@ -1,16 +1,16 @@
 // Renders the Agent's three windows to PNG files, as the program draws them, for the README:
 //   fwb-screenshots OUTPUT_FOLDER [LANGUAGE_PACK]
-#include "backup/DecisionState.h"
+#include "controls/DialogFont.h"
+#include "countdown/DecisionState.h"
 #include "countdown/frmBALLOON.h"
 #include "jet/DataAccess.h"
-#include "language/DialogFont.h"
 #include "language/LanguagePack.h"
 #include "language/Translate.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "settings/frmSETTINGS.h"
-#include "shell/AppPaths.h"
-#include "shell/Settings.h"
 #include "shell/frmMAIN.h"
+#include "store/AppPaths.h"
+#include "store/Settings.h"
 
 #include <QApplication>
 #include <QDir>
