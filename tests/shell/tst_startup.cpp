@@ -3,6 +3,7 @@
 #include "shell/TrayIcon.h"
 #include "shell/frmMAIN.h"
 #include "store/AppPaths.h"
+#include "store/MonitorLog.h"
 #include "store/Settings.h"
 
 #include <QDir>
@@ -169,9 +170,12 @@ private Q_SLOTS:
         QVERIFY(intray(window, "ST_Active") != intray(window, "ST_Deactive"));
     }
 
+    // The store keeps the log, also before a window shows it; the window shows the same text.
     void logEntriesNewestFirst()
     {
+        AddLogEntry(QStringLiteral("before the window"));
         frmMAIN window(m_dir->path());
+        QVERIFY(window.LogText().endsWith(QStringLiteral(": before the window\r\n\r\n")));
         QVERIFY(window.Form_Load());
         const QString startup = window.LogText();
         window.AddLogEntry(QStringLiteral("first"));
@@ -181,6 +185,7 @@ private Q_SLOTS:
         const QString log = window.LogText();
         QVERIFY2(twoEntries.match(log).hasMatch(), qPrintable(log));
         QVERIFY(log.endsWith(startup));
+        QCOMPARE(MonitorLogText(), log);
     }
 };
 
