@@ -81,76 +81,14 @@ private Q_SLOTS:
         QTest::addColumn<double>("value");
         QTest::addColumn<double>("lines");
         QTest::newRow("a quarter over") << 1.25 << 2.0;
-        QTest::newRow("whole") << 2.0 << 2.0;
         QTest::newRow("within a millionth below 3") << 2.9999999 << 4.0;
         QTest::newRow("within a millionth above 1") << 1.0000001 << 2.0;
-        QTest::newRow("below one") << 0.4 << 1.0;
-        QTest::newRow("large") << 1000000.5 << 1000001.0;
     }
     void roundUpLines()
     {
         QFETCH(double, value);
         QFETCH(double, lines);
         QCOMPARE(RoundUpLines(value), lines);
-    }
-
-    void countOccurrences_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("search");
-        QTest::addColumn<int>("count");
-        QTest::newRow("line breaks") << "a\r\nb\r\nc"
-                                     << "\r\n"
-                                     << 2;
-        QTest::newRow("overlapping") << "aaaa"
-                                     << "aa" << 3;
-        QTest::newRow("absent") << "abc"
-                                << "x" << 0;
-        QTest::newRow("empty text") << ""
-                                    << "a" << 0;
-        QTest::newRow("letter case counts") << "Aa"
-                                            << "a" << 1;
-        QTest::newRow("lone LF is no pair") << "a\nb\r"
-                                            << "\r\n"
-                                            << 0;
-    }
-    void countOccurrences()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, search);
-        QFETCH(int, count);
-        QCOMPARE(CountOccurrences(text, search), count);
-    }
-
-    void captionAndValue()
-    {
-        QLabel label(m_form.get());
-        QPushButton button(m_form.get());
-        QRadioButton radio(m_form.get());
-        QCheckBox check(m_form.get());
-        QGroupBox frame(m_form.get());
-        QLineEdit line(m_form.get());
-        QPlainTextEdit plain(m_form.get());
-        QWidget picture(m_form.get());
-        const QList<std::tuple<QObject *, bool, bool>> expected{
-            {&label, true, false},      {&button, true, false},   {&radio, true, true},
-            {&check, true, true},       {&frame, true, false},    {&line, false, false},
-            {&plain, false, false},     {&picture, false, false}, {nullptr, false, false},
-            {m_form.get(), true, false}};
-        for (const auto &[control, caption, value] : expected) {
-            const char *name = control ? control->metaObject()->className() : "null";
-            QVERIFY2(HasCaption(control) == caption, name);
-            QVERIFY2(HasValue(control) == value, name);
-        }
-    }
-
-    void textWidthIsWidestLine()
-    {
-        const QFontMetrics metrics(pinnedFont());
-        const QString longest = QStringLiteral("a rather longer second line");
-        const float width = TextWidth(m_form.get(), QStringLiteral("short\r\n") + longest, false);
-        QCOMPARE(width, float(twips(metrics.size(0, longest).width())));
-        QVERIFY(TextWidth(m_form.get(), longest, true) > TextWidth(m_form.get(), longest, false));
     }
 
     // Each row sets IncreaseTextWidth so that the total width comes out at `widths` times the
@@ -169,7 +107,6 @@ private Q_SLOTS:
         QTest::newRow("just below a line") << "radio" << false << 610.0 << 1.0 << -20.0 << 195;
         QTest::newRow("just above a line") << "radio" << false << 610.0 << 1.0 << 20.0 << 390;
         QTest::newRow("one and a half widths") << "radio" << false << 610.0 << 1.5 << 0.0 << 390;
-        QTest::newRow("two and a half widths") << "radio" << false << 610.0 << 2.5 << 0.0 << 585;
         QTest::newRow("regular margin 310") << "label" << false << 310.0 << 1.0 << -20.0 << 195;
         QTest::newRow("bold margin more than 310")
             << "label" << true << 310.0 << 1.0 << -20.0 << 390;
@@ -203,30 +140,6 @@ private Q_SLOTS:
         QCOMPARE(twips(control->width()), width);
     }
 
-    void shortCaptionIsOneLine()
-    {
-        auto *radio = new QRadioButton(QStringLiteral("Start normally"), m_form.get());
-        SetGeometryTwips(radio, 225, 50, 3705, 600);
-        AutoSizeHeight(radio);
-        QCOMPARE(twips(radio->height()), 195.0);
-    }
-
-    void emptyTextIsOneLine_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::newRow("label") << "label";
-        QTest::newRow("option button") << "radio";
-    }
-    void emptyTextIsOneLine()
-    {
-        QFETCH(QString, kind);
-        QWidget *control = makeControl(kind, m_form.get());
-        SetGeometryTwips(control, 0, 0, 3000, 900);
-        settings().IncreaseTextWidth = 100000; // never consulted for an empty text
-        AutoSizeHeight(control);
-        QCOMPARE(twips(control->height()), 195.0);
-    }
-
     // Every CRLF counts one whole line of the control's width on top of the widest line.
     void forcedLineBreaks()
     {
@@ -238,75 +151,6 @@ private Q_SLOTS:
         label->setText(QStringLiteral("one\r\n\r\n\r\nfour"));
         AutoSizeHeight(label);
         QCOMPARE(twips(label->height()), 780.0);
-    }
-
-    // A text that nearly fills its line (100 to 115 twips to spare) wraps once 500 is added.
-    void increaseTextWidthWrapsANearlyFullLine()
-    {
-        const QString text = QStringLiteral("Minimize FWB Agent to system tray");
-        auto *radio = new QRadioButton(text, m_form.get());
-        const double natural = TextWidth(m_form.get(), text, false) + 310 + 300 + text.size() / 1.8;
-        const int widthPixels = int(std::ceil((natural + 100) / 15));
-        radio->setGeometry(15, 3, widthPixels, 13);
-
-        AutoSizeHeight(radio);
-        QCOMPARE(twips(radio->height()), 195.0);
-        settings().IncreaseTextWidth = 500;
-        AutoSizeHeight(radio);
-        QCOMPARE(twips(radio->height()), 390.0);
-    }
-
-    void heightStaysWhenTotalIsNotPositive()
-    {
-        auto *radio = new QRadioButton(QStringLiteral("Start minimized"), m_form.get());
-        SetGeometryTwips(radio, 225, 50, 4245, 780);
-        settings().IncreaseTextWidth = -100000;
-        AutoSizeHeight(radio);
-        QCOMPARE(twips(radio->height()), 780.0);
-
-        settings().IncreaseTextWidth = 0;
-        radio->resize(0, radio->height());
-        AutoSizeHeight(radio);
-        QCOMPARE(twips(radio->height()), 780.0);
-    }
-
-    void placeAndAlign()
-    {
-        auto *reference = new QLabel(m_form.get());
-        auto *target = new QLabel(m_form.get());
-        SetGeometryTwips(reference, 300, 300, 1500, 195);
-        SetGeometryTwips(target, 0, 0, 810, 420);
-
-        PlaceBelow(reference, target, false);
-        QCOMPARE(twips(target->y()), 300.0 + 195 + 120);
-        PlaceBelow(reference, target, true);
-        QCOMPARE(twips(target->y()), 300.0 + 195 + 360);
-        AlignBottom(reference, target);
-        QCOMPARE(twips(target->y()), 300.0 + 195 - 420);
-        AlignRight(reference, target);
-        QCOMPARE(twips(target->x()), 300.0 + 1500 - 810);
-        QCOMPARE(BottomOf(reference), 495.0f);
-        QCOMPARE(RightOf(reference), 1800.0f);
-        QCOMPARE(BottomOf(nullptr), 0.0f);
-        QCOMPARE(RightOf(nullptr), 0.0f);
-        PlaceBelow(nullptr, target, false); // skipped, not a crash
-    }
-
-    void frameAndWindowEndBelowLowestControl()
-    {
-        m_form->setFixedSize(TwipsToPixels(5000), TwipsToPixels(2000));
-        auto *frame = new QGroupBox(m_form.get());
-        frame->setObjectName(QStringLiteral("FR_Test"));
-        SetGeometryTwips(frame, 180, 180, 4000, 600);
-        auto *inner = new QLabel(frame);
-        SetGeometryTwips(inner, 225, 1200, 3000, 390);
-        AutoSizeFrameHeight(frame, inner);
-        QCOMPARE(frame->height(), TwipsToPixels(1200 + 390 + 300));
-
-        AutoSizeWindowHeight(m_form.get(), frame);
-        QCOMPARE(m_form->height(), TwipsToPixels(BottomOf(frame) + 700 - kWindowFrameHeight));
-        QCOMPARE(m_form->width(), TwipsToPixels(5000));
-        QVERIFY(m_platform->boxes.shown.isEmpty());
     }
 
     void tallerThanTheScreenIsReportedAndSized_data()
