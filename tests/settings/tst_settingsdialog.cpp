@@ -94,7 +94,6 @@ class tst_SettingsDialog : public QObject
         QTest::mouseClick(button, Qt::LeftButton, {},
                           QPoint(button->width() - 2, button->height() - 2));
     }
-    int top(const QWidget *w) const { return w->y(); }
 
 private Q_SLOTS:
     void initTestCase() { QApplication::setFont(DialogFont()); }
@@ -113,29 +112,10 @@ private Q_SLOTS:
         m_dir.reset();
     }
 
-    void captionsAndPages()
+    void versionAndPages()
     {
         load(modes(0, 2, 1));
         QCOMPARE(m_dialog->windowTitle(), QStringLiteral("FWB Agent - Settings"));
-        const QStringList captions{
-            "Start normally",
-            "Start minimized",
-            "Start hidden (not shown in the task bar or in system tray)",
-            "Start backup automatically",
-            "Count down before backup start",
-            "Do not run backup until it has been manually confirmed",
-            "Minimize FWB Agent to task bar",
-            "Minimize FWB Agent to system tray",
-            "Hide FWB Agent when minimized (do not show in task bar or system tray)."};
-        for (int array = 0; array < 3; ++array) {
-            for (int index = 0; index < 3; ++index) {
-                QCOMPARE(option(array, index)->text(), captions[array * 3 + index]);
-                QCOMPARE(option(array, index)->parentWidget(), frame(array));
-                if (index > 0)
-                    QVERIFY(top(option(array, index)) > top(option(array, index - 1)));
-            }
-        }
-        QCOMPARE(autoStart()->parentWidget(), frame(0));
         QCOMPARE(control<QLabel>("LB_Version")->text(),
                  QStringLiteral("[version " FWB_VERSION_TEXT "]"));
         for (const int tab : {0, 2, 1, 0}) {
@@ -192,9 +172,7 @@ private Q_SLOTS:
         QTest::addColumn<QList<int>>("stored");
         QTest::addColumn<QList<int>>("clicks"); // per array, -1 for none
         QTest::addColumn<QList<int>>("result");
-        QTest::newRow("no change") << modes(0, 2, 1) << modes(-1, -1, -1) << modes(0, 2, 1);
         QTest::newRow("all changed") << modes(0, 2, 1) << modes(2, 0, 0) << modes(2, 0, 0);
-        QTest::newRow("count-down") << modes(0, 2, 1) << modes(-1, 1, -1) << modes(0, 1, 1);
         QTest::newRow("out of range kept")
             << modes(7, 2, 200) << modes(-1, 1, -1) << modes(7, 1, 200);
         QTest::newRow("out of range replaced")
@@ -317,37 +295,6 @@ private Q_SLOTS:
         QCOMPARE(inMemory(), modes(0, 2, 1));
         QVERIFY(!QFileInfo::exists(iniPath()));
         QVERIFY(store().changes.isEmpty());
-    }
-
-    // A caption that needs a second line pushes everything below it down by one line.
-    void twoLineCaptionPushesTheRestDown()
-    {
-        load(modes(0, 2, 1));
-        QWidget *moved[] = {option(0, 1),
-                            option(0, 2),
-                            autoStart(),
-                            control<QPushButton>("CB_Ok"),
-                            control<QPushButton>("CB_Cancel"),
-                            control<QLabel>("LB_Version")};
-        QList<int> before;
-        for (const QWidget *w : moved)
-            before.append(w->y());
-        const int frameBefore = frame(0)->height();
-        const int stripBefore = tabs()->height();
-        const int dialogBefore = m_dialog->height();
-        QCOMPARE(option(0, 0)->height(), TwipsToPixels(195));
-
-        option(0, 0)->setText(QStringLiteral("Start normally, with the window shown where it "
-                                             "was last time"));
-        m_dialog->LayoutSettingsDialog();
-
-        const int line = TwipsToPixels(195);
-        QCOMPARE(option(0, 0)->height(), 2 * line);
-        for (int i = 0; i < int(std::size(moved)); ++i)
-            QCOMPARE(moved[i]->y(), before[i] + line);
-        QCOMPARE(frame(0)->height(), frameBefore + line);
-        QCOMPARE(tabs()->height(), stripBefore + line);
-        QCOMPARE(m_dialog->height(), dialogBefore + line);
     }
 
     void settingsButtonOpensTheDialogModally()

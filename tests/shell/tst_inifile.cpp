@@ -142,7 +142,6 @@ void TestIniFile::read_data()
     row("header without ]", "[a\r\nk=v\r\n", a, k, "v");
     row("key without = gives default", "[a]\r\nk\r\nk=v\r\n", a, k, d);
     row("comment never matches", "[a]\r\n;k=v\r\n", a, ";k", d);
-    row("semicolon inside a value", "[a]\r\nk=v ; note\r\n", a, k, "v ; note");
     row("hash is ordinary text", "[a]\r\n#k=v\r\n", a, "#k", "v");
     row("lines before the first section", "k=v\r\n[a]\r\nx=1\r\n", a, k, d);
     row("section case", "[OpTiOnS]\r\nk=v\r\n", "options", k, "v");
@@ -158,7 +157,6 @@ void TestIniFile::read_data()
     row("empty value is not the default", "[a]\r\nk=\r\n", a, k, "");
     row("default loses trailing spaces", "", a, k, " d", " d   ");
     row("value cut to buffer", "[a]\r\nk=abcdef\r\n", a, k, "abc", d, 4);
-    row("one short", "[a]\r\nk=abcdef\r\n", a, k, "abcde", d, 6);
     row("257 keeps 256", "[a]\r\nk=" + QByteArray(300, 'x') + "\r\n", a, k, QString(256, u'x'), d,
         257);
     row("cut counts characters", "[a]\r\nk=\xC3\xA5\xF0\x9F\x98\x80z\r\n", a, k,
@@ -193,8 +191,6 @@ void TestIniFile::readDecodes_data()
     QTest::newRow("one bad byte makes it 1252")
         << QByteArray("[a]\r\nx=\xC3\xA5\r\nk=\xC3\xA5\xE5\r\n")
         << QStringLiteral("\u00C3\u00A5\u00E5");
-    QTest::newRow("utf-8 surrogate")
-        << QByteArray("[a]\r\nk=\xED\xA0\x80\r\n") << QStringLiteral("\u00ED\u00A0\u20AC");
     QTest::newRow("utf-8 mark") << QByteArray("\xEF\xBB\xBF[a]\r\nk=\xC3\xA5\r\n")
                                 << QStringLiteral("\u00E5");
     QTest::newRow("utf-16le") << utf16le(u"[a]\r\nk=\u00E5\u20AC\U0001F600\r\n")
@@ -233,7 +229,6 @@ void TestIniFile::write_data()
     QTest::newRow("new file") << false << QByteArray() << QStringLiteral("Options")
                               << QStringLiteral("GLO_MinimizeMode") << QStringLiteral("2")
                               << QByteArray("[Options]\r\nGLO_MinimizeMode=2\r\n");
-    row("replace, crlf", "[a]\r\nk=1\r\nz=3\r\n", a, k, "2", "[a]\r\nk=2\r\nz=3\r\n");
     row("replace keeps the line's ending", "[a]\r\nk=1\rz=3\n", a, k, "2", "[a]\r\nk=2\rz=3\n");
     row("replace keeps stored spelling", "[OpTions]\r\n  Glo_Key = 1 \r\n", "options", "GLO_KEY",
         "2", "[OpTions]\r\nGlo_Key=2\r\n");
@@ -244,19 +239,13 @@ void TestIniFile::write_data()
         "; head\r\n\r\n[a]\r\n; about k\r\n\r\nk=2\r\n\r\n[b]\r\nx=1\r\n");
     row("new key after the last key line", "[a]\r\nx=1\r\n; trailing\r\n\r\n[b]\r\ny=2\r\n", a, k,
         "v", "[a]\r\nx=1\r\nk=v\r\n; trailing\r\n\r\n[b]\r\ny=2\r\n");
-    row("new key in a section without keys", "[a]\r\n; c\r\n[b]\r\n", a, k, "v",
-        "[a]\r\nk=v\r\n; c\r\n[b]\r\n");
     row("new key after last line without ending", "[a]\r\nx=1", a, k, "v", "[a]\r\nx=1\r\nk=v\r\n");
     row("new key in the first of two sections", "[a]\r\nx=1\r\n[b]\r\n[A]\r\nk=1\r\n", a, k, "2",
         "[a]\r\nx=1\r\nk=2\r\n[b]\r\n[A]\r\nk=1\r\n");
     row("new section", "[a]\r\nx=1\r\n", b, k, "v", "[a]\r\nx=1\r\n[b]\r\nk=v\r\n");
-    row("new section after lines outside any section", "k=1\r\n", a, k, "2",
-        "k=1\r\n[a]\r\nk=2\r\n");
     row("new names as given", "", "  My Section  ", " My Key ", "v",
         "[My Section]\r\nMy Key=v\r\n");
     row("value verbatim", "[a]\r\nk=1\r\n", a, k, "  \"q\" ; x\t", "[a]\r\nk=  \"q\" ; x\t\r\n");
-    row("garbage kept", "junk\r\n[a]\r\nk=1\r\n stray \r\n\x1a\x01", a, k, "2",
-        "junk\r\n[a]\r\nk=2\r\n stray \r\n\x1a\x01");
     row("utf-8 file gets utf-8", "[a]\r\nn=\xC3\xA5\r\n", a, k, QStringLiteral("\u00F6\u20AC"),
         "[a]\r\nn=\xC3\xA5\r\nk=\xC3\xB6\xE2\x82\xAC\r\n");
     row("1252 file gets 1252", "[a]\r\nn=\xE5\x81\r\n", a, k, QStringLiteral("\u00F6\u20AC"),

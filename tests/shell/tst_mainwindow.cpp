@@ -82,16 +82,6 @@ private Q_SLOTS:
         QVERIFY2(match.hasMatch(), qPrintable(log));
         QCOMPARE(match.captured(1), app(QStringLiteral("Backup sets")));
     }
-    void laterStartKeepsFirstRunFlag()
-    {
-        test::writeFile(app(QStringLiteral("settings.ini")),
-                        "; shared with the backup program\n[Settings]\nFirstRunOfGeneration5=0\n");
-        QVERIFY(start());
-        QCOMPARE(test::readFile(app(QStringLiteral("settings.ini"))),
-                 QByteArray("; shared with the backup program\n[Settings]\n"
-                            "FirstRunOfGeneration5=0\n"));
-        QVERIFY(m_platform->componentHost.commands.isEmpty());
-    }
     void secondInstanceLeavesNoTrace()
     {
         m_platform->instanceGuard.otherInstanceRuns = true;
@@ -119,12 +109,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("chosen");
         QTest::newRow("swedish pack, both files")
             << QStringLiteral("Svenska-SWEDISH.lng") << QStringList{english, swedish} << swedish;
-        QTest::newRow("no pack, both files")
-            << QString() << QStringList{english, swedish} << english;
         QTest::newRow("swedish pack, english file only")
             << QStringLiteral("Swedish.lng") << QStringList{english} << english;
-        QTest::newRow("any help file")
-            << QString() << QStringList{QStringLiteral("guide.CHM")} << QStringLiteral("guide.CHM");
         QTest::newRow("none") << QString() << QStringList{QStringLiteral("readme.txt")}
                               << QString();
     }
@@ -263,26 +249,6 @@ private Q_SLOTS:
         QCOMPARE(box.icon, BoxIcon::Information);
         QVERIFY(m_window->isVisible());
         QCOMPARE(m_window->MonitoringActive(), 1);
-    }
-    void quitEndsMonitoring()
-    {
-        open();
-        m_window->ActivateMonitoring();
-        m_window->CB_Quit_Click();
-        QVERIFY(!m_window->isVisible());
-        QCOMPARE(m_window->MonitoringActive(), 0);
-        QVERIFY(!m_platform->driveArrivals.isRunning());
-    }
-    void helpKeyOpensTheHelpFile()
-    {
-        open();
-        QApplication::setActiveWindow(m_window.get());
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-        QTest::keyClick(m_window.get(), Qt::Key_F1);
-        QVERIFY(m_platform->programStarter.opened.isEmpty());
-        appPaths().HelpFilePath = m_dir->path() + QStringLiteral("/fwb50.chm");
-        QTest::keyClick(m_window.get(), Qt::Key_F1);
-        QCOMPARE(m_platform->programStarter.opened, QStringList{appPaths().HelpFilePath});
     }
     void runFerrowBackup()
     {

@@ -47,15 +47,12 @@ private Q_SLOTS:
 
     void existence_data();
     void existence();
-    void rootReadiness();
 
     void realPathCase_data();
     void realPathCase();
-    void realPathCaseOfUnreadableDrive();
 
     void createUnderFile_data();
     void createUnderFile();
-    void createContinuesAfterFailedLevel();
     void createNeverMakesServerName_data();
     void createNeverMakesServerName();
 
@@ -119,13 +116,11 @@ void TestPaths::existence_data()
     QTest::addColumn<QString>("relative");
     QTest::addColumn<bool>("fileExists");
     QTest::addColumn<bool>("folderExists");
-    QTest::newRow("folder") << "full" << true << true;
     QTest::newRow("folder with separator") << "full/" << false << true;
     QTest::newRow("file") << "full/in side.txt" << true << true;
     QTest::newRow("file with separator") << "full/in side.txt/" << false << false;
     QTest::newRow("pattern") << "full/IN*.TXT" << true << true;
     QTest::newRow("pattern without match") << "full/*.none" << false << false;
-    QTest::newRow("missing") << "missing" << false << false;
 }
 
 void TestPaths::existence()
@@ -139,20 +134,6 @@ void TestPaths::existence()
     const QString path = dir.path() + u'/' + relative;
     QCOMPARE(FileExists(path), fileExists);
     QCOMPARE(FolderExists(path), folderExists);
-}
-
-void TestPaths::rootReadiness()
-{
-    FakeFileSystem files;
-    files.addFile(QStringLiteral("/media/cd/readme"));
-    const FakeFilesInUse inUse(files);
-
-    QVERIFY(FolderExists(QStringLiteral("/media/cd")));
-    QVERIFY(files.driveQueries.isEmpty());
-    QVERIFY(FolderExists(QStringLiteral("/")));
-    files.setDriveReady(QStringLiteral("/"), false);
-    QVERIFY(!FolderExists(QStringLiteral("/")));
-    QCOMPARE(files.driveQueries, (QStringList{"/", "/"}));
 }
 
 void TestPaths::realPathCase_data()
@@ -183,21 +164,6 @@ void TestPaths::realPathCase()
     QCOMPARE(GetRealPathCase(path), expected.isEmpty() ? unresolved : dir.path() + u'/' + expected);
 }
 
-void TestPaths::realPathCaseOfUnreadableDrive()
-{
-    QCOMPARE(GetRealPathCase(QString()), QString());
-    QCOMPARE(GetRealPathCase(QStringLiteral("/")), QStringLiteral("/"));
-    QCOMPARE(GetRealPathCase(QStringLiteral("relative/Path")), QStringLiteral("relative/Path/"));
-    QCOMPARE(GetRealPathCase(QStringLiteral("//Server/Share/")), QStringLiteral("//Server/Share/"));
-
-    FakeFileSystem files;
-    files.addFolder(QStringLiteral("/Media/CD/Sub"));
-    files.setDriveReady(QStringLiteral("/Media/CD"), false);
-    const FakeFilesInUse inUse(files);
-    QCOMPARE(GetRealPathCase(QStringLiteral("/media/cd")), QStringLiteral("/Media/CD"));
-    QCOMPARE(GetRealPathCase(QStringLiteral("/media/cd/sub")), QStringLiteral("/media/cd/sub/"));
-}
-
 void TestPaths::createUnderFile_data()
 {
     QTest::addColumn<bool>("showErrors");
@@ -221,22 +187,6 @@ void TestPaths::createUnderFile()
         QCOMPARE(box.title, QStringLiteral("FWB Agent"));
         QCOMPARE(box.icon, BoxIcon::None);
     }
-}
-
-void TestPaths::createContinuesAfterFailedLevel()
-{
-    FakeFileSystem files;
-    files.failCreationOf(QStringLiteral("/a/b"));
-    const FakeFilesInUse inUse(files);
-
-    QVERIFY(!CreateFolder(QStringLiteral("/a/b/c/d"), true));
-    QCOMPARE(files.createAttempts, (QStringList{"/a", "/a/b", "/a/b/c", "/a/b/c/d"}));
-    QVERIFY(files.isFolder(QStringLiteral("/a")));
-    QStringList texts;
-    for (const auto &box : std::as_const(m_platform.boxes.shown))
-        texts.append(box.text);
-    QCOMPARE(texts, (QStringList{"Error creating folder: /a/b", "Error creating folder: /a/b/c",
-                                 "Error creating folder: /a/b/c/d"}));
 }
 
 void TestPaths::createNeverMakesServerName_data()
