@@ -112,10 +112,25 @@ private Q_SLOTS:
         m_dir.reset();
     }
 
-    void versionAndPages()
+    void captionsAndPages()
     {
         load(modes(0, 2, 1));
         QCOMPARE(m_dialog->windowTitle(), QStringLiteral("FWB Agent - Settings"));
+        const QStringList captions{
+            "Start normally",
+            "Start minimized",
+            "Start hidden (not shown in the task bar or in system tray)",
+            "Start backup automatically",
+            "Count down before backup start",
+            "Do not run backup until it has been manually confirmed",
+            "Minimize FWB Agent to task bar",
+            "Minimize FWB Agent to system tray",
+            "Hide FWB Agent when minimized (do not show in task bar or system tray)."};
+        for (int array = 0; array < 3; ++array) {
+            for (int index = 0; index < 3; ++index)
+                QCOMPARE(option(array, index)->text(), captions[array * 3 + index]);
+        }
+        QCOMPARE(autoStart()->text(), QStringLiteral("Start FWB Agent when Windows starts"));
         QCOMPARE(control<QLabel>("LB_Version")->text(),
                  QStringLiteral("[version " FWB_VERSION_TEXT "]"));
         for (const int tab : {0, 2, 1, 0}) {
