@@ -174,14 +174,13 @@ private Q_SLOTS:
         const QList<bool> some{true, false, true};
         const QList<bool> none{false, false, false};
         QTest::newRow("CB_Start") << "CB_Start" << some << 2 << QStringList{a, c};
-        QTest::newRow("CB_Start, none checked") << "CB_Start" << none << 0 << QStringList();
+        QTest::newRow("CM_More_StartChecked")
+            << "CM_More_StartChecked" << some << 2 << QStringList{a, c};
         QTest::newRow("CM_More_StartAllSets")
             << "CM_More_StartAllSets" << none << 2 << QStringList{a, b, c};
         QTest::newRow("CM_More_StartAllAndDontAskAgain")
             << "CM_More_StartAllAndDontAskAgain" << some << 2 << QStringList{a, b, c};
         QTest::newRow("CB_Cancel") << "CB_Cancel" << some << 0 << stale;
-        QTest::newRow("CM_More_CancelAndStopMonitoring")
-            << "CM_More_CancelAndStopMonitoring" << some << 0 << stale;
         QTest::newRow("CM_More_CancelAndShowAgent")
             << "CM_More_CancelAndShowAgent" << some << 1 << stale;
         // These two leave the result as they find it.

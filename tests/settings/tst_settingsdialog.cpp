@@ -160,28 +160,6 @@ private Q_SLOTS:
         }
     }
 
-    void checkBoxMirrorsTheStore_data()
-    {
-        QTest::addColumn<Kind>("kind");
-        QTest::addColumn<QString>("program");
-        QTest::addColumn<bool>("checked");
-        QTest::newRow("none") << Kind::Missing << QString() << false;
-        QTest::newRow("own path") << Kind::Program << kAgent << true;
-        QTest::newRow("moved program") << Kind::Program << "/old/place/fwbagent" << false;
-        QTest::newRow("other letter case") << Kind::Program << kAgent.toUpper() << false;
-        QTest::newRow("in quotes") << Kind::Program << '"' + kAgent + '"' << false;
-        QTest::newRow("switched off") << Kind::Other << kAgent << false;
-    }
-    void checkBoxMirrorsTheStore()
-    {
-        QFETCH(Kind, kind);
-        QFETCH(QString, program);
-        QFETCH(bool, checked);
-        store().entry = {kind, program};
-        load(modes(0, 2, 1));
-        QCOMPARE(autoStart()->isChecked(), checked);
-    }
-
     void okStoresTheModes_data()
     {
         QTest::addColumn<QList<int>>("stored");
@@ -236,6 +214,11 @@ private Q_SLOTS:
         QTest::newRow("remove") << Kind::Program << kAgent << false << false << remove << QString();
         QTest::newRow("moved program rewritten")
             << Kind::Program << "/old/place/fwbagent" << true << false << write << QString();
+        // Only the own path, exactly as written, counts as registered.
+        QTest::newRow("other letter case rewritten")
+            << Kind::Program << kAgent.toUpper() << true << false << write << QString();
+        QTest::newRow("quoted path rewritten")
+            << Kind::Program << '"' + kAgent + '"' << true << false << write << QString();
         QTest::newRow("switched-off entry left alone")
             << Kind::Other << kAgent << false << false << none << QString();
         QTest::newRow("add refused")
