@@ -4,18 +4,21 @@
 #include "shell/TrayIcon.h"
 #include "shell/frmMAIN.h"
 #include "store/AppPaths.h"
+#include "store/MonitorLog.h"
 #include "store/Settings.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QFile>
+#include <QDir>
 #include <QLabel>
-#include <QMenu>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace fwb;
 
+// The main window: start-up in a program folder, the monitoring states it shows, and what
+// minimizing, the tray and the buttons do.
 class tst_MainWindow : public QObject
 {
     Q_OBJECT
@@ -31,16 +34,28 @@ class tst_MainWindow : public QObject
     bool intray(const char *name) const { return child<TrayIcon>(name)->intray(); }
     QString status() const { return child<QLabel>("LB_Status")->text(); }
     void minimize() { m_window->setWindowState(Qt::WindowMinimized); }
+    QString app(const QString &name = {}) const { return m_dir->path() + u'/' + name; }
+    // A window that skips start-up, for the tests of what it does once running.
+    void open()
+    {
+        m_window = std::make_unique<frmMAIN>(m_dir->path());
+        m_window->show();
+    }
+    // A window started the way the program starts it.
+    bool start()
+    {
+        m_window = std::make_unique<frmMAIN>(m_dir->path());
+        return m_window->Form_Load();
+    }
 
 private Q_SLOTS:
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
         m_platform = std::make_unique<test::ScopedPlatform>();
         test::resetProgramState(m_dir->path());
         TrayIcon::overrideAvailability(true);
-        m_window = std::make_unique<frmMAIN>(m_dir->path());
-        m_window->show();
     }
     void cleanup()
     {
@@ -50,6 +65,112 @@ private Q_SLOTS:
         TrayIcon::overrideAvailability(std::nullopt);
     }
 
+    void firstStartInFreshFolder()
+    {
+        QVERIFY(start());
+
+        QVERIFY(QFileInfo(app(QStringLiteral("Backup sets"))).isDir());
+        QCOMPARE(test::readFile(app(QStringLiteral("settings.ini"))),
+                 QByteArray("[Settings]\r\nFirstRunOfGeneration5=0\r\n"));
+        QVERIFY(!m_platform->componentHost.commands.isEmpty()); // components were registered
+        QVERIFY(m_platform->boxes.shown.isEmpty());
+
+        const QString log = m_window->LogText();
+        static const QRegularExpression oneEntry(
+            QStringLiteral("^[^\r\n]+: Program start-up\\. Monitoring the system for new drives "
+                           "matching triggers from backup sets in (.*)\r\n\r\n$"));
+        const auto match = oneEntry.match(log);
+        QVERIFY2(match.hasMatch(), qPrintable(log));
+        QCOMPARE(match.captured(1), app(QStringLiteral("Backup sets")));
+    }
+    void secondInstanceLeavesNoTrace()
+    {
+        m_platform->instanceGuard.otherInstanceRuns = true;
+        QVERIFY(!start());
+
+        QVERIFY(QDir(m_dir->path()).isEmpty());
+        QCOMPARE(m_platform->boxes.shown.size(), 1);
+        const auto &box = m_platform->boxes.shown.first();
+        QCOMPARE(box.title, QStringLiteral("FW Backup Agent - Multiple Instances"));
+        QCOMPARE(box.text, QStringLiteral("The Ferrow Backup Agent is already running.\r\n"
+                                          "More than one instance of the program is not "
+                                          "allowed.\r\n\r\n"
+                                          "This instance of FW Backup Agent will shut down."));
+        QCOMPARE(box.icon, BoxIcon::Information);
+        QVERIFY(!m_window->isVisible());
+    }
+    void helpFile_data()
+    {
+        const QString major = QString::number(FWB_VERSION_MAJOR);
+        const QString minor = QString::number(FWB_VERSION_MINOR);
+        const QString english = QStringLiteral("fwb") + major + minor + QStringLiteral(".chm");
+        const QString swedish = QStringLiteral("fwb") + major + minor + QStringLiteral("swe.chm");
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("swedish pack, both files")
+            << QStringLiteral("Svenska-SWEDISH.lng") << QStringList{english, swedish} << swedish;
+        QTest::newRow("swedish pack, english file only")
+            << QStringLiteral("Swedish.lng") << QStringList{english} << english;
+        QTest::newRow("none") << QString() << QStringList{QStringLiteral("readme.txt")}
+                              << QString();
+    }
+    void helpFile()
+    {
+        QFETCH(QString, language);
+        QFETCH(QStringList, files);
+        QFETCH(QString, chosen);
+        for (const QString &file : files)
+            test::writeFile(app(file), "help");
+        test::writeFile(app(QStringLiteral("settings.ini")),
+                        "[Options]\r\nGLO_CurrentLanguage=" + language.toUtf8() + "\r\n");
+        QVERIFY(start());
+        QCOMPARE(appPaths().HelpFilePath, chosen.isEmpty() ? QString() : app(chosen));
+    }
+    void startupModes_data()
+    {
+        QTest::addColumn<QByteArray>("agentIni");
+        QTest::addColumn<bool>("visible");
+        QTest::addColumn<bool>("minimized");
+        QTest::newRow("normal") << QByteArray("GLO_AgentStartupMode=0") << true << false;
+        QTest::newRow("minimized, tray mode")
+            << QByteArray("GLO_AgentStartupMode=1\r\nGLO_MinimizeMode=1") << true << true;
+        QTest::newRow("hidden, tray mode")
+            << QByteArray("GLO_AgentStartupMode=2\r\nGLO_MinimizeMode=1") << false << true;
+        QTest::newRow("unknown mode shows normally")
+            << QByteArray("GLO_AgentStartupMode=7") << true << false;
+    }
+    void startupModes()
+    {
+        QFETCH(QByteArray, agentIni);
+        test::writeFile(app(QStringLiteral("fwbagent.ini")), "[Options]\r\n" + agentIni + "\r\n");
+        QVERIFY(start());
+
+        QTEST(m_window->isVisible(), "visible");
+        QTEST(m_window->isMinimized(), "minimized");
+        // Starting minimized or hidden never puts an icon in the tray.
+        QVERIFY(!intray("ST_Active"));
+        QVERIFY(!intray("ST_Deactive"));
+        // The temporary minimize mode of start-up is not kept.
+        QCOMPARE(int(settings().MinimizeMode), 1);
+    }
+    // The store keeps the log, also before a window shows it; the window shows the same text.
+    void logEntriesNewestFirst()
+    {
+        AddLogEntry(QStringLiteral("before the window"));
+        m_window = std::make_unique<frmMAIN>(m_dir->path());
+        QVERIFY(m_window->LogText().endsWith(QStringLiteral(": before the window\r\n\r\n")));
+        QVERIFY(m_window->Form_Load());
+        const QString startup = m_window->LogText();
+        m_window->AddLogEntry(QStringLiteral("first"));
+        m_window->AddLogEntry(QStringLiteral("second\r\nline two"));
+        static const QRegularExpression twoEntries(
+            QStringLiteral("^[^\r\n]+: second\r\nline two\r\n\r\n[^\r\n]+: first\r\n\r\n"));
+        const QString log = m_window->LogText();
+        QVERIFY2(twoEntries.match(log).hasMatch(), qPrintable(log));
+        QVERIFY(log.endsWith(startup));
+        QCOMPARE(MonitorLogText(), log);
+    }
     void stateTable_data()
     {
         QTest::addColumn<bool>("sourceStarts");
@@ -79,6 +200,7 @@ private Q_SLOTS:
     }
     void stateTable()
     {
+        open();
         QFETCH(bool, sourceStarts);
         QFETCH(bool, thenDeactivate);
         QFETCH(QString, trayIcon);
@@ -95,36 +217,6 @@ private Q_SLOTS:
         QVERIFY(intray(qPrintable(trayIcon)));
         QCOMPARE(intray("ST_Active") && intray("ST_Deactive"), false);
     }
-
-    void windowIconFollowsState()
-    {
-        QDir().mkpath(appPaths().IconsFolder);
-        QFile::copy(QStringLiteral(FWB_SOURCE_DIR "/app/Icons/active.ico"),
-                    appPaths().IconsFolder + QStringLiteral("active.ico"));
-        m_window->ActivateMonitoring();
-        const qint64 activeIcon = m_window->windowIcon().cacheKey();
-        QVERIFY(!m_window->windowIcon().isNull());
-        // deactive.ico is missing: the window keeps the icon it has.
-        m_window->DeactivateMonitoring();
-        QCOMPARE(m_window->windowIcon().cacheKey(), activeIcon);
-    }
-
-    void deactivatingFromTrayMenuSwapsTheIcon()
-    {
-        settings().MinimizeMode = 1;
-        m_window->ActivateMonitoring();
-        minimize();
-        QVERIFY(intray("ST_Active"));
-        child<QAction>("CM_SysTray_ToggleActive")->trigger();
-        QVERIFY(!intray("ST_Active"));
-        QVERIFY(intray("ST_Deactive"));
-        child<QAction>("CM_SysTray_ShowMe")->trigger();
-        QVERIFY(m_window->isVisible());
-        QVERIFY(!m_window->isMinimized());
-        QVERIFY(!intray("ST_Active"));
-        QVERIFY(!intray("ST_Deactive"));
-    }
-
     void minimizeModes_data()
     {
         QTest::addColumn<int>("mode");
@@ -139,6 +231,7 @@ private Q_SLOTS:
     }
     void minimizeModes()
     {
+        open();
         QFETCH(int, mode);
         QFETCH(bool, trayAvailable);
         TrayIcon::overrideAvailability(trayAvailable);
@@ -148,34 +241,9 @@ private Q_SLOTS:
         QTEST(m_window->isVisible(), "visible");
         QTEST(intray("ST_Active") || intray("ST_Deactive"), "anyTrayIcon");
     }
-
-    void trayClicks()
-    {
-        settings().MinimizeMode = 1;
-        m_window->ActivateMonitoring();
-        minimize();
-        auto *icon = child<TrayIcon>("ST_Active");
-        Q_EMIT icon->clicked(1);
-        QVERIFY(m_window->isVisible());
-        minimize();
-        Q_EMIT icon->doubleClicked();
-        QVERIFY(m_window->isVisible());
-    }
-
-    void trayMenuEntries()
-    {
-        m_window->ActivateMonitoring();
-        auto *menu = child<QMenu>("CM_SysTray");
-        QStringList texts;
-        for (QAction *action : menu->actions())
-            texts.append(action->text());
-        QCOMPARE(texts,
-                 (QStringList{QStringLiteral("Open"), QStringLiteral("Deactivate agent"),
-                              QStringLiteral("Start Ferrow Backup"), QStringLiteral("Quit")}));
-    }
-
     void quitRefusedWhileDialogOpen()
     {
+        open();
         m_window->ActivateMonitoring();
         decision().BalloonOpen = true;
         child<QAction>("CM_SysTray_Quit")->trigger();
@@ -188,29 +256,9 @@ private Q_SLOTS:
         QVERIFY(m_window->isVisible());
         QCOMPARE(m_window->MonitoringActive(), 1);
     }
-
-    void quitEndsMonitoring()
-    {
-        m_window->ActivateMonitoring();
-        m_window->CB_Quit_Click();
-        QVERIFY(!m_window->isVisible());
-        QCOMPARE(m_window->MonitoringActive(), 0);
-        QVERIFY(!m_platform->driveArrivals.isRunning());
-    }
-
-    void helpKeyOpensTheHelpFile()
-    {
-        QApplication::setActiveWindow(m_window.get());
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-        QTest::keyClick(m_window.get(), Qt::Key_F1);
-        QVERIFY(m_platform->programStarter.opened.isEmpty());
-        appPaths().HelpFilePath = m_dir->path() + QStringLiteral("/fwb50.chm");
-        QTest::keyClick(m_window.get(), Qt::Key_F1);
-        QCOMPARE(m_platform->programStarter.opened, QStringList{appPaths().HelpFilePath});
-    }
-
     void runFerrowBackup()
     {
+        open();
         m_window->CB_LaunchFWB_Click();
         QVERIFY(m_platform->programStarter.started.isEmpty());
         QVERIFY(m_window->LogText().contains(

@@ -100,21 +100,13 @@ class TestIniFile : public QObject
 private Q_SLOTS:
     void read_data();
     void read();
-    void readDecodes_data();
-    void readDecodes();
-    void readMissingFile();
     void write_data();
     void write();
-    void writtenValueReadsBack();
     void writeFailsWithoutFolder();
     void failedWriteKeepsOriginal();
-    void readOnlyFolderKeepsOriginal();
-    void writeKeepsPermissions();
-    void writeReplacesSymlinkTarget();
-    void unchangedValueLeavesFileAlone();
+    void replacementKeepsModeAndLink();
     void specialFilesReadAsAbsent_data();
     void specialFilesReadAsAbsent();
-    void windows1252Table();
 
 private:
     QTemporaryDir m_dir;
@@ -140,71 +132,43 @@ void TestIniFile::read_data()
     };
 
     row("crlf", "[a]\r\nx=1\r\nk=v\r\n", a, k, "v");
-    row("lf", "[a]\nx=1\nk=v\n", a, k, "v");
-    row("cr", "[a]\rx=1\rk=v\r", a, k, "v");
     row("mixed endings, last line unterminated", "[a]\r\nx=1\rk=v\ny=2", a, k, "v");
-    row("blank lines skipped", "\r\n\r\n[a]\r\n\r\n \t \r\nk=v", a, k, "v");
     row("lines trimmed", " \t[ a ]\t\r\n \t k \v= \t v w \t\r\n", a, k, "v w");
     row("value keeps later =", "[a]\r\nk=x=y\r\n", a, k, "x=y");
-    row("text after ] ignored", "[a] trailing words\r\nk=v\r\n", a, k, "v");
     // Wine ends the name at the last ']' and skips a header without ']'.
     row("first ] ends the name", "[a]b]\r\nk=v\r\n", a, k, "v");
-    row("name is not up to last ]", "[a]b]\r\nk=v\r\n", "a]b", k, d);
     row("header without ]", "[a\r\nk=v\r\n", a, k, "v");
-    row("[ inside a name", "[[a]\r\nk=v\r\n", "[a", k, "v");
-    row("empty section name", "[]\r\nk=v\r\n", "", k, "v");
     row("key without = gives default", "[a]\r\nk\r\nk=v\r\n", a, k, d);
-    row("key without = does not hide others", "[a]\r\nflag\r\nk=v\r\n", a, k, "v");
-    row("empty key name", "[a]\r\n=v\r\n", a, "", "v");
     row("comment never matches", "[a]\r\n;k=v\r\n", a, ";k", d);
-    row("indented comment", "[a]\r\n \t;k=v\r\nk=w\r\n", a, k, "w");
-    row("semicolon inside a value", "[a]\r\nk=v ; note\r\n", a, k, "v ; note");
-    row("semicolon inside a key", "[a]\r\nk;x=v\r\n", a, "k;x", "v");
     row("hash is ordinary text", "[a]\r\n#k=v\r\n", a, "#k", "v");
     row("lines before the first section", "k=v\r\n[a]\r\nx=1\r\n", a, k, d);
-    row("lines before a section are not in []", "k=v\r\n[a]\r\n", "", k, d);
     row("section case", "[OpTiOnS]\r\nk=v\r\n", "options", k, "v");
-    row("key case", "[a]\r\nGLO_MinimizeMode=2\r\n", a, "glo_minimizemode", "2");
     row("non-ASCII case", "[\xC3\x85sa]\r\nk=v\r\n", QStringLiteral("\u00E5SA"), k, "v");
-    row("spaces around arguments", "[a]\r\nk=v\r\n", "  a  ", " k ", "v");
     // Wine also ignores tabs around the arguments.
     row("tab before section argument", "[a]\r\nk=v\r\n", "\ta", k, d);
-    row("tab after key argument", "[a]\r\nk=v\r\n", a, "k\t", d);
-    row("tab inside stored section name", "[\ta\t]\r\nk=v\r\n", a, k, "v");
     row("only first matching section", "[a]\r\nx=1\r\n[b]\r\n[A]\r\nk=v\r\n", a, k, d);
     row("first matching key wins", "[a]\r\nk=1\r\nK=2\r\n", a, k, "1");
-    row("key of the next section", "[a]\r\n[b]\r\nk=v\r\n", a, k, d);
     row("double quotes", "[a]\r\nk= \" v w \" \r\n", a, k, " v w ");
-    row("single quotes", "[a]\r\nk='v'\r\n", a, k, "v");
     row("one pair only", "[a]\r\nk=\"\"v\"\"\r\n", a, k, "\"v\"");
-    row("inner quote kept", "[a]\r\nk=\"a\"b\"\r\n", a, k, "a\"b");
     row("empty quotes", "[a]\r\nk=\"\"\r\n", a, k, "");
     row("mismatched quotes", "[a]\r\nk=\"v'\r\n", a, k, "\"v'");
-    row("lone quote", "[a]\r\nk=\"\r\n", a, k, "\"");
-    row("quote at one end", "[a]\r\nk=v\"\r\n", a, k, "v\"");
     row("empty value is not the default", "[a]\r\nk=\r\n", a, k, "");
-    row("blank value is empty", "[a]\r\nk= \t \r\n", a, k, "");
-    row("missing key", "[a]\r\nx=1\r\n", a, k, d);
-    row("missing section", "[b]\r\nk=v\r\n", a, k, d);
     row("default loses trailing spaces", "", a, k, " d", " d   ");
-    row("default keeps tabs", "", a, k, "d\t", "d\t");
     row("value cut to buffer", "[a]\r\nk=abcdef\r\n", a, k, "abc", d, 4);
-    row("value fits buffer", "[a]\r\nk=abcdef\r\n", a, k, "abcdef", d, 7);
-    row("one short", "[a]\r\nk=abcdef\r\n", a, k, "abcde", d, 6);
-    row("buffer of one", "[a]\r\nk=abcdef\r\n", a, k, "", d, 1);
-    row("buffer of zero", "[a]\r\nk=abcdef\r\n", a, k, "", d, 0);
-    row("default cut to buffer", "", a, k, "ab", "abcdef", 3);
     row("257 keeps 256", "[a]\r\nk=" + QByteArray(300, 'x') + "\r\n", a, k, QString(256, u'x'), d,
         257);
-    row("256 keeps 255", "[a]\r\nk=" + QByteArray(300, 'x') + "\r\n", a, k, QString(255, u'x'), d,
-        256);
     row("cut counts characters", "[a]\r\nk=\xC3\xA5\xF0\x9F\x98\x80z\r\n", a, k,
         QStringLiteral("\u00E5\U0001F600"), d, 3);
     row("NUL ends a value", QByteArray("[a]\r\nk=ab\0cd\r\n", 13), a, k, "ab");
-    row("NUL ends a key", QByteArray("[a]\r\nk\0junk=v\r\n", 15), a, k, "v");
     row("NUL ends a section", QByteArray("[a\0junk]\r\nk=v\r\n", 15), a, k, "v");
-    row("NUL is not a line break", QByteArray("[a]\r\nx=1\0k=v\r\n", 14), a, k, d);
-    row("empty file", "", a, k, d);
+    // The text encodings a settings file may come in.
+    row("utf-8", "[a]\r\nk=\xC3\xA5\xE2\x82\xAC\r\n", a, k, QStringLiteral("\u00E5\u20AC"));
+    row("windows-1252", "[a]\r\nk=\x9F\xE5\x80\r\n", a, k, QStringLiteral("\u0178\u00E5\u20AC"));
+    row("one bad byte makes it 1252", "[a]\r\nx=\xC3\xA5\r\nk=\xC3\xA5\xE5\r\n", a, k,
+        QStringLiteral("\u00C3\u00A5\u00E5"));
+    row("utf-8 mark", "\xEF\xBB\xBF[a]\r\nk=\xC3\xA5\r\n", a, k, QStringLiteral("\u00E5"));
+    row("utf-16le", utf16le(u"[a]\r\nk=\u00E5\u20AC\U0001F600\r\n"), a, k,
+        QStringLiteral("\u00E5\u20AC\U0001F600"));
 }
 
 void TestIniFile::read()
@@ -219,54 +183,6 @@ void TestIniFile::read()
     const QString path = m_dir.filePath(QStringLiteral("read.ini"));
     test::writeFile(path, content);
     QCOMPARE(ini::readProfileString(path, section, key, defaultValue, bufferSize), expected);
-}
-
-void TestIniFile::readDecodes_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("utf-8") << QByteArray("[a]\r\nk=\xC3\xA5\xE2\x82\xAC\r\n")
-                           << QStringLiteral("\u00E5\u20AC");
-    QTest::newRow("windows-1252") << QByteArray("[a]\r\nk=\x9F\xE5\x80\r\n")
-                                  << QStringLiteral("\u0178\u00E5\u20AC");
-    QTest::newRow("1252 undefined byte")
-        << QByteArray("[a]\r\nk=\x81\x9D\r\n") << QStringLiteral("\u0081\u009D");
-    QTest::newRow("one bad byte makes it 1252")
-        << QByteArray("[a]\r\nx=\xC3\xA5\r\nk=\xC3\xA5\xE5\r\n")
-        << QStringLiteral("\u00C3\u00A5\u00E5");
-    QTest::newRow("overlong utf-8")
-        << QByteArray("[a]\r\nk=\xC0\xAF\r\n") << QStringLiteral("\u00C0\u00AF");
-    QTest::newRow("utf-8 surrogate")
-        << QByteArray("[a]\r\nk=\xED\xA0\x80\r\n") << QStringLiteral("\u00ED\u00A0\u20AC");
-    QTest::newRow("sequence cut at end of file")
-        << QByteArray("[a]\r\nk=\xC3") << QStringLiteral("\u00C3");
-    QTest::newRow("utf-8 mark") << QByteArray("\xEF\xBB\xBF[a]\r\nk=\xC3\xA5\r\n")
-                                << QStringLiteral("\u00E5");
-    QTest::newRow("utf-16le") << utf16le(u"[a]\r\nk=\u00E5\u20AC\U0001F600\r\n")
-                              << QStringLiteral("\u00E5\u20AC\U0001F600");
-    QTest::newRow("utf-16le names") << utf16le(u" [ A ] \nK = \"v\" ") << QStringLiteral("v");
-}
-
-void TestIniFile::readDecodes()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(QString, expected);
-
-    const QString path = m_dir.filePath(QStringLiteral("decode.ini"));
-    test::writeFile(path, content);
-    QCOMPARE(ini::readProfileString(path, QStringLiteral("a"), QStringLiteral("k"),
-                                    QStringLiteral("dflt"), 257),
-             expected);
-}
-
-void TestIniFile::readMissingFile()
-{
-    const QString path = m_dir.filePath(QStringLiteral("nowhere/none.ini"));
-    QCOMPARE(ini::readProfileString(path, QStringLiteral("Options"),
-                                    QStringLiteral("GLO_BackupStartupMode"), QStringLiteral("2"),
-                                    257),
-             QStringLiteral("2"));
 }
 
 void TestIniFile::write_data()
@@ -289,48 +205,23 @@ void TestIniFile::write_data()
     QTest::newRow("new file") << false << QByteArray() << QStringLiteral("Options")
                               << QStringLiteral("GLO_MinimizeMode") << QStringLiteral("2")
                               << QByteArray("[Options]\r\nGLO_MinimizeMode=2\r\n");
-    row("empty file", "", a, k, "v", "[a]\r\nk=v\r\n");
-    row("replace, crlf", "[a]\r\nk=1\r\nz=3\r\n", a, k, "2", "[a]\r\nk=2\r\nz=3\r\n");
-    row("replace, lf", "[a]\nk=1\nz=3\n", a, k, "2", "[a]\nk=2\nz=3\n");
     row("replace keeps the line's ending", "[a]\r\nk=1\rz=3\n", a, k, "2", "[a]\r\nk=2\rz=3\n");
-    row("replace last line without ending", "[a]\r\nk=1", a, k, "22", "[a]\r\nk=22");
     row("replace keeps stored spelling", "[OpTions]\r\n  Glo_Key = 1 \r\n", "options", "GLO_KEY",
         "2", "[OpTions]\r\nGlo_Key=2\r\n");
     row("replace first occurrence only", "[a]\r\nk=1\r\nk=1\r\n[a]\r\nk=1\r\n", a, k, "2",
         "[a]\r\nk=2\r\nk=1\r\n[a]\r\nk=1\r\n");
-    row("replace key without =", "[a]\r\nk\r\nx=1\r\n", a, k, "v", "[a]\r\nk=v\r\nx=1\r\n");
     row("comments and blank lines kept",
         "; head\r\n\r\n[a]\r\n; about k\r\n\r\nk=1\r\n\r\n[b]\r\nx=1\r\n", a, k, "2",
         "; head\r\n\r\n[a]\r\n; about k\r\n\r\nk=2\r\n\r\n[b]\r\nx=1\r\n");
     row("new key after the last key line", "[a]\r\nx=1\r\n; trailing\r\n\r\n[b]\r\ny=2\r\n", a, k,
         "v", "[a]\r\nx=1\r\nk=v\r\n; trailing\r\n\r\n[b]\r\ny=2\r\n");
-    row("new key after a comment between keys", "[a]\r\nx=1\r\n;c\r\ny=2\r\n\r\n", a, k, "v",
-        "[a]\r\nx=1\r\n;c\r\ny=2\r\nk=v\r\n\r\n");
-    row("new key in a section without keys", "[a]\r\n; c\r\n[b]\r\n", a, k, "v",
-        "[a]\r\nk=v\r\n; c\r\n[b]\r\n");
-    row("new key, lf", "[a]\nx=1\n[b]\n", a, k, "v", "[a]\nx=1\nk=v\n[b]\n");
-    row("new key, cr", "[a]\rx=1\r", a, k, "v", "[a]\rx=1\rk=v\r");
     row("new key after last line without ending", "[a]\r\nx=1", a, k, "v", "[a]\r\nx=1\r\nk=v\r\n");
-    row("new key after header without ending", "[a]", a, k, "v", "[a]\r\nk=v\r\n");
     row("new key in the first of two sections", "[a]\r\nx=1\r\n[b]\r\n[A]\r\nk=1\r\n", a, k, "2",
         "[a]\r\nx=1\r\nk=2\r\n[b]\r\n[A]\r\nk=1\r\n");
-    row("new key under header without ]", "[a\r\nx=1\r\n", a, k, "v", "[a\r\nx=1\r\nk=v\r\n");
     row("new section", "[a]\r\nx=1\r\n", b, k, "v", "[a]\r\nx=1\r\n[b]\r\nk=v\r\n");
-    row("new section, no final line break", "[a]\r\nx=1", b, k, "v",
-        "[a]\r\nx=1\r\n[b]\r\nk=v\r\n");
-    row("new section, lf", "[a]\nx=1", b, k, "v", "[a]\nx=1\n[b]\nk=v\n");
-    row("new section after blank lines", "[a]\r\nx=1\r\n\r\n", b, k, "v",
-        "[a]\r\nx=1\r\n\r\n[b]\r\nk=v\r\n");
-    row("new section after lines outside any section", "k=1\r\n", a, k, "2",
-        "k=1\r\n[a]\r\nk=2\r\n");
     row("new names as given", "", "  My Section  ", " My Key ", "v",
         "[My Section]\r\nMy Key=v\r\n");
-    row("tabs of arguments kept", "[a]\r\n", "a", "\tk", "v", "[a]\r\n\tk=v\r\n");
     row("value verbatim", "[a]\r\nk=1\r\n", a, k, "  \"q\" ; x\t", "[a]\r\nk=  \"q\" ; x\t\r\n");
-    row("empty value", "[a]\r\nk=1\r\n", a, k, "", "[a]\r\nk=\r\n");
-    row("garbage kept", "junk\r\n[a]\r\nk=1\r\n stray \r\n\x1a\x01", a, k, "2",
-        "junk\r\n[a]\r\nk=2\r\n stray \r\n\x1a\x01");
-    row("utf-8 mark kept", "\xEF\xBB\xBF[a]\r\nk=1\r\n", a, k, "2", "\xEF\xBB\xBF[a]\r\nk=2\r\n");
     row("utf-8 file gets utf-8", "[a]\r\nn=\xC3\xA5\r\n", a, k, QStringLiteral("\u00F6\u20AC"),
         "[a]\r\nn=\xC3\xA5\r\nk=\xC3\xB6\xE2\x82\xAC\r\n");
     row("1252 file gets 1252", "[a]\r\nn=\xE5\x81\r\n", a, k, QStringLiteral("\u00F6\u20AC"),
@@ -339,8 +230,6 @@ void TestIniFile::write_data()
         QStringLiteral("\u65E5\U0001F600\u0080x"), "[a]\r\nn=\xE5\r\nk=???x\r\n");
     row("utf-16le file gets utf-16le", utf16le(u"[a]\r\nk=1\r\n"), a, k,
         QStringLiteral("\u00F6\U0001F600"), utf16le(u"[a]\r\nk=\u00F6\U0001F600\r\n"));
-    row("utf-16le odd last byte kept", utf16le(u"[a]\r\nk=1\r\n") + 'x', a, k, "2",
-        utf16le(u"[a]\r\nk=2\r\n") + 'x');
 }
 
 void TestIniFile::write()
@@ -359,20 +248,6 @@ void TestIniFile::write()
     QVERIFY(ini::writeProfileString(path, section, key, value));
     QCOMPARE(test::readFile(path), after);
     QCOMPARE(entriesOf(dir.path()), QStringList{QStringLiteral("w.ini")});
-}
-
-void TestIniFile::writtenValueReadsBack()
-{
-    const QString path = m_dir.filePath(QStringLiteral("roundtrip.ini"));
-    test::writeFile(path, "[Options]\r\nLastOpenedDir=C:\\Backups\\\xE5\r\n");
-    const QString text = QStringLiteral("\u00E5\u20AC \"x\"");
-    QVERIFY(ini::writeProfileString(path, QStringLiteral("Options"), QStringLiteral("New"), text));
-    QCOMPARE(ini::readProfileString(path, QStringLiteral("OPTIONS"), QStringLiteral("new"),
-                                    QString(), 257),
-             QStringLiteral("\u00E5\u20AC \"x\""));
-    QCOMPARE(ini::readProfileString(path, QStringLiteral("Options"),
-                                    QStringLiteral("LastOpenedDir"), QString(), 257),
-             QStringLiteral("C:\\Backups\\\u00E5"));
 }
 
 void TestIniFile::writeFailsWithoutFolder()
@@ -400,50 +275,23 @@ void TestIniFile::failedWriteKeepsOriginal()
     QCOMPARE(entriesOf(dir.path()), QStringList{QStringLiteral("x.ini")});
 }
 
-void TestIniFile::readOnlyFolderKeepsOriginal()
-{
-    if (geteuid() == 0)
-        QSKIP("root writes into read-only folders");
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("x.ini"));
-    const QByteArray original("[a]\r\nk=1\r\n");
-    test::writeFile(path, original);
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
-    const bool written = ini::writeProfileString(path, QStringLiteral("a"), QStringLiteral("k"),
-                                                 QStringLiteral("2"));
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QVERIFY(!written);
-    QCOMPARE(test::readFile(path), original);
-    QCOMPARE(entriesOf(dir.path()), QStringList{QStringLiteral("x.ini")});
-}
-
-void TestIniFile::writeKeepsPermissions()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("x.ini"));
-    test::writeFile(path, "[a]\r\nk=1\r\n");
-    QVERIFY(::chmod(QFile::encodeName(path).constData(), 0604) == 0);
-    QVERIFY(ini::writeProfileString(path, QStringLiteral("a"), QStringLiteral("k"),
-                                    QStringLiteral("2")));
-    struct stat st
-    {
-    };
-    QVERIFY(::stat(QFile::encodeName(path).constData(), &st) == 0);
-    QCOMPARE(st.st_mode & 07777, mode_t(0604));
-    QCOMPARE(test::readFile(path), QByteArray("[a]\r\nk=2\r\n"));
-}
-
-void TestIniFile::writeReplacesSymlinkTarget()
+void TestIniFile::replacementKeepsModeAndLink()
 {
     QTemporaryDir dir;
     const QString target = dir.filePath(QStringLiteral("real/settings.ini"));
     const QString link = dir.filePath(QStringLiteral("settings.ini"));
     test::writeFile(target, "[a]\r\nk=1\r\n");
+    QVERIFY(::chmod(QFile::encodeName(target).constData(), 0604) == 0);
     QVERIFY(QFile::link(target, link));
     QVERIFY(ini::writeProfileString(link, QStringLiteral("a"), QStringLiteral("k"),
                                     QStringLiteral("2")));
     QVERIFY(QFileInfo(link).isSymLink());
     QCOMPARE(test::readFile(target), QByteArray("[a]\r\nk=2\r\n"));
+    struct stat st
+    {
+    };
+    QVERIFY(::stat(QFile::encodeName(target).constData(), &st) == 0);
+    QCOMPARE(st.st_mode & 07777, mode_t(0604));
     QCOMPARE(entriesOf(dir.filePath(QStringLiteral("real"))),
              QStringList{QStringLiteral("settings.ini")});
 
@@ -457,24 +305,6 @@ void TestIniFile::writeReplacesSymlinkTarget()
     QCOMPARE(test::readFile(newTarget), QByteArray("[a]\r\nk=v\r\n"));
 }
 
-void TestIniFile::unchangedValueLeavesFileAlone()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("x.ini"));
-    test::writeFile(path, "[a]\r\nk=1\r\n");
-    struct stat before
-    {
-    };
-    QVERIFY(::stat(QFile::encodeName(path).constData(), &before) == 0);
-    QVERIFY(ini::writeProfileString(path, QStringLiteral("A"), QStringLiteral("K"),
-                                    QStringLiteral("1")));
-    struct stat after
-    {
-    };
-    QVERIFY(::stat(QFile::encodeName(path).constData(), &after) == 0);
-    QCOMPARE(after.st_ino, before.st_ino);
-}
-
 void TestIniFile::specialFilesReadAsAbsent_data()
 {
     QTest::addColumn<QString>("kind");
@@ -482,7 +312,6 @@ void TestIniFile::specialFilesReadAsAbsent_data()
     QTest::newRow("link to a fifo") << QStringLiteral("link");
     QTest::newRow("folder") << QStringLiteral("folder");
     QTest::newRow("huge file") << QStringLiteral("huge");
-    QTest::newRow("device") << QStringLiteral("device");
 }
 
 void TestIniFile::specialFilesReadAsAbsent()
@@ -500,13 +329,11 @@ void TestIniFile::specialFilesReadAsAbsent()
             QVERIFY(QFile::link(QFile::decodeName(fifo), path));
     } else if (kind == u"folder") {
         QVERIFY(QDir().mkdir(path));
-    } else if (kind == u"huge") {
+    } else {
         test::writeFile(path, "[a]\r\nk=v\r\n");
         QFile file(path);
         hugeSize = 17 * 1024 * 1024;
         QVERIFY(file.resize(hugeSize));
-    } else {
-        path = QStringLiteral("/dev/zero");
     }
 
     std::optional<FifoFeeder> feeder;
@@ -515,29 +342,12 @@ void TestIniFile::specialFilesReadAsAbsent()
     QCOMPARE(ini::readProfileString(path, QStringLiteral("a"), QStringLiteral("k"),
                                     QStringLiteral("dflt"), 257),
              QStringLiteral("dflt"));
-    if (kind == u"device")
-        return;
     QVERIFY(!ini::writeProfileString(path, QStringLiteral("a"), QStringLiteral("k"),
                                      QStringLiteral("w")));
     const QFileInfo after(path);
     QCOMPARE(after.isFile(), kind == u"huge");
     if (kind == u"huge")
         QCOMPARE(after.size(), hugeSize);
-}
-
-void TestIniFile::windows1252Table()
-{
-    QByteArray all;
-    for (int b = 0; b < 256; ++b)
-        all.append(char(b));
-    const QString text = ini::fromWindows1252(all);
-    QCOMPARE(text.size(), 256);
-    QCOMPARE(ini::toWindows1252(text), all);
-    QCOMPARE(text.mid(0x80, 32),
-             QStringLiteral("\u20AC\u0081\u201A\u0192\u201E\u2026\u2020\u2021\u02C6\u2030\u0160"
-                            "\u2039\u0152\u008D\u017D\u008F\u0090\u2018\u2019\u201C\u201D\u2022"
-                            "\u2013\u2014\u02DC\u2122\u0161\u203A\u0153\u009D\u017E\u0178"));
-    QCOMPARE(text.mid(0xA0), QString::fromLatin1(all.mid(0xA0)));
 }
 
 QTEST_GUILESS_MAIN(TestIniFile)
