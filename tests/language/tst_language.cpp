@@ -196,6 +196,28 @@ private Q_SLOTS:
         QTEST(TranslateText(key), "expected");
     }
 
+    // Lookups are answered from the rows read when the pack opened, so they need no engine;
+    // a changed file is read again, deleted rows and all.
+    void packReadOnceAndAgainWhenChanged()
+    {
+        const auto global = [](const char *name, const char *translated) {
+            return item(text("GLOBAL"), text(name), text(translated), text("0"));
+        };
+        openPack({global("Quit", "Avsluta"), global("Open", "Öppna")});
+        jet::DataAccess::instance().shutdown();
+        jet::DataAccess::setEnginePath(m_dir.filePath(QStringLiteral("no engine")));
+        QCOMPARE(TranslateText(QStringLiteral("Quit")), QStringLiteral("Avsluta"));
+        QCOMPARE(LoadFormItems(QStringLiteral("frmTEST")).size(), 0);
+        jet::DataAccess::setEnginePath(QStringLiteral(FWB_JET_ENGINE));
+
+        jet::TableData changed = itemsTable(
+            {global("Quit", "gone"), global("Quit", "Sluta"), global("Open", "gone too")});
+        changed.deletedRows = {0, 2};
+        QVERIFY(jet::writeDatabase(LanguagePack(), {changed}));
+        QCOMPARE(TranslateText(QStringLiteral("Quit")), QStringLiteral("Sluta"));
+        QCOMPARE(TranslateText(QStringLiteral("Open")), QStringLiteral("Open"));
+    }
+
     void translateForm()
     {
         const auto row = [](const char *name, const char *translated, const char *type,

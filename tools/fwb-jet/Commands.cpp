@@ -47,6 +47,10 @@ QString inputProblem(const QString &path)
 // The failure message when `file` gave no answer about `table`.
 int readFailure(const QString &file, const QString &table)
 {
+    if (!DataAccess::instance().lastRequestAnswered())
+        return fail(QStringLiteral("%1: reading table \"%2\" made the data-access engine crash, "
+                                   "hang or run out of memory")
+                        .arg(file, table));
     const auto tables = DataAccess::instance().tables(file);
     if (!tables)
         return fail(QStringLiteral("%1: cannot be read as a Jet database").arg(file));

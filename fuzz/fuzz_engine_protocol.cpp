@@ -1,0 +1,60 @@
+// Feeds arbitrary bytes to the decoders of the messages between DataAccess and its engine:
+// the engine decodes requests from a client it trusts less than itself, and the client decodes
+// answers from an engine that may be parsing a hostile file.
+//
+// The first byte picks the decoder; the rest is the payload. Whatever decodes must encode again
+// to a payload that decodes to the same encoding, so nothing read is lost or invented.
+#include "jet/EngineProtocol.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+using namespace fwb::jet::protocol;
+
+namespace {
+
+void checkRequest(const QByteArray &payload)
+{
+    const std::optional<Request> request = decodeRequest(payload);
+    if (!request)
+        return;
+    const QByteArray encoded = encodeRequest(*request);
+    const std::optional<Request> again = decodeRequest(encoded);
+    if (!again || encodeRequest(*again) != encoded)
+        std::abort();
+}
+
+void checkAnswer(const QByteArray &payload, RequestKind kind)
+{
+    const std::optional<Answer> answer = decodeAnswer(payload, kind);
+    if (!answer)
+        return;
+    const QByteArray encoded = encodeAnswer(*answer, kind);
+    const std::optional<Answer> again = decodeAnswer(encoded, kind);
+    if (!again || encodeAnswer(*again, kind) != encoded)
+        std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    if (size == 0)
+        return 0;
+    const QByteArray payload(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
+    switch (data[0] % 4) {
+    case 0:
+        checkRequest(payload);
+        break;
+    case 1:
+        checkAnswer(payload, RequestKind::Tables);
+        break;
+    case 2:
+        checkAnswer(payload, RequestKind::Select);
+        break;
+    default:
+        checkAnswer(payload, RequestKind::Stall);
+        break;
+    }
+    return 0;
+}
