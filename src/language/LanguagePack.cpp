@@ -118,8 +118,10 @@ const PackRows *packRows()
         cached.reset();
         return nullptr;
     }
+    // A pack file that has gone keeps its rows, as an open database would; one that was
+    // replaced or rewritten is read again.
     const std::optional<FileStamp> stamp = fileStamp(path);
-    if (!cached || cached->path != path || !stamp || cached->stamp != stamp)
+    if (!cached || cached->path != path || (stamp && cached->stamp != stamp))
         cached = readPack(path, stamp);
     return &*cached;
 }

@@ -1,6 +1,5 @@
 #include "TestSupport.h"
 #include "jet/DataAccess.h"
-#include "jet/TextLimit.h"
 #include "jet/writer/JetWriter.h"
 
 #include <QDir>
@@ -269,7 +268,6 @@ private Q_SLOTS:
     void oversizedAnswerFails();
     void sharedInstance();
     void languagePackQueries();
-    void longMemosAndOddTexts();
     void damagedMemoChainFails_data();
     void damagedMemoChainFails();
     void tableOverManyPages();
@@ -707,28 +705,6 @@ void TestDataAccess::languagePackQueries()
                                              QStringLiteral("Zeile 1§§Zeile 2"),
                                              QStringLiteral("1"), QStringLiteral("2")}));
     QCOMPARE(table->rows.at(2).at(1), Cell(QStringLiteral("\"Protokoll\"")));
-}
-
-void TestDataAccess::longMemosAndOddTexts()
-{
-    using enum ColumnType;
-    // Spans several long-value pages; every character outside ASCII.
-    QString longMemo;
-    while (longMemo.size() < kMaxTextLength)
-        longMemo += QStringLiteral("Größe €ß ÆØÅ Ελληνικά 日本語 ");
-    longMemo.truncate(kMaxTextLength);
-    const QString shortMemo = QString(4500, QLatin1Char('x')) + QStringLiteral("end");
-    const QString oddText = QStringLiteral("quote \" comma , tab \t CR LF \r\n trailing ");
-    TableData table{QStringLiteral("1"),
-                    {column("15", Text), column("16", Memo)},
-                    {{oddText, shortMemo}, {Cell(), longMemo}, {QString(""), QString("")}}};
-    const QString file = written(QStringLiteral("Set.fwb"), {table});
-    QVERIFY(!file.isEmpty());
-
-    const std::optional<Table> read = m_access->select(file, query(QStringLiteral("1")));
-    QVERIFY(read);
-    QCOMPARE(read->columns, QStringList({"15", "16"}));
-    QCOMPARE(read->rows, table.rows);
 }
 
 void TestDataAccess::damagedMemoChainFails_data()
