@@ -4,7 +4,12 @@
 //
 // The first byte picks the decoder; the rest is the payload. Whatever decodes must encode again
 // to a payload that decodes to the same encoding, so nothing read is lost or invented.
+//
+// The engine's decoder of stored text gets the same bytes as a stored value, and as a text
+// (UTF-16) that the writer stores and the decoder must give back unchanged.
 #include "jet/EngineProtocol.h"
+#include "jet/engine/StoredText.h"
+#include "jet/writer/JetText.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -35,6 +40,16 @@ void checkAnswer(const QByteArray &payload, RequestKind kind)
         std::abort();
 }
 
+void checkStoredText(const QByteArray &payload)
+{
+    fwb::jet::engine::jet4Text(payload);
+    fwb::jet::engine::jet3Text(payload);
+    const QString text(reinterpret_cast<const QChar *>(payload.constData()), payload.size() / 2);
+    const std::optional<QByteArray> stored = fwb::jet::writer::encodeText(text);
+    if (stored && fwb::jet::engine::jet4Text(*stored) != text)
+        std::abort();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -42,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (size == 0)
         return 0;
     const QByteArray payload(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
-    switch (data[0] % 4) {
+    switch (data[0] % 5) {
     case 0:
         checkRequest(payload);
         break;
@@ -52,8 +67,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     case 2:
         checkAnswer(payload, RequestKind::Select);
         break;
-    default:
+    case 3:
         checkAnswer(payload, RequestKind::Stall);
+        break;
+    default:
+        checkStoredText(payload);
         break;
     }
     return 0;

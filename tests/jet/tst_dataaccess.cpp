@@ -187,33 +187,6 @@ ColumnDef column(const char *name, ColumnType type)
     return ColumnDef{QString::fromLatin1(name), type};
 }
 
-// A table shaped like a language pack's.
-TableData itemsTable()
-{
-    using enum ColumnType;
-    TableData items;
-    items.name = QStringLiteral("Items");
-    items.columns = {column("Form", Text), column("Name", Text), column("Text", Memo),
-                     column("Type", LongInteger), column("Index", Integer)};
-    const auto row = [&items](const char *form, const QString &name, const Cell &text,
-                              const Cell &type, const Cell &index) {
-        items.rows.append({QString::fromLatin1(form), name, text, type, index});
-    };
-    row("GLOBAL", "Auto-size Error", QStringLiteral("Fehler der Größenanpassung"), "0", Cell());
-    row("GLOBAL", "auto-size error", QStringLiteral("falsche Schreibung"), "0", Cell());
-    row("GLOBAL", "Cancel", Cell(), "0", Cell());
-    row("GLOBAL", "Empty", QString(""), "0", Cell());
-    row("GLOBAL", QStringLiteral("ÉTÉ"), QStringLiteral("Sommer"), "0", Cell());
-    row("AGENT_frmMAIN", "CB_ToggleOnOff", QStringLiteral("Ein/Aus"), "1", "-1");
-    row("AGENT_frmMAIN", "RB_BackupStartupMode", QStringLiteral("Zeile 1§§Zeile 2"), "1", "2");
-    row("AGENT_frmMAIN", "Title", QStringLiteral("not a control"), "0", "-1");
-    row("AGENT_frmMAIN", "TXT_Log", QStringLiteral("\"Protokoll\""), "2", "-1");
-    row("AGENT_frmMAIN", "Broken", QStringLiteral("no type"), Cell(), "-1");
-    row("agent_frmmain", "LowerCase", QStringLiteral("klein"), "1", "-1");
-    row("AGENT_frmSETTINGS", "CB_Save", QStringLiteral("Speichern"), "1", "-1");
-    return items;
-}
-
 } // namespace
 
 // Readable cells and rows in failure messages.
@@ -267,7 +240,6 @@ private Q_SLOTS:
     void brokenEngines();
     void oversizedAnswerFails();
     void sharedInstance();
-    void languagePackQueries();
     void damagedMemoChainFails_data();
     void damagedMemoChainFails();
     void tableOverManyPages();
@@ -666,45 +638,6 @@ void TestDataAccess::sharedInstance()
     QVERIFY(DataAccess::instance().tables(goodFile()));
     DataAccess::instance().shutdown();
     QCOMPARE(DataAccess::instance().engineProcessId(), 0);
-}
-
-void TestDataAccess::languagePackQueries()
-{
-    const QString pack = written(QStringLiteral("Deutsch.lng"), {itemsTable()});
-    QVERIFY(!pack.isEmpty());
-    QCOMPARE(m_access->tables(pack), std::optional<QStringList>(QStringList{"Items"}));
-
-    // The global lookup: Jet matches the name without regard to case, in stored order.
-    const auto global = [](const QString &name) {
-        return query(QStringLiteral("Items"), {"Text", "Name"},
-                     {Condition{"Type", "0", false}, Condition{"Form", "GLOBAL", false},
-                      Condition{"Name", name, false}});
-    };
-    std::optional<Table> table = m_access->select(pack, global(QStringLiteral("AUTO-SIZE ERROR")));
-    QVERIFY(table);
-    QCOMPARE(table->columns, QStringList({"Text", "Name"}));
-    QCOMPARE(columnValues(*table, 1), QStringList({"Auto-size Error", "auto-size error"}));
-    QCOMPARE(columnValues(*table, 0).first(), QStringLiteral("Fehler der Größenanpassung"));
-    QCOMPARE(columnValues(*m_access->select(pack, global(QStringLiteral("été"))), 0),
-             QStringList({"Sommer"}));
-    table = m_access->select(pack, global(QStringLiteral("Cancel")));
-    QVERIFY(table);
-    QCOMPARE(table->rows, QList<QList<Cell>>({{Cell(), QStringLiteral("Cancel")}}));
-    table = m_access->select(pack, global(QStringLiteral("Empty")));
-    QVERIFY(table);
-    QCOMPARE(table->rows, QList<QList<Cell>>({{QString(""), QStringLiteral("Empty")}}));
-
-    // The form lookup: every row of the form except global texts; a NULL type is neither.
-    table = m_access->select(
-        pack, query(QStringLiteral("Items"), {"Name", "Text", "Type", "Index"},
-                    {Condition{"Form", "AGENT_frmMAIN", false}, Condition{"Type", "0", true}}));
-    QVERIFY(table);
-    QCOMPARE(columnValues(*table, 0),
-             QStringList({"CB_ToggleOnOff", "RB_BackupStartupMode", "TXT_Log", "LowerCase"}));
-    QCOMPARE(table->rows.at(1), QList<Cell>({QStringLiteral("RB_BackupStartupMode"),
-                                             QStringLiteral("Zeile 1§§Zeile 2"),
-                                             QStringLiteral("1"), QStringLiteral("2")}));
-    QCOMPARE(table->rows.at(2).at(1), Cell(QStringLiteral("\"Protokoll\"")));
 }
 
 void TestDataAccess::damagedMemoChainFails_data()
