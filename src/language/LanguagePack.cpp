@@ -102,14 +102,14 @@ PackRows readPack(const QString &path, std::optional<FileStamp> stamp)
     return {path, stamp, readRows(path, globals, kGlobalName), readRows(path, forms, kFormOfRow)};
 }
 
-// The rows of the pack in use, read again when the pack or its file has changed; nothing
-// without a pack.
 std::optional<PackRows> &cachedPack()
 {
     static std::optional<PackRows> cached;
     return cached;
 }
 
+// The rows of the pack in use, read again when the pack or its file has changed; nothing
+// without a pack.
 const PackRows *packRows()
 {
     std::optional<PackRows> &cached = cachedPack();
