@@ -208,6 +208,9 @@ void FwbJetToolTest::malformedSourcesNameTheLine_data()
     QTest::newRow("text longer than the engine reads")
         << header + good + "GLOBAL\ta\t" + QByteArray(65536, 'x') + "\t0\t0\n"
         << QStringLiteral("line 3: Text has 65536 characters, a text holds at most 65535");
+    QTest::newRow("texts more than an answer holds")
+        << header + ("GLOBAL\ta\t" + QByteArray(60000, 'x') + "\t0\t0\n").repeated(400)
+        << QStringLiteral("64 MiB that can be read back at once");
     QTest::newRow("binary file") << QByteArray("\x00\x01\x02\x03PK\x03\x04", 10)
                                  << QStringLiteral("line 1:");
 }

@@ -3,6 +3,7 @@
 #include "PackSource.h"
 #include "TabText.h"
 #include "jet/DataAccess.h"
+#include "jet/EngineProtocol.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -112,6 +113,17 @@ int buildPack(const QString &source, const QString &pack)
     const auto items = parsePackSource(bytes, &error);
     if (!items)
         return fail(QStringLiteral("%1: %2").arg(source, error));
+    // pack-dump and the Agent read the table in one answer.
+    qint64 answerBytes = 0;
+    for (const QList<Cell> &row : items->rows) {
+        for (const Cell &cell : row)
+            answerBytes += protocol::answerCellBytes(cell);
+    }
+    if (answerBytes > protocol::kMaxAnswerBytes)
+        return fail(QStringLiteral("%1: the texts come to more than the %2 MiB that can be read "
+                                   "back at once; make the texts shorter")
+                        .arg(source)
+                        .arg(protocol::kMaxAnswerBytes >> 20));
     if (!writeDatabase(pack, {*items}, &error))
         return fail(error);
     return Success;

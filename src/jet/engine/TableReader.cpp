@@ -219,7 +219,7 @@ public:
             QList<Cell> row;
             for (int index : m_output) {
                 row.append(m_cells[size_t(index)]);
-                answerBytes += 5 + (row.last() ? row.last()->size() * 3 : 0);
+                answerBytes += protocol::answerCellBytes(row.last());
             }
             if (answerBytes > protocol::kMaxAnswerBytes)
                 return std::nullopt;
