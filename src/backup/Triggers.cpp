@@ -38,23 +38,38 @@ std::optional<int> kindNumber(const QString &kind)
 
 } // namespace
 
+bool IsPreTriggerSet(const ini::ProfileFile &set)
+{
+    if (ReadIniText(set, kSettings, QStringLiteral("BackupFromDiR"), kNewVersion) == kNewVersion)
+        return false;
+    const auto version = toInt16(ReadIniText(set, kGeneral, kVersionKey, QStringLiteral("0")));
+    return version && *version < 25;
+}
+
+bool IsIniBackupSet(const ini::ProfileFile &set)
+{
+    const auto version = toInt16(ReadIniText(set, kGeneral, kVersionKey, QStringLiteral("30")));
+    return version && *version < 30;
+}
+
+QString ReadIniTriggers(const ini::ProfileFile &set)
+{
+    return ReadIniText(set, kSettings, QStringLiteral("OPT_AutoRunTriggerDrives"), {});
+}
+
 bool IsPreTriggerSet(const QString &path)
 {
-    if (ReadIniText(path, kSettings, QStringLiteral("BackupFromDiR"), kNewVersion) == kNewVersion)
-        return false;
-    const auto version = toInt16(ReadIniText(path, kGeneral, kVersionKey, QStringLiteral("0")));
-    return version && *version < 25;
+    return IsPreTriggerSet(ini::ProfileFile::load(path));
 }
 
 bool IsIniBackupSet(const QString &path)
 {
-    const auto version = toInt16(ReadIniText(path, kGeneral, kVersionKey, QStringLiteral("30")));
-    return version && *version < 30;
+    return IsIniBackupSet(ini::ProfileFile::load(path));
 }
 
 QString ReadIniTriggers(const QString &path)
 {
-    return ReadIniText(path, kSettings, QStringLiteral("OPT_AutoRunTriggerDrives"), {});
+    return ReadIniTriggers(ini::ProfileFile::load(path));
 }
 
 QString ReadDatabaseTriggers(const QString &path)
@@ -90,13 +105,13 @@ QList<TriggerEntry> FindTriggerEntries()
         platform().fileSystem->listPlainFiles(folder, QStringLiteral("*.fwb"));
     for (const QString &name : names) {
         const QString path = folder + name;
-        QString list;
-        if (IsPreTriggerSet(path))
+        // Each file is read once per scan and every test asks that one reading; a file that
+        // changes during the scan is still judged as one whole.
+        const ini::ProfileFile set = ini::ProfileFile::load(path);
+        if (IsPreTriggerSet(set))
             continue;
-        if (IsIniBackupSet(path))
-            list = ReadIniTriggers(path);
-        else
-            list = ReadDatabaseTriggers(path);
+        const QString list =
+            IsIniBackupSet(set) ? ReadIniTriggers(set) : ReadDatabaseTriggers(path);
         entries.append(SplitTriggerList(path, list));
     }
     return entries;

@@ -109,16 +109,30 @@ bool replaceFile(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
-QString readProfileString(const QString &file, const QString &section, const QString &key,
-                          const QString &defaultValue, int bufferSize)
+ProfileFile ProfileFile::load(const QString &file)
 {
+    ProfileFile loaded;
     const IniBytes ini = loadIniBytes(file);
-    std::optional<QString> value;
     if (ini.state == FileState::Read)
-        value = findValue(decodeIni(ini.bytes).text, section, key);
+        loaded.m_text = decodeIni(ini.bytes).text;
+    return loaded;
+}
+
+QString ProfileFile::read(const QString &section, const QString &key, const QString &defaultValue,
+                          int bufferSize) const
+{
+    std::optional<QString> value;
+    if (m_text)
+        value = findValue(*m_text, section, key);
     if (!value)
         value = withoutTrailingSpaces(untilNul(defaultValue));
     return fittedToBuffer(*value, bufferSize);
+}
+
+QString readProfileString(const QString &file, const QString &section, const QString &key,
+                          const QString &defaultValue, int bufferSize)
+{
+    return ProfileFile::load(file).read(section, key, defaultValue, bufferSize);
 }
 
 bool writeProfileString(const QString &file, const QString &section, const QString &key,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 // Reading and writing ini files the way the Windows private-profile functions do, because
 // the settings files and the ini backup sets are written by Windows programs.
@@ -11,6 +12,19 @@ namespace fwb::ini {
 // back cut to bufferSize - 1 characters.
 QString readProfileString(const QString &file, const QString &section, const QString &key,
                           const QString &defaultValue, int bufferSize);
+
+// One ini file read and decoded once, for several values to be looked up in it with the
+// rules of readProfileString(). A file that cannot be read answers every default.
+class ProfileFile
+{
+public:
+    static ProfileFile load(const QString &file);
+    QString read(const QString &section, const QString &key, const QString &defaultValue,
+                 int bufferSize) const;
+
+private:
+    std::optional<QString> m_text;
+};
 
 // Sets `key` in `section` to `value`, creating the file or section as needed; every other
 // byte of the file stays as it was. The file is replaced atomically. False on failure.

@@ -23,6 +23,11 @@ public:
     // Ends the Agent: asked first, killed when it does not go.
     void stop();
 
+    // Stops the whole Agent (SIGSTOP), every thread of it, and waits until the kernel has
+    // stopped it; resume() lets it go on. False when it cannot be stopped.
+    bool suspend();
+    void resume();
+
     // The log entries written so far, without their date and time, oldest first.
     QStringList entries() const;
     // Everything the Agent wrote on standard error, for a failure report.

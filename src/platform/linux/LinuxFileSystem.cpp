@@ -86,19 +86,26 @@ bool LinuxFileSystem::isDriveReady(const QString &root) const
 QStringList LinuxFileSystem::listPlainFiles(const QString &folder, const QString &pattern) const
 {
     QStringList files;
-    const auto names = listFolder(folder);
-    if (!names)
+    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
         return files;
-    const QString base = folder.endsWith(u'/') ? folder : folder + u'/';
-    for (const QString &name : *names) {
+    while (const dirent *entry = ::readdir(dir)) {
+        const QString name = QFile::decodeName(entry->d_name);
         if (name.startsWith(u'.') || !WildcardMatch(pattern, name))
             continue;
-        // stat() follows a link to what it points at and never opens the entry, so a FIFO
-        // cannot block the listing.
+        // The listing names regular files as such on most file systems; anything else (a
+        // link, or a file system that does not say) is looked at with fstatat(), which
+        // follows a link to what it points at and never opens the entry, so a FIFO cannot
+        // block the listing.
         struct stat info;
-        if (::stat(QFile::encodeName(base + name).constData(), &info) == 0 && S_ISREG(info.st_mode))
+        if (entry->d_type == DT_REG ||
+            ((entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) &&
+             ::fstatat(::dirfd(dir), entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode)))
             files.append(name);
     }
+    ::closedir(dir);
+    // In name order, so that the order of the sets does not depend on the file system's.
+    std::sort(files.begin(), files.end());
     return files;
 }
 
