@@ -9,7 +9,6 @@
 namespace fwb::test {
 namespace {
 
-const QString kStartupEntry = QStringLiteral("Program start-up. ");
 const QString kStampEnd = QStringLiteral(": ");
 
 } // namespace
@@ -25,7 +24,7 @@ AgentProcess::~AgentProcess()
     stop();
 }
 
-bool AgentProcess::start(const QString &program, int timeoutMs)
+bool AgentProcess::start(const QString &program, int timeoutMs, const QString &startupEntry)
 {
     if (!m_runtimeFolder.isValid()) {
         m_error = QStringLiteral("cannot make a runtime folder");
@@ -43,9 +42,9 @@ bool AgentProcess::start(const QString &program, int timeoutMs)
         m_error = QStringLiteral("the Agent does not start: ") + m_process.errorString();
         return false;
     }
-    const auto started = [this] {
+    const auto started = [&] {
         for (const QString &entry : entries())
-            if (entry.startsWith(kStartupEntry))
+            if (entry.startsWith(startupEntry))
                 return true;
         return false;
     };
