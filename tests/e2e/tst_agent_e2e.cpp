@@ -158,7 +158,6 @@ private Q_SLOTS:
     void ext4Identity();
     void fuseVolumeSerial_data();
     void fuseVolumeSerial();
-    void tenQuickMountsGiveTenEntries();
     void replugWhileStoppedGivesEveryArrival();
     void automaticModeLaunchesTriggeredSet_data();
     void automaticModeLaunchesTriggeredSet();
@@ -355,33 +354,6 @@ void TestAgentE2E::fuseVolumeSerial()
     QTRY_VERIFY_WITH_TIMEOUT(m_agent->entries().contains(noMatchEntry(root)), EntryTimeoutMs);
     QVERIFY2(m_agent->entries().contains(newDriveEntry(root, label, serialText)),
              qPrintable(m_agent->entries().join(u'\n')));
-}
-
-void TestAgentE2E::tenQuickMountsGiveTenEntries()
-{
-    REQUIRE_MOUNT_NAMESPACE();
-    REQUIRE_TOOL(mkfs, "mkfs.ext4");
-    QStringList devices;
-    QStringList folders;
-    for (int i = 0; i < 10; ++i) {
-        devices.append(ext4Volume(QStringLiteral("disk%1").arg(i)));
-        folders.append(m_lab->makeFolder(QStringLiteral("disk %1").arg(i)));
-        LAB_STEP(!devices.last().isEmpty() && !folders.last().isEmpty());
-    }
-    REQUIRE_STEP(startWatchingAgent());
-
-    QStringList expected;
-    for (int i = 0; i < 10; ++i) {
-        LAB_STEP(m_lab->mount(devices.at(i), folders.at(i), QStringLiteral("ext4")));
-        expected.append(rootOf(folders.at(i)));
-    }
-    QTRY_VERIFY_WITH_TIMEOUT(reportedRoots().size() >= 10, EntryTimeoutMs);
-    REQUIRE_STEP(mountFence());
-    QStringList reported = reportedRoots();
-    reported.removeLast(); // the fence, checked by mountFence()
-    reported.sort();
-    expected.sort();
-    QCOMPARE(reported, expected);
 }
 
 void TestAgentE2E::replugWhileStoppedGivesEveryArrival()
