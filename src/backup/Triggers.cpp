@@ -84,15 +84,15 @@ QString ReadDatabaseTriggers(const QString &path)
 QList<TriggerEntry> SplitTriggerList(const QString &setFile, const QString &list)
 {
     QList<TriggerEntry> entries;
-    if (list.isEmpty())
-        return entries;
-    const QStringList pieces = list.split(QChar(1));
-    for (const QString &piece : pieces) {
-        const QStringList fields = piece.split(QChar(2));
+    // Views, not copies: a scan splits every trigger of every set, and only the three
+    // fields kept become texts of their own.
+    for (const QStringView piece : QStringView(list).tokenize(QChar(1))) {
+        const auto fields = piece.split(QChar(2));
         // A trigger needs its three fields; a shorter one cannot name a drive.
         if (fields.size() < 3)
             continue;
-        entries.append({setFile, fields.at(0), fields.at(1), fields.at(2)});
+        entries.append(
+            {setFile, fields.at(0).toString(), fields.at(1).toString(), fields.at(2).toString()});
     }
     return entries;
 }
