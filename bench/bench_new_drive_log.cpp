@@ -1,9 +1,9 @@
 // How long the Agent takes from a mount to its "No matching backup set found for new drive"
 // entry, with 1,000 ini sets in the backup-set folder, against a floor measured in the same
-// run: the time `findmnt --poll` takes to report the same mount, plus the time a plain C loop
-// takes to read every set file. The Agent runs once with the Swedish language pack and once
-// without a pack; the difference is what looking the texts up costs. Needs root: it works in
-// a private mount namespace with a loop device.
+// run and the same way: the time `findmnt --poll` takes to report the mount, followed at once
+// by a plain C loop that reads every set file. The Agent runs once with the Swedish language pack
+// and once without a pack; the difference is what looking the texts up costs. Needs root: it works
+// in a private mount namespace with a loop device.
 //
 //   bench_new_drive_log [mounts per Agent, default 20] [ini sets, default 1000]
 
@@ -20,6 +20,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <memory>
+#include <optional>
 
 using namespace fwb;
 using fwb::test::AgentProcess;
@@ -53,10 +55,11 @@ qint64 median(QList<qint64> values)
 }
 
 // Handles events until `done` holds; the time it held, in nanoseconds of `clock`, or -1.
-qint64 timeUntil(const QElapsedTimer &clock, const std::function<bool()> &done)
+qint64 timeUntil(const QElapsedTimer &clock, const std::function<bool()> &done,
+                 int timeoutMs = TimeoutMs)
 {
     while (!done()) {
-        if (clock.elapsed() > TimeoutMs)
+        if (clock.elapsed() > timeoutMs)
             return -1;
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     }
@@ -95,20 +98,15 @@ private:
     QByteArray m_output;
 };
 
-struct Figures
-{
-    QList<qint64> findmnt;
-    QList<qint64> agent;
-    QList<qint64> loop;
-};
+enum class Run { Floor, Swedish, English };
 
-// A program folder with the sets, and the pack when `swedish`.
-bool prepare(ProgramFolder &folder, bool swedish)
+// A program folder with the sets, and the pack for the Swedish run.
+bool prepare(ProgramFolder &folder, Run run)
 {
     const QString sets = folder.defaultBackupSetsFolder() + u'/';
     if (!folder.stage() || !QDir().mkpath(sets) || !bench::writeIniSets(sets, SetCount, false))
         return false;
-    if (!swedish)
+    if (run != Run::Swedish)
         return true;
     return QDir().mkpath(folder.filePath(QStringLiteral("Language Packs"))) &&
            QFile::copy(QStringLiteral(FWB_SWEDISH_PACK),
@@ -117,57 +115,63 @@ bool prepare(ProgramFolder &folder, bool swedish)
                                  "[Options]\r\nGLO_CurrentLanguage=Swedish.lng\r\n");
 }
 
-// Mounts `mounts` times and times the findmnt line and the Agent's entry of each mount.
-bool measure(MountLab &lab, const QString &device, const QString &volume, bool swedish, int mounts,
-             Figures &figures)
+// Mounts `mounts` times; for each mount, the time until findmnt reports it and then either
+// the C loop has read the sets (the floor) or the Agent has logged the drive. Every run
+// mounts and unmounts the same way, so each meets the same work of the kernel after a mount.
+std::optional<QList<qint64>> measure(MountLab &lab, const QString &device, const QString &volume,
+                                     Run run, int mounts)
 {
     ProgramFolder folder;
-    AgentProcess agent;
     FindmntWatch findmnt;
-    const QString startup =
-        swedish ? QStringLiteral("Programmet har startat. ") : QStringLiteral("Program start-up. ");
-    if (!prepare(folder, swedish) || !agent.start(folder.agentPath(), TimeoutMs, startup) ||
-        !findmnt.start(volume)) {
-        std::printf("cannot start the Agent or findmnt: %s\n", qPrintable(agent.error()));
-        return false;
+    std::unique_ptr<AgentProcess> agent;
+    if (!prepare(folder, run) || !findmnt.start(volume)) {
+        std::printf("cannot prepare the program folder or start findmnt\n");
+        return std::nullopt;
     }
-    const QString entry = (swedish ? kNoMatchSwedish : kNoMatchEnglish) + volume + u'/';
+    if (run != Run::Floor) {
+        agent = std::make_unique<AgentProcess>();
+        const QString startup = run == Run::Swedish ? QStringLiteral("Programmet har startat. ")
+                                                    : QStringLiteral("Program start-up. ");
+        if (!agent->start(folder.agentPath(), TimeoutMs, startup)) {
+            std::printf("cannot start the Agent: %s\n", qPrintable(agent->error()));
+            return std::nullopt;
+        }
+    }
+    const QString entry = (run == Run::Swedish ? kNoMatchSwedish : kNoMatchEnglish) + volume + u'/';
     const auto entries = [&] {
-        return agent.entries().count(entry);
+        return agent ? agent->entries().count(entry) : 0;
     };
-    // The first mount only shows that the Agent watches: its start-up entry comes just
-    // before monitoring starts.
+    QList<qint64> times;
+    // The first mount only shows that findmnt and the Agent watch: both announce themselves
+    // a little before they do.
     for (int i = 0; i <= mounts; ++i) {
         const int before = entries();
         const int mountsSeen = findmnt.count("mount");
         if (!lab.mount(device, volume, QStringLiteral("ext4")))
-            return false;
+            return std::nullopt;
         QElapsedTimer clock;
         clock.start();
-        const qint64 reported =
-            timeUntil(clock, [&] { return findmnt.count("mount") > mountsSeen; });
-        const qint64 logged = timeUntil(clock, [&] { return entries() > before; });
-        if (reported < 0 || logged < 0) {
-            if (i == 0 && lab.unmount(volume))
-                continue;
+        const int timeoutMs = i == 0 ? 2000 : TimeoutMs;
+        qint64 done = timeUntil(
+            clock, [&] { return findmnt.count("mount") > mountsSeen; }, timeoutMs);
+        if (done >= 0 && agent)
+            done = timeUntil(clock, [&] { return entries() > before; });
+        else if (done >= 0 && bench::cReadLoopNs(folder.defaultBackupSetsFolder()) >= 0)
+            done = clock.nsecsElapsed();
+        if (done < 0 && i > 0) {
             std::printf("mount %d: no report within %d ms\n", i, TimeoutMs);
-            return false;
+            return std::nullopt;
         }
-        if (i > 0) {
-            figures.findmnt.append(reported);
-            figures.agent.append(logged);
-            // The floor's reading of the sets is taken under the same conditions as the
-            // Agent's: just after a mount, with whatever the kernel does then.
-            figures.loop.append(bench::cReadLoopNs(folder.defaultBackupSetsFolder()));
-        }
+        if (i > 0)
+            times.append(done);
         const int unmountsSeen = findmnt.count("umount");
         if (!lab.unmount(volume))
-            return false;
+            return std::nullopt;
         QElapsedTimer settle;
         settle.start();
         timeUntil(settle, [&] { return findmnt.count("umount") > unmountsSeen; });
     }
-    return true;
+    return times;
 }
 
 } // namespace
@@ -193,28 +197,27 @@ int main(int argc, char *argv[])
     if (device.isEmpty() || volume.isEmpty())
         return skip(lab.error());
 
-    Figures swedish;
-    Figures english;
-    if (!measure(lab, device, volume, true, mounts, swedish) ||
-        !measure(lab, device, volume, false, mounts, english))
+    const auto floor = measure(lab, device, volume, Run::Floor, mounts);
+    const auto swedish = measure(lab, device, volume, Run::Swedish, mounts);
+    const auto english = measure(lab, device, volume, Run::English, mounts);
+    if (!floor || !swedish || !english)
         return 1;
 
-    const qint64 findmnt = median(swedish.findmnt + english.findmnt);
-    const qint64 loop = median(swedish.loop + english.loop);
-    const qint64 floor = findmnt + loop;
-    const qint64 withPack = median(swedish.agent);
-    const qint64 withoutPack = median(english.agent);
+    const qint64 floorTime = median(*floor);
+    const qint64 withPack = median(*swedish);
+    const qint64 withoutPack = median(*english);
     std::printf("mount -> \"No matching backup set found for new drive\", %d ini sets, median "
-                "of %d mounts\n",
+                "of %d mounts each\n",
                 SetCount, mounts);
-    std::printf("  findmnt --poll reports the mount      %8.2f ms\n", milliseconds(findmnt));
-    std::printf("  C loop reads every set file           %8.2f ms\n", milliseconds(loop));
-    std::printf("  floor                                 %8.2f ms\n", milliseconds(floor));
-    std::printf("  Agent, Swedish pack                   %8.2f ms   %5.2fx the floor\n",
-                milliseconds(withPack), double(withPack) / double(floor));
-    std::printf("  Agent, no pack (English)              %8.2f ms   %5.2fx the floor\n",
-                milliseconds(withoutPack), double(withoutPack) / double(floor));
-    std::printf("  of which looking up the Swedish texts %8.2f ms\n",
+    std::printf("  floor: findmnt --poll, then a C loop over the sets %8.2f ms\n",
+                milliseconds(floorTime));
+    std::printf(
+        "  Agent, Swedish pack                                %8.2f ms   %5.2fx the floor\n",
+        milliseconds(withPack), double(withPack) / double(floorTime));
+    std::printf(
+        "  Agent, no pack (English)                           %8.2f ms   %5.2fx the floor\n",
+        milliseconds(withoutPack), double(withoutPack) / double(floorTime));
+    std::printf("  of which looking up the Swedish texts              %8.2f ms\n",
                 milliseconds(withPack - withoutPack));
     return 0;
 }
