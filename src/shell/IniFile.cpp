@@ -4,12 +4,9 @@
 #include "shell/IniText.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
-#include <cerrno>
-#include <fcntl.h>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace fwb::ini {
 
@@ -28,7 +25,7 @@ struct IniBytes
 };
 
 // Reads to the end of the file, which may have changed since `expectedSize` was seen.
-std::optional<QByteArray> readAtMost(int fd, qint64 expectedSize, qint64 limit)
+std::optional<QByteArray> readAtMost(QFile &file, qint64 expectedSize, qint64 limit)
 {
     QByteArray bytes;
     // One byte more than expected, so that growth shows without a second look at the size.
@@ -36,11 +33,7 @@ std::optional<QByteArray> readAtMost(int fd, qint64 expectedSize, qint64 limit)
     for (;;) {
         const qsizetype had = bytes.size();
         bytes.resize(had + want);
-        const ssize_t got = ::read(fd, bytes.data() + had, size_t(want));
-        if (got < 0 && errno == EINTR) {
-            bytes.resize(had);
-            continue;
-        }
+        const qint64 got = file.read(bytes.data() + had, want);
         if (got < 0)
             return std::nullopt;
         bytes.resize(had + got);
@@ -53,21 +46,18 @@ std::optional<QByteArray> readAtMost(int fd, qint64 expectedSize, qint64 limit)
 }
 
 // Only a regular file (after following links) is opened: opening a FIFO would wait for a
-// writer, and a device or folder holds no settings. Plain system calls, because a look
-// through a folder of backup sets reads thousands of these files.
+// writer, and a device or folder holds no settings.
 IniBytes loadIniBytes(const QString &path)
 {
-    const QByteArray name = QFile::encodeName(path);
-    struct stat info;
-    if (::stat(name.constData(), &info) != 0)
-        return {FileState::Missing, {}};
-    if (!S_ISREG(info.st_mode) || info.st_size > kMaxIniFileSize)
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return {info.exists() ? FileState::Unusable : FileState::Missing, {}};
+    if (info.size() > kMaxIniFileSize)
         return {FileState::Unusable, {}};
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return {FileState::Unusable, {}};
-    std::optional<QByteArray> bytes = readAtMost(fd, info.st_size, kMaxIniFileSize);
-    ::close(fd);
+    std::optional<QByteArray> bytes = readAtMost(file, info.size(), kMaxIniFileSize);
     if (!bytes)
         return {FileState::Unusable, {}};
     return {FileState::Read, std::move(*bytes)};
