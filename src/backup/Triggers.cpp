@@ -107,7 +107,8 @@ QList<TriggerEntry> FindTriggerEntries()
         const QString path = folder + name;
         // Each file is read once per scan and every test asks that one reading; a file that
         // changes during the scan is still judged as one whole.
-        const ini::ProfileFile set = ini::ProfileFile::load(path);
+        const ini::ProfileFile set = ini::ProfileFile::fromBytes(
+            platform().fileSystem->readPlainFile(path, ini::kMaxIniFileSize));
         if (IsPreTriggerSet(set))
             continue;
         const QString list =

@@ -12,10 +12,6 @@ namespace fwb::ini {
 
 namespace {
 
-// Settings files are a few kilobytes; anything this large is not one and is left alone
-// rather than read into memory.
-constexpr qint64 kMaxIniFileSize = 16 * 1024 * 1024;
-
 enum class FileState { Missing, Read, Unusable };
 
 struct IniBytes
@@ -115,6 +111,14 @@ ProfileFile ProfileFile::load(const QString &file)
     const IniBytes ini = loadIniBytes(file);
     if (ini.state == FileState::Read)
         loaded.m_text = decodeIni(ini.bytes).text;
+    return loaded;
+}
+
+ProfileFile ProfileFile::fromBytes(const std::optional<QByteArray> &bytes)
+{
+    ProfileFile loaded;
+    if (bytes)
+        loaded.m_text = decodeIni(*bytes).text;
     return loaded;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <optional>
 
@@ -13,12 +14,18 @@ namespace fwb::ini {
 QString readProfileString(const QString &file, const QString &section, const QString &key,
                           const QString &defaultValue, int bufferSize);
 
+// Settings files are a few kilobytes; anything larger than this is not one and is left alone
+// rather than read into memory.
+constexpr qint64 kMaxIniFileSize = 16 * 1024 * 1024;
+
 // One ini file read and decoded once, for several values to be looked up in it with the
 // rules of readProfileString(). A file that cannot be read answers every default.
 class ProfileFile
 {
 public:
     static ProfileFile load(const QString &file);
+    // From a file's bytes read elsewhere; nothing stands for a file that could not be read.
+    static ProfileFile fromBytes(const std::optional<QByteArray> &bytes);
     QString read(const QString &section, const QString &key, const QString &defaultValue,
                  int bufferSize) const;
 
