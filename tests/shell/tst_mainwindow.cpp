@@ -206,6 +206,7 @@ private Q_SLOTS:
         QFETCH(QString, entry);
         QFETCH(QString, line);
         open();
+        const QtMessageHandler testHandler = qInstallMessageHandler(nullptr);
         KeepQtMessagesApart();
         QByteArray written;
         {
@@ -216,7 +217,7 @@ private Q_SLOTS:
                 m_window->AddLogEntry(entry);
             written = captured.text();
         }
-        qInstallMessageHandler(nullptr);
+        qInstallMessageHandler(testHandler);
         QVERIFY2(written.endsWith(line.toUtf8()), written.constData());
         QCOMPARE(written.count('\n'), 1);
         // Stamped with a four-digit year and the seconds (the test runs in en_US).
