@@ -1,11 +1,13 @@
 #include "controls/DialogFont.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "shell/frmMAIN.h"
+#include "store/MonitorLog.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    fwb::KeepQtMessagesApart();
     QApplication app(argc, argv);
     QApplication::setFont(fwb::DialogFont());
     // The window may sit hidden in the tray; only Quit or the close box ends the Agent.

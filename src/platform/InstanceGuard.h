@@ -2,13 +2,18 @@
 
 namespace fwb {
 
+enum class InstanceClaim {
+    Claimed,           // no other instance runs; the claim is held until the process ends
+    OtherInstanceRuns, // another live process holds the claim
+    Unguarded,         // no claim could be made anywhere, so a second copy would go unnoticed
+};
+
 // Tells whether another instance of the Agent runs for this user.
 class InstanceGuard
 {
 public:
     virtual ~InstanceGuard() = default;
-    // True when no other instance runs; the claim is then held until the process ends.
-    virtual bool claim() = 0;
+    virtual InstanceClaim claim() = 0;
 };
 
 } // namespace fwb

@@ -163,7 +163,8 @@ bool frmMAIN::Form_Load()
     ComputeAppPaths(m_programFolder);
     const AppPaths &paths = appPaths();
 
-    if (!platform().instanceGuard->claim()) {
+    const InstanceClaim claim = platform().instanceGuard->claim();
+    if (claim == InstanceClaim::OtherInstanceRuns) {
         ShowMessageBox(
             TranslateText(QStringLiteral("The Ferrow Backup Agent is already running.")) + kCrLf +
                 TranslateText(
@@ -193,6 +194,11 @@ bool frmMAIN::Form_Load()
     }
 
     replaceLogWithStartupEntry();
+    // Not being able to tell whether another copy runs is no reason to refuse to start.
+    if (claim == InstanceClaim::Unguarded)
+        AddLogEntry(TranslateText(QStringLiteral(
+            "Could not create the lock file that keeps a second copy of FW Backup Agent from "
+            "running. Starting anyway.")));
     ActivateMonitoring();
     applyStartupMode();
     return true;
@@ -209,8 +215,10 @@ void frmMAIN::chooseHelpFile()
         paths.HelpFilePath = named;
         return;
     }
-    const auto first = platform().fileSystem->findFirst(paths.AppFolder + QStringLiteral("*.chm"));
-    paths.HelpFilePath = first && !first->isEmpty() ? paths.AppFolder + *first : QString();
+    // Only a plain, visible file can be a help file: not a folder named "x.chm", not ".x.chm".
+    const QStringList found =
+        platform().fileSystem->listPlainFiles(paths.AppFolder, QStringLiteral("*.chm"));
+    paths.HelpFilePath = found.isEmpty() ? QString() : paths.AppFolder + found.first();
 }
 
 void frmMAIN::replaceLogWithStartupEntry()

@@ -3,10 +3,15 @@
 #include "store/IniCodec.h"
 #include "store/IniText.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
+#include <filesystem>
 #include <optional>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace fwb::ini {
 
@@ -87,20 +92,89 @@ QStringView untilNul(QStringView text)
     return nul < 0 ? text : text.first(nul);
 }
 
-// The temporary file lives beside the target, is synced and takes the target's permissions
-// before it is renamed over it; on any failure it is removed and the target is untouched.
-// Unbuffered, because QSaveFile::commit() renames even when flushing its buffer failed: a
-// full disk would then leave a cut-off file.
+// Temporary files carry this mark, so that one left by a writer that died can be told from
+// anybody else's file and cleared away.
+const QString kTemporaryMark = QStringLiteral(".fwbtmp-");
+constexpr qint64 kStaleTemporarySeconds = 60;
+
+// Where the bytes really go: a link is followed, even one whose target does not exist yet.
+QString finalPath(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.isSymLink() ? info.symLinkTarget() : path;
+}
+
+// A writer holds a lock on its temporary file until the file is renamed or removed, so an old
+// one nobody holds belongs to a writer that was killed.
+void removeStaleTemporaries(const QString &path)
+{
+    const QFileInfo target(path);
+    const QString prefix = target.fileName() + kTemporaryMark;
+    const QDateTime staleBefore = QDateTime::currentDateTime().addSecs(-kStaleTemporarySeconds);
+    const QFileInfoList entries =
+        target.absoluteDir().entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+    for (const QFileInfo &entry : entries) {
+        if (!entry.fileName().startsWith(prefix) || entry.lastModified() > staleBefore)
+            continue;
+        QFile stale(entry.filePath());
+        if (stale.open(QIODevice::ReadOnly) && ::flock(stale.handle(), LOCK_EX | LOCK_NB) == 0)
+            QFile::remove(entry.filePath());
+    }
+}
+
+// A new temporary file beside the target, created exclusively and locked.
+bool openTemporary(QFile &temp, const QString &target)
+{
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        QString suffix;
+        for (int i = 0; i < 6; ++i)
+            suffix += QChar(
+                u"abcdefghijklmnopqrstuvwxyz0123456789"[QRandomGenerator::global()->bounded(36)]);
+        temp.setFileName(target + kTemporaryMark + suffix);
+        if (temp.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+            return ::flock(temp.handle(), LOCK_EX) == 0;
+        if (temp.error() != QFileDevice::OpenError || !QFileInfo(temp.fileName()).exists())
+            return false;
+    }
+    return false;
+}
+
+// The temporary file is written, synced and given the target's permissions before it is
+// renamed over the target; on any failure it is removed and the target is untouched.
 bool replaceFile(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    if (out.write(bytes) != bytes.size() || out.error() != QFileDevice::NoError) {
-        out.cancelWriting();
+    const QString target = finalPath(path);
+    removeStaleTemporaries(target);
+    QFile temp;
+    if (!openTemporary(temp, target)) {
+        if (temp.isOpen())
+            temp.remove();
         return false;
     }
-    return out.commit();
+    const QFileInfo existing(target);
+    bool written = temp.write(bytes) == bytes.size() && ::fsync(temp.handle()) == 0 &&
+                   (!existing.exists() || temp.setPermissions(existing.permissions()));
+    std::error_code error;
+    if (written)
+        std::filesystem::rename(QFile::encodeName(temp.fileName()).toStdString(),
+                                QFile::encodeName(target).toStdString(), error);
+    if (!written || error) {
+        temp.remove();
+        return false;
+    }
+    return true;
+}
+
+// Other programs share these files, so a write must not change how the rest of a file reads:
+// in a Windows-1252 file, a value replacing the only bytes that were not valid UTF-8 would make
+// every other non-ASCII value read as UTF-8. Such a write is refused.
+bool readsAsBefore(const DecodedIni &before, const QByteArray &bytes)
+{
+    const DecodedIni after = decodeIni(bytes);
+    if (after.encoding == before.encoding)
+        return true;
+    return before.encoding == IniEncoding::Windows1252 &&
+           after.text == fromWindows1252(QByteArrayView(bytes).sliced(before.head.size()));
 }
 
 } // namespace
@@ -139,18 +213,29 @@ QString readProfileString(const QString &file, const QString &section, const QSt
     return ProfileFile::load(file).read(section, key, defaultValue, bufferSize);
 }
 
+std::optional<QByteArray> bytesWithValue(QByteArrayView before, const QString &section,
+                                         const QString &key, const QString &value)
+{
+    DecodedIni ini = decodeIni(before);
+    ini.text = withValue(ini.text, section, key, value);
+    QByteArray bytes = encodeIni(ini);
+    if (!readsAsBefore(ini, bytes))
+        return std::nullopt;
+    return bytes;
+}
+
 bool writeProfileString(const QString &file, const QString &section, const QString &key,
                         const QString &value)
 {
     const IniBytes existing = loadIniBytes(file);
     if (existing.state == FileState::Unusable)
         return false;
-    DecodedIni ini = decodeIni(existing.bytes);
-    ini.text = withValue(ini.text, section, key, value);
-    const QByteArray bytes = encodeIni(ini);
-    if (existing.state == FileState::Read && bytes == existing.bytes)
+    const std::optional<QByteArray> bytes = bytesWithValue(existing.bytes, section, key, value);
+    if (!bytes)
+        return false;
+    if (existing.state == FileState::Read && *bytes == existing.bytes)
         return true;
-    return replaceFile(file, bytes);
+    return replaceFile(file, *bytes);
 }
 
 } // namespace fwb::ini

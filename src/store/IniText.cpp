@@ -175,7 +175,8 @@ std::optional<QString> findValue(QStringView text, QStringView section, QStringV
         } else if (inSection && parsed.kind == LineKind::Key && sameName(parsed.name, key)) {
             if (!parsed.value)
                 return std::nullopt;
-            return cutAtNul(unquoted(trimBlanks(*parsed.value))).toString();
+            // The value ends at a NUL before its blanks and quotes are looked at.
+            return unquoted(trimBlanks(cutAtNul(*parsed.value))).toString();
         }
     }
     return std::nullopt;

@@ -4,6 +4,7 @@
 #include "system/Clock.h"
 
 #include <QStringList>
+#include <QtGlobal>
 #include <cstdio>
 
 namespace fwb {
@@ -23,13 +24,44 @@ MonitorLog &monitorLog()
     return log;
 }
 
-// A terminal or the journal sees every entry too, one line each.
+// A label or file name may hold an escape sequence or a carriage return; written raw, it
+// could clear the terminal or overwrite earlier lines.
+QString escapedControls(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u < 0xA0))
+            out += QStringLiteral("\\x%1").arg(unsigned(u), 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
+void writeStandardErrorLine(const QString &line)
+{
+    std::fprintf(stderr, "%s\n", escapedControls(line).toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+// A terminal or the journal sees every entry too, one line each: the entry's own line breaks
+// become spaces.
 void echoToStandardError(const QString &stamp, const QString &text)
 {
     QString line = stamp + QStringLiteral(": ") + text;
-    line.replace(kCrLf, QStringLiteral(" ")).replace(u'\n', u' ');
-    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
-    std::fflush(stderr);
+    writeStandardErrorLine(line.replace(kCrLf, QStringLiteral(" ")));
+}
+
+// Qt's own messages are about the toolkit, not about drives and backups: marked, so that
+// nobody reading standard error as the monitor log takes them for entries.
+void qtMessageLine(QtMsgType, const QMessageLogContext &context, const QString &message)
+{
+    const QLatin1String category(context.category ? context.category : "");
+    const bool named = !category.isEmpty() && category != QLatin1String("default");
+    writeStandardErrorLine(QStringLiteral("qt: ") +
+                           (named ? category + QStringLiteral(": ") : QString()) + message);
 }
 
 void append(const QString &text)
@@ -46,6 +78,11 @@ void AddLogEntry(const QString &text)
     append(text);
     if (monitorLog().sink)
         monitorLog().sink(text);
+}
+
+void KeepQtMessagesApart()
+{
+    qInstallMessageHandler(qtMessageLine);
 }
 
 void RestartMonitorLog(const QString &text)

@@ -5,6 +5,7 @@
 #include "system/Paths.h"
 
 #include <QLocale>
+#include <cmath>
 #include <optional>
 
 namespace fwb {
@@ -14,14 +15,30 @@ const QString kOptions = QStringLiteral("Options");
 const QString kSettings = QStringLiteral("Settings");
 const QString kFirstRunKey = QStringLiteral("FirstRunOfGeneration5");
 
-// A mode key holds a number from 0 to 255; anything else is not a value we can use.
-std::optional<std::uint8_t> toByte(const QString &text)
+// The user's number format first, then the plain "1.5" of a file carried over from another
+// machine; "nan" and "inf" are not numbers here.
+std::optional<double> toFiniteNumber(const QString &text)
 {
     bool ok = false;
-    const int value = text.trimmed().toInt(&ok, 10);
-    if (!ok || value < 0 || value > 255)
+    double value = QLocale::system().toDouble(text.trimmed(), &ok);
+    if (!ok)
+        value = QLocale::c().toDouble(text.trimmed(), &ok);
+    if (!ok || !std::isfinite(value))
         return std::nullopt;
-    return static_cast<std::uint8_t>(value);
+    return value;
+}
+
+// A mode key holds a number from 0 to 255; a fraction rounds half to even, as the backup
+// program's own conversion does. Anything else is not a value we can use.
+std::optional<std::uint8_t> toByte(const QString &text)
+{
+    const std::optional<double> value = toFiniteNumber(text);
+    if (!value)
+        return std::nullopt;
+    const double whole = std::nearbyint(*value);
+    if (whole < 0 || whole > 255)
+        return std::nullopt;
+    return static_cast<std::uint8_t>(whole);
 }
 
 std::uint8_t readMode(const QString &key, std::uint8_t fallback)
@@ -31,23 +48,22 @@ std::uint8_t readMode(const QString &key, std::uint8_t fallback)
     return toByte(text).value_or(fallback);
 }
 
-// Written with the user's number format; a file carried over from another machine may use the
-// plain "1.5" form, which is accepted too.
+// A value too large for a single-precision number is no number either.
 float toSingle(const QString &text, float fallback)
 {
-    bool ok = false;
-    const float value = QLocale::system().toFloat(text.trimmed(), &ok);
-    if (ok)
-        return value;
-    const float plain = QLocale::c().toFloat(text.trimmed(), &ok);
-    return ok ? plain : fallback;
+    const std::optional<double> value = toFiniteNumber(text);
+    if (!value || !std::isfinite(float(*value)))
+        return fallback;
+    return float(*value);
 }
 
 // The backup program may have stored the folder in another letter case than the disk holds
 // (it comes from Windows), so existence is tested on the name as stored on disk.
 QString deriveBackupSetFolder(const QString &lastOpenedDir)
 {
-    if (!lastOpenedDir.isEmpty() && lastOpenedDir != QLatin1String("\\")) {
+    // A lone separator, "\\" from Windows or "/", names no folder of its own.
+    if (!lastOpenedDir.isEmpty() && lastOpenedDir != QLatin1String("\\") &&
+        lastOpenedDir != QLatin1String("/")) {
         const QString stored = GetRealPathCase(lastOpenedDir);
         if (FolderExists(stored))
             return AddTrailingSlash(stored);

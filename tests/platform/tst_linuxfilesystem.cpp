@@ -1,8 +1,11 @@
 #include "TestSupport.h"
 #include "platform/linux/LinuxFileSystem.h"
+#include "platform/linux/LockFileInstanceGuard.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
+#include <QScopeGuard>
 #include <QTest>
 #include <optional>
 #include <sys/stat.h>
@@ -56,6 +59,8 @@ private Q_SLOTS:
     void storedName();
     void driveReadiness();
     void createDirectory();
+    void instanceLock_data();
+    void instanceLock();
 
 private:
     QString path(const QString &relative) const { return m_dir.path() + u'/' + relative; }
@@ -233,6 +238,65 @@ void TestLinuxFileSystem::createDirectory()
     QVERIFY(!m_files.createDirectory(created));
     QVERIFY(!m_files.createDirectory(path(QStringLiteral("missing/child"))));
     QVERIFY(!m_files.createDirectory(path(QStringLiteral("names/a b.txt/child"))));
+}
+
+// Only a lock held by a live process means another Agent; a runtime folder that cannot hold
+// the lock (after `su` it may be another user's) sends it to the temporary folder, and with
+// no place at all the Agent still runs.
+void TestLinuxFileSystem::instanceLock_data()
+{
+    QTest::addColumn<QString>("runtime"); // "folder", "file", "lock is a folder", "held"
+    QTest::addColumn<bool>("tempUsable");
+    QTest::addColumn<InstanceClaim>("claim");
+    QTest::addColumn<QString>("lockIn"); // the folder that holds the new lock
+    QTest::newRow("runtime folder") << "folder" << true << InstanceClaim::Claimed << "runtime";
+    QTest::newRow("runtime folder is a file") << "file" << true << InstanceClaim::Claimed << "tmp";
+    QTest::newRow("folder in the lock's place")
+        << "lock is a folder" << true << InstanceClaim::Claimed << "tmp";
+    QTest::newRow("held by a live process")
+        << "held" << true << InstanceClaim::OtherInstanceRuns << "";
+    QTest::newRow("no place for a lock") << "file" << false << InstanceClaim::Unguarded << "";
+}
+
+void TestLinuxFileSystem::instanceLock()
+{
+    QFETCH(QString, runtime);
+    QFETCH(bool, tempUsable);
+    QFETCH(InstanceClaim, claim);
+    QFETCH(QString, lockIn);
+    QTemporaryDir dir;
+    const QString runtimePath = dir.filePath(QStringLiteral("runtime"));
+    const QString tmpPath = dir.filePath(QStringLiteral("tmp"));
+    if (runtime == u"file")
+        test::writeFile(runtimePath, "not a folder");
+    else
+        QVERIFY(QDir().mkpath(runtimePath));
+    if (runtime == u"lock is a folder")
+        QVERIFY(QDir().mkpath(runtimePath + QStringLiteral("/fwbagent.lock")));
+    if (tempUsable)
+        QVERIFY(QDir().mkpath(tmpPath));
+    else
+        test::writeFile(tmpPath, "not a folder");
+    QLockFile other(runtimePath + QStringLiteral("/fwbagent.lock"));
+    if (runtime == u"held")
+        QVERIFY(other.tryLock(0));
+
+    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+    const QByteArray savedTmp = qgetenv("TMPDIR");
+    const auto restore = qScopeGuard([&] {
+        qputenv("XDG_RUNTIME_DIR", savedRuntime);
+        qputenv("TMPDIR", savedTmp);
+    });
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimePath));
+    qputenv("TMPDIR", QFile::encodeName(tmpPath));
+    LockFileInstanceGuard guard;
+    QCOMPARE(guard.claim(), claim);
+    if (!lockIn.isEmpty()) {
+        const QString lock = lockIn == u"runtime"
+                                 ? runtimePath + QStringLiteral("/fwbagent.lock")
+                                 : tmpPath + QStringLiteral("/fwbagent-%1.lock").arg(::getuid());
+        QVERIFY(QFileInfo(lock).isFile());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestLinuxFileSystem)

@@ -85,7 +85,7 @@ private Q_SLOTS:
     }
     void secondInstanceLeavesNoTrace()
     {
-        m_platform->instanceGuard.otherInstanceRuns = true;
+        m_platform->instanceGuard.answer = InstanceClaim::OtherInstanceRuns;
         QVERIFY(!start());
 
         QVERIFY(QDir(m_dir->path()).isEmpty());
@@ -98,6 +98,19 @@ private Q_SLOTS:
                                           "This instance of FW Backup Agent will shut down."));
         QCOMPARE(box.icon, BoxIcon::Information);
         QVERIFY(!m_window->isVisible());
+    }
+    // No lock could be made anywhere: the Agent runs, and says so in its log.
+    void startsWithoutLock()
+    {
+        m_platform->instanceGuard.answer = InstanceClaim::Unguarded;
+        QVERIFY(start());
+        QVERIFY(m_platform->boxes.shown.isEmpty());
+        QVERIFY(m_window->isVisible());
+        const QString log = m_window->LogText();
+        static const QRegularExpression lockEntryFirst(QStringLiteral(
+            "^[^\r\n]+: Could not create the lock file that keeps a second copy of FW Backup "
+            "Agent from running\\. Starting anyway\\.\r\n\r\n[^\r\n]+: Program start-up"));
+        QVERIFY2(lockEntryFirst.match(log).hasMatch(), qPrintable(log));
     }
     void helpFile_data()
     {
@@ -114,6 +127,11 @@ private Q_SLOTS:
             << QStringLiteral("Swedish.lng") << QStringList{english} << english;
         QTest::newRow("none") << QString() << QStringList{QStringLiteral("readme.txt")}
                               << QString();
+        QTest::newRow("only a plain, visible file")
+            << QString()
+            << QStringList{QStringLiteral(".hidden.chm"), QStringLiteral("a-folder.chm/inside"),
+                           QStringLiteral("b.chm")}
+            << QStringLiteral("b.chm");
     }
     void helpFile()
     {
@@ -170,6 +188,45 @@ private Q_SLOTS:
         QVERIFY2(twoEntries.match(log).hasMatch(), qPrintable(log));
         QVERIFY(log.endsWith(startup));
         QCOMPARE(MonitorLogText(), log);
+    }
+    // Standard error gets one line per entry with control characters escaped, so a label cannot
+    // drive the terminal; the log the window shows keeps the text as it is. Qt's own messages
+    // are marked.
+    void standardErrorLines_data()
+    {
+        QTest::addColumn<QString>("entry"); // empty: a message of Qt's instead
+        QTest::addColumn<QString>("line");
+        QTest::newRow("escape and carriage return")
+            << QStringLiteral("New drive found:\r\nLabel: A\x1b[2J\rB\u009B")
+            << QStringLiteral(": New drive found: Label: A\\x1b[2J\\x0dB\\x9b\n");
+        QTest::newRow("qt's own message") << QString() << QStringLiteral("qt: from qt\n");
+    }
+    void standardErrorLines()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, line);
+        open();
+        const QtMessageHandler testHandler = qInstallMessageHandler(nullptr);
+        KeepQtMessagesApart();
+        QByteArray written;
+        {
+            const test::CapturedStandardError captured;
+            if (entry.isEmpty())
+                qWarning("from qt");
+            else
+                m_window->AddLogEntry(entry);
+            written = captured.text();
+        }
+        qInstallMessageHandler(testHandler);
+        QVERIFY2(written.endsWith(line.toUtf8()), written.constData());
+        QCOMPARE(written.count('\n'), 1);
+        // Stamped with a four-digit year and the seconds (the test runs in en_US).
+        if (!entry.isEmpty()) {
+            static const QRegularExpression stamp(
+                QStringLiteral("^\\d{1,2}/\\d{1,2}/\\d{4} \\d{1,2}:\\d{2}:\\d{2}.?[AP]M: "));
+            QVERIFY2(stamp.match(QString::fromUtf8(written)).hasMatch(), written.constData());
+            QVERIFY(MonitorLogText().contains(entry));
+        }
     }
     void stateTable_data()
     {

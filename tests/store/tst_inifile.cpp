@@ -2,6 +2,7 @@
 #include "store/IniCodec.h"
 #include "store/IniFile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,6 +12,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <optional>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
@@ -160,6 +162,8 @@ void TestIniFile::read_data()
     row("cut counts characters", "[a]\r\nk=\xC3\xA5\xF0\x9F\x98\x80z\r\n", a, k,
         QStringLiteral("\u00E5\U0001F600"), d, 3);
     row("NUL ends a value", QByteArray("[a]\r\nk=ab\0cd\r\n", 13), a, k, "ab");
+    row("NUL ends a value before its quotes", QByteArray("[a]\r\nk=\"x") + '\0' + "y\"\r\n", a, k,
+        "\"x");
     row("NUL ends a section", QByteArray("[a\0junk]\r\nk=v\r\n", 15), a, k, "v");
     // The text encodings a settings file may come in.
     row("utf-8", "[a]\r\nk=\xC3\xA5\xE2\x82\xAC\r\n", a, k, QStringLiteral("\u00E5\u20AC"));
@@ -226,6 +230,9 @@ void TestIniFile::write_data()
         "[a]\r\nn=\xC3\xA5\r\nk=\xC3\xB6\xE2\x82\xAC\r\n");
     row("1252 file gets 1252", "[a]\r\nn=\xE5\x81\r\n", a, k, QStringLiteral("\u00F6\u20AC"),
         "[a]\r\nn=\xE5\x81\r\nk=\xF6\x80\r\n");
+    row("1252 file turning ascii", "[a]\r\nk=\xE5\r\n", a, k, "x", "[a]\r\nk=x\r\n");
+    // Without its one 1252 byte the file would read as UTF-8, and n as "\u00E5".
+    row("1252 file never turns utf-8", "[a]\r\nn=\xC3\xA5\r\nk=\xE5\r\n", a, k, "x", {});
     row("1252 file cannot hold everything", "[a]\r\nn=\xE5\r\n", a, k,
         QStringLiteral("\u65E5\U0001F600\u0080x"), "[a]\r\nn=\xE5\r\nk=???x\r\n");
     row("utf-16le file gets utf-16le", utf16le(u"[a]\r\nk=1\r\n"), a, k,
@@ -245,9 +252,27 @@ void TestIniFile::write()
     const QString path = dir.filePath(QStringLiteral("w.ini"));
     if (exists)
         test::writeFile(path, before);
-    QVERIFY(ini::writeProfileString(path, section, key, value));
-    QCOMPARE(test::readFile(path), after);
-    QCOMPARE(entriesOf(dir.path()), QStringList{QStringLiteral("w.ini")});
+    // Temporary files of earlier writers: only the one left long ago, by a writer no longer
+    // there to hold it, is cleared away.
+    const auto temporary = [&](const char *suffix, int ageSeconds) {
+        const QString name = QStringLiteral("w.ini.fwbtmp-") + QLatin1String(suffix);
+        test::writeFile(dir.filePath(name), "half-written");
+        QFile file(dir.filePath(name));
+        return file.open(QIODevice::ReadWrite) &&
+               file.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
+                                QFileDevice::FileModificationTime);
+    };
+    QVERIFY(temporary("stale0", 120) && temporary("fresh0", 0) && temporary("held00", 120));
+    QFile held(dir.filePath(QStringLiteral("w.ini.fwbtmp-held00")));
+    QVERIFY(held.open(QIODevice::ReadOnly) && ::flock(held.handle(), LOCK_EX) == 0);
+    const QStringList others{QStringLiteral("w.ini.fwbtmp-fresh0"),
+                             QStringLiteral("w.ini.fwbtmp-held00")};
+
+    const bool refused = after.isNull();
+    QCOMPARE(ini::writeProfileString(path, section, key, value), !refused);
+    QCOMPARE(test::readFile(path), refused ? before : after);
+    if (!refused)
+        QCOMPARE(entriesOf(dir.path()), QStringList{QStringLiteral("w.ini")} + others);
 }
 
 void TestIniFile::writeFailsWithoutFolder()

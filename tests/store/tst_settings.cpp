@@ -61,6 +61,11 @@ private Q_SLOTS:
         QTest::newRow("too large") << QByteArray("256") << 0 << 2 << 1;
         QTest::newRow("not a number") << QByteArray("two") << 0 << 2 << 1;
         QTest::newRow("quoted") << QByteArray("\"2\"") << 2 << 2 << 2;
+        QTest::newRow("whole fraction") << QByteArray("1.0") << 1 << 1 << 1;
+        QTest::newRow("fraction rounds") << QByteArray("1.6") << 2 << 2 << 2;
+        QTest::newRow("half to even") << QByteArray("2.5") << 2 << 2 << 2;
+        QTest::newRow("rounds past 255") << QByteArray("255.5") << 0 << 2 << 1;
+        QTest::newRow("not finite") << QByteArray("nan") << 0 << 2 << 1;
     }
     void modes()
     {
@@ -102,6 +107,7 @@ private Q_SLOTS:
             << QStringLiteral("{app}my SETS") << QStringLiteral("My Sets/");
         QTest::newRow("one trailing separator")
             << QStringLiteral("{app}My Sets/") << QStringLiteral("My Sets/");
+        QTest::newRow("lone separator") << QStringLiteral("/") << QStringLiteral("Backup sets/");
     }
     void backupSetFolder()
     {
@@ -114,11 +120,21 @@ private Q_SLOTS:
         QCOMPARE(settings().BackupSetFolder, app(expected));
     }
 
-    void increaseTextWidthKeepsFractions()
+    void increaseTextWidth_data()
     {
-        writeSettings("[Options]\r\nGLO_IncreaseTextWidth=-1.5\r\n");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<float>("width");
+        QTest::newRow("fraction kept") << QByteArray("-1.5") << -1.5f;
+        QTest::newRow("nan") << QByteArray("nan") << 0.0f;
+        QTest::newRow("inf") << QByteArray("inf") << 0.0f;
+        QTest::newRow("too large for single") << QByteArray("1e39") << 0.0f;
+    }
+    void increaseTextWidth()
+    {
+        QFETCH(QByteArray, stored);
+        writeSettings("[Options]\r\nGLO_IncreaseTextWidth=" + stored + "\r\n");
         LoadSettings();
-        QCOMPARE(settings().IncreaseTextWidth, -1.5f);
+        QTEST(settings().IncreaseTextWidth, "width");
     }
 };
 

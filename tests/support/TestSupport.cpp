@@ -4,6 +4,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace fwb::test {
 
@@ -21,6 +24,28 @@ QByteArray readFile(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.readAll();
+}
+
+CapturedStandardError::CapturedStandardError() : m_saved(::dup(STDERR_FILENO))
+{
+    std::fflush(stderr);
+    const int fd = ::open(QFile::encodeName(m_dir.filePath(QStringLiteral("stderr"))).constData(),
+                          O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(fd, STDERR_FILENO);
+    ::close(fd);
+}
+
+CapturedStandardError::~CapturedStandardError()
+{
+    std::fflush(stderr);
+    ::dup2(m_saved, STDERR_FILENO);
+    ::close(m_saved);
+}
+
+QByteArray CapturedStandardError::text() const
+{
+    std::fflush(stderr);
+    return readFile(m_dir.filePath(QStringLiteral("stderr")));
 }
 
 } // namespace fwb::test

@@ -9,6 +9,21 @@ namespace fwb::test {
 void writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
 
+// Everything this process writes to standard error while it lives goes to a file instead.
+class CapturedStandardError
+{
+public:
+    CapturedStandardError();
+    ~CapturedStandardError();
+    CapturedStandardError(const CapturedStandardError &) = delete;
+    CapturedStandardError &operator=(const CapturedStandardError &) = delete;
+    QByteArray text() const;
+
+private:
+    QTemporaryDir m_dir;
+    int m_saved = -1;
+};
+
 } // namespace fwb::test
 
 #include "TestClock.h"

@@ -7,13 +7,13 @@ namespace fwb {
 class FakeInstanceGuard final : public InstanceGuard
 {
 public:
-    bool claim() override
+    InstanceClaim claim() override
     {
         ++claims;
-        return !otherInstanceRuns;
+        return answer;
     }
 
-    bool otherInstanceRuns = false;
+    InstanceClaim answer = InstanceClaim::Claimed;
     int claims = 0;
 };
 

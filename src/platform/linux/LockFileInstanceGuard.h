@@ -3,22 +3,24 @@
 #include "platform/InstanceGuard.h"
 
 #include <QLockFile>
+#include <QStringList>
 #include <memory>
 
 namespace fwb {
 
-// One Agent per user: a lock file in the user's runtime folder. The lock of an instance that
-// died is taken over.
+// One Agent per user: a lock file in the user's runtime folder, or in the temporary folder
+// when that one cannot hold it. The lock of an instance that died is taken over.
 class LockFileInstanceGuard final : public InstanceGuard
 {
 public:
-    explicit LockFileInstanceGuard(QString lockPath = defaultLockPath());
-    bool claim() override;
+    // The places are tried in order; only a lock held by a live process stops the search.
+    explicit LockFileInstanceGuard(QStringList lockPaths = defaultLockPaths());
+    InstanceClaim claim() override;
 
-    static QString defaultLockPath();
+    static QStringList defaultLockPaths();
 
 private:
-    QString m_path;
+    QStringList m_paths;
     std::unique_ptr<QLockFile> m_lock;
 };
 
