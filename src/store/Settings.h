@@ -22,8 +22,8 @@ AgentSettings &settings();
 // The value of a key, or `defaultValue` when the key or file is absent; cut at the first NUL.
 QString ReadIniText(const QString &file, const QString &section, const QString &key,
                     const QString &defaultValue);
-// Writes one value; nobody tests its result.
-void WriteIniText(const QString &file, const QString &section, const QString &key,
+// Writes one value, creating the file's folder when it is missing; false when it could not.
+bool WriteIniText(const QString &file, const QString &section, const QString &key,
                   const QString &value);
 
 void LoadSettings();
