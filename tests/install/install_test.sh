@@ -56,7 +56,7 @@ echo "installed Agent started in Swedish and watches $prefix/Backup sets"
 if command -v update-mime-database >/dev/null && command -v mimetype >/dev/null; then
     mkdir -p "$work/xdg-data/mime/packages"
     cp "$prefix/share/mime/packages/fwb-backup-set.xml" "$work/xdg-data/mime/packages/"
-    update-mime-database "$work/xdg-data/mime"
+    XDG_DATA_HOME="$work/xdg-data" update-mime-database "$work/xdg-data/mime"
     printf '\0\1\0\0Standard Jet DB\0' >"$work/jet set.fwb"
     for set in "$prefix/examples/Example.fwb" "$work/jet set.fwb"; do
         type=$(env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION XDG_DATA_HOME="$work/xdg-data" \

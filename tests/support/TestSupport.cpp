@@ -55,6 +55,7 @@ ScopedPlatform::ScopedPlatform()
     platform().driveArrivals = &driveArrivals;
     platform().componentHost = &componentHost;
     platform().autoStart = &autoStart;
+    platform().notifier = &notifier;
     Clock::setInstance(&clock);
 }
 

@@ -18,6 +18,7 @@ QByteArray readFile(const QString &path);
 #include "platform/fake/FakeDriveArrivalSource.h"
 #include "platform/fake/FakeInstanceGuard.h"
 #include "platform/fake/FakeMessageBoxes.h"
+#include "platform/fake/FakeNotifier.h"
 #include "platform/fake/FakeProgramStarter.h"
 #include "platform/fake/FakeVolumeQuery.h"
 
@@ -51,6 +52,7 @@ public:
     FakeDriveArrivalSource driveArrivals;
     FakeComponentHost componentHost;
     FakeAutoStartStore autoStart;
+    FakeNotifier notifier;
     TestClock clock;
 
 private:
