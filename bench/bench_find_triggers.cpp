@@ -1,7 +1,9 @@
 // How long one look through the backup-set folder takes, for folders of ini sets and of
 // database sets: the first look and the median of five after it. Every new drive costs one.
+// For ini sets, the same run times a plain C loop that reads every set file, as the floor.
 //
 //   bench_find_triggers
+#include "BenchSets.h"
 #include "backup/Triggers.h"
 #include "jet/DataAccess.h"
 #include "jet/writer/JetWriter.h"
@@ -17,73 +19,12 @@
 #include <functional>
 
 using namespace fwb;
+using fwb::bench::iniSet;
+using fwb::bench::triggerList;
 
 namespace {
 
 constexpr int kRepeats = 5;
-
-// Three triggers as the backup program stores them: on a serial number, on a label, and on
-// any drive for every hundredth set.
-QString triggerList(int n)
-{
-    const QChar field(2);
-    const QChar next(1);
-    const QString any = n % 100 == 0 ? kAnyDriveTrigger : QStringLiteral("OFFSITE %1").arg(n);
-    return QStringList{QStringLiteral("E:\\"), QStringLiteral("0"),
-                       QStringLiteral("%1-C3D4").arg(n % 0x10000, 4, 16, QChar(u'0')).toUpper()}
-               .join(field) +
-           next +
-           QStringList{QStringLiteral("F:\\"), QStringLiteral("1"),
-                       QStringLiteral("BACKUP %1").arg(n)}
-               .join(field) +
-           next + QStringList{QStringLiteral("G:\\"), QStringLiteral("1"), any}.join(field);
-}
-
-// About forty keys, the trigger list among the last of its section, as saved sets have them.
-QByteArray iniSet(int n)
-{
-    const QByteArray number = QByteArray::number(n);
-    QByteArray text = "[General]\r\n"
-                      "GEN_Version=27\r\n"
-                      "GEN_Name=Backup set " +
-                      number +
-                      "\r\n"
-                      "GEN_Description=Documents, mail and photos of user " +
-                      number +
-                      "\r\n"
-                      "GEN_Created=2008-03-14 21:07:55\r\n"
-                      "GEN_Modified=2009-01-22 08:41:10\r\n"
-                      "GEN_LastRun=2009-02-01 22:00:04\r\n"
-                      "GEN_LastResult=0\r\n"
-                      "\r\n"
-                      "[Settings]\r\n"
-                      "BackupFromDiR=C:\\Documents and Settings\\User " +
-                      number + "\\My Documents\\\r\n";
-    const char *options[] = {
-        "OPT_Compression=6",       "OPT_CompressionMethod=2", "OPT_Encrypt=0",
-        "OPT_EncryptionMethod=1",  "OPT_SplitArchive=0",      "OPT_SplitSize=650",
-        "OPT_IncludeSubfolders=1", "OPT_IncludeHidden=0",     "OPT_IncludeSystem=0",
-        "OPT_ArchiveBit=1",        "OPT_Incremental=1",       "OPT_FullEvery=7",
-        "OPT_KeepVersions=5",      "OPT_VerifyAfter=1",       "OPT_ShutdownAfter=0",
-        "OPT_CloseWhenDone=1",     "OPT_LogLevel=2",          "OPT_Filter=*.tmp;*.bak;~*.*",
-        "OPT_ScheduleEnabled=1",   "OPT_ScheduleDays=127",    "OPT_ScheduleTime=22:00",
-        "OPT_RunMissed=1",         "OPT_EmailReport=0",       "OPT_EmailTo=user@example.com",
-        "OPT_Priority=1",          "OPT_OpenFiles=1",         "OPT_PreCommand=",
-        "OPT_PostCommand="};
-    for (const char *option : options)
-        text += QByteArray(option) + "\r\n";
-    text += "OPT_AutoRunTriggerDrives=" + triggerList(n).toUtf8() + "\r\n";
-    text += "OPT_AutoRunDelay=10\r\n"
-            "\r\n"
-            "[Destination]\r\n"
-            "DST_Type=0\r\n"
-            "DST_Path=E:\\Backup\\Set " +
-            number +
-            "\\\r\n"
-            "DST_FileName=Backup set " +
-            number + ".zip\r\n";
-    return text;
-}
 
 // A database set: its settings in table "1", forty columns with the trigger list in "16",
 // and a second table listing the files it backs up.
@@ -110,16 +51,11 @@ bool writeDatabaseSet(const QString &path, int n)
 
 bool makeSets(const QString &folder, int count, bool database)
 {
+    if (!database)
+        return bench::writeIniSets(folder, count);
     for (int n = 0; n < count; ++n) {
         const QString path = folder + QStringLiteral("Backup set %1.fwb").arg(n);
-        if (database) {
-            if (!writeDatabaseSet(path, n))
-                return false;
-            continue;
-        }
-        QFile file(path);
-        const QByteArray text = iniSet(n);
-        if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+        if (!writeDatabaseSet(path, n))
             return false;
     }
     return true;
@@ -158,6 +94,17 @@ bool measure(const char *what, int count, bool database)
     std::printf("%-22s %6d sets %6lld triggers   first %9.2f ms   median %9.2f ms   %7.1f us/set\n",
                 what, count, static_cast<long long>(found), milliseconds(first),
                 milliseconds(median), double(median) / 1000.0 / count);
+    if (!database) {
+        // The floor: a plain C loop that lists the folder and reads every set file whole.
+        QList<qint64> floors;
+        for (int i = 0; i < kRepeats; ++i)
+            floors.append(bench::cReadLoopNs(dir.path()));
+        std::sort(floors.begin(), floors.end());
+        const qint64 floor = floors.at(kRepeats / 2);
+        std::printf("%-22s %6d sets   C read loop median %9.2f ms   FindTriggerEntries / loop "
+                    "%5.2fx\n",
+                    "", count, milliseconds(floor), double(median) / double(floor));
+    }
     return found == qsizetype(count) * 3;
 }
 

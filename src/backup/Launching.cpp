@@ -39,7 +39,15 @@ void launchOne(const QString &path)
         report(launchingEntry(path));
         QCoreApplication::processEvents();
         // One argument, the path exactly as it stands: no shell ever sees it.
-        platform().programStarter->startDetached(program, {path});
+        if (!platform().programStarter->startDetached(program, {path})) {
+            // The file is there but could not be run (not executable, a folder, a program
+            // for another machine): the entry above must not be the last word.
+            AddLogEntry(
+                TranslateText(QStringLiteral("The main FW Backup program could not be started")) +
+                QStringLiteral(": ") + program + QStringLiteral(". ") +
+                TranslateText(QStringLiteral("Backup cancelled")) + u'.');
+            QCoreApplication::processEvents();
+        }
     } else if (setExists) {
         report(OpenWithShell(path)
                    ? launchingEntry(path)

@@ -38,23 +38,38 @@ std::optional<int> kindNumber(const QString &kind)
 
 } // namespace
 
+bool IsPreTriggerSet(const ini::ProfileFile &set)
+{
+    if (ReadIniText(set, kSettings, QStringLiteral("BackupFromDiR"), kNewVersion) == kNewVersion)
+        return false;
+    const auto version = toInt16(ReadIniText(set, kGeneral, kVersionKey, QStringLiteral("0")));
+    return version && *version < 25;
+}
+
+bool IsIniBackupSet(const ini::ProfileFile &set)
+{
+    const auto version = toInt16(ReadIniText(set, kGeneral, kVersionKey, QStringLiteral("30")));
+    return version && *version < 30;
+}
+
+QString ReadIniTriggers(const ini::ProfileFile &set)
+{
+    return ReadIniText(set, kSettings, QStringLiteral("OPT_AutoRunTriggerDrives"), {});
+}
+
 bool IsPreTriggerSet(const QString &path)
 {
-    if (ReadIniText(path, kSettings, QStringLiteral("BackupFromDiR"), kNewVersion) == kNewVersion)
-        return false;
-    const auto version = toInt16(ReadIniText(path, kGeneral, kVersionKey, QStringLiteral("0")));
-    return version && *version < 25;
+    return IsPreTriggerSet(ini::ProfileFile::load(path));
 }
 
 bool IsIniBackupSet(const QString &path)
 {
-    const auto version = toInt16(ReadIniText(path, kGeneral, kVersionKey, QStringLiteral("30")));
-    return version && *version < 30;
+    return IsIniBackupSet(ini::ProfileFile::load(path));
 }
 
 QString ReadIniTriggers(const QString &path)
 {
-    return ReadIniText(path, kSettings, QStringLiteral("OPT_AutoRunTriggerDrives"), {});
+    return ReadIniTriggers(ini::ProfileFile::load(path));
 }
 
 QString ReadDatabaseTriggers(const QString &path)
@@ -69,15 +84,15 @@ QString ReadDatabaseTriggers(const QString &path)
 QList<TriggerEntry> SplitTriggerList(const QString &setFile, const QString &list)
 {
     QList<TriggerEntry> entries;
-    if (list.isEmpty())
-        return entries;
-    const QStringList pieces = list.split(QChar(1));
-    for (const QString &piece : pieces) {
-        const QStringList fields = piece.split(QChar(2));
+    // Views, not copies: a scan splits every trigger of every set, and only the three
+    // fields kept become texts of their own.
+    for (const QStringView piece : QStringView(list).tokenize(QChar(1))) {
+        const auto fields = piece.split(QChar(2));
         // A trigger needs its three fields; a shorter one cannot name a drive.
         if (fields.size() < 3)
             continue;
-        entries.append({setFile, fields.at(0), fields.at(1), fields.at(2)});
+        entries.append(
+            {setFile, fields.at(0).toString(), fields.at(1).toString(), fields.at(2).toString()});
     }
     return entries;
 }
@@ -90,13 +105,14 @@ QList<TriggerEntry> FindTriggerEntries()
         platform().fileSystem->listPlainFiles(folder, QStringLiteral("*.fwb"));
     for (const QString &name : names) {
         const QString path = folder + name;
-        QString list;
-        if (IsPreTriggerSet(path))
+        // Each file is read once per scan and every test asks that one reading; a file that
+        // changes during the scan is still judged as one whole.
+        const ini::ProfileFile set = ini::ProfileFile::fromBytes(
+            platform().fileSystem->readPlainFile(path, ini::kMaxIniFileSize));
+        if (IsPreTriggerSet(set))
             continue;
-        if (IsIniBackupSet(path))
-            list = ReadIniTriggers(path);
-        else
-            list = ReadDatabaseTriggers(path);
+        const QString list =
+            IsIniBackupSet(set) ? ReadIniTriggers(set) : ReadDatabaseTriggers(path);
         entries.append(SplitTriggerList(path, list));
     }
     return entries;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/IniFile.h"
+
 #include <QList>
 #include <QString>
 
@@ -24,6 +26,10 @@ bool TriggerMatches(const TriggerEntry &entry, const QString &labelText, const Q
 bool IsPreTriggerSet(const QString &path);
 bool IsIniBackupSet(const QString &path);
 QString ReadIniTriggers(const QString &path);
+// The same tests on a set file already read.
+bool IsPreTriggerSet(const ini::ProfileFile &set);
+bool IsIniBackupSet(const ini::ProfileFile &set);
+QString ReadIniTriggers(const ini::ProfileFile &set);
 // The trigger list of a database set; empty when the file holds none or cannot be read.
 QString ReadDatabaseTriggers(const QString &path);
 

@@ -100,6 +100,7 @@ std::optional<protocol::Answer> DataAccess::ask(protocol::Request request)
     if (++m_serial == 0)
         ++m_serial;
     request.serial = m_serial;
+    m_answered = false;
     const std::optional<QByteArray> payload = m_engine->exchange(
         enginePath(), protocol::encodeRequest(request), m_timeLimit, m_answerLimit);
     if (!payload)
@@ -109,6 +110,7 @@ std::optional<protocol::Answer> DataAccess::ask(protocol::Request request)
         m_engine->stop();
         return std::nullopt;
     }
+    m_answered = true;
     if (!answer->done)
         return std::nullopt;
     return answer;

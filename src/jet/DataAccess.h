@@ -86,6 +86,10 @@ public:
     // Nothing on any failure: missing or damaged file, unknown table or column, an engine that
     // crashed, hung or ran out of memory. The next request works again.
     std::optional<Table> select(const QString &file, const Query &query);
+    // Whether the engine answered the last request, even if only to say it failed. False after
+    // a crash, a hang past the time limit or an answer that could not be read: asking again
+    // about the same file would most likely cost the time limit again.
+    bool lastRequestAnswered() const { return m_answered; }
 
 private:
     std::optional<protocol::Answer> ask(protocol::Request request);
@@ -94,6 +98,7 @@ private:
     std::chrono::milliseconds m_timeLimit{5000};
     qint64 m_answerLimit;
     quint32 m_serial = 0;
+    bool m_answered = false;
 };
 
 } // namespace fwb::jet

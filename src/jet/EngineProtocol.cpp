@@ -151,7 +151,12 @@ Table readTable(WireReader &in)
 {
     Table table;
     table.columns = in.texts();
-    const quint32 rows = in.count();
+    // Each cell takes at least a byte and a table without columns has no rows, so an impossible
+    // row count is refused before anything is allocated for it.
+    const quint32 rows = in.number();
+    const quint64 cells = quint64(rows) * quint64(table.columns.size());
+    if ((table.columns.isEmpty() && rows != 0) || cells > quint64(in.remaining()))
+        in.fail();
     for (quint32 r = 0; in.ok() && r < rows; ++r) {
         QList<Cell> row;
         row.reserve(table.columns.size());

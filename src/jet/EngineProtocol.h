@@ -19,6 +19,14 @@ constexpr qint64 kMaxRequestBytes = 1 << 20;
 constexpr qint64 kMaxAnswerBytes = 64 << 20;
 constexpr int kFrameHeaderBytes = 4;
 
+// The most a cell can take in an answer: its NULL flag, its length and its UTF-8, three bytes at
+// most for each UTF-16 unit. The engine counts a table's cells this way and refuses one over
+// kMaxAnswerBytes before encoding it; whoever writes a table to be read whole can check first.
+inline qint64 answerCellBytes(const Cell &cell)
+{
+    return 5 + (cell ? qint64(cell->size()) * 3 : 0);
+}
+
 enum class RequestKind : quint8 {
     Tables = 1,
     Select = 2,

@@ -1,12 +1,16 @@
 #include "language/LanguagePack.h"
 
+#include "jet/CellCompare.h"
 #include "jet/DataAccess.h"
 #include "store/AppPaths.h"
 #include "store/Settings.h"
 #include "system/Paths.h"
 
+#include <QFile>
+#include <QHash>
 #include <QObject>
 #include <QVariant>
+#include <filesystem>
 #include <limits>
 #include <optional>
 
@@ -14,6 +18,113 @@ namespace fwb {
 namespace {
 
 const QString kItems = QStringLiteral("Items");
+
+// What tells a changed pack file from the one read: its size and modification time.
+struct FileStamp
+{
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type modified;
+
+    bool operator==(const FileStamp &) const = default;
+};
+
+std::optional<FileStamp> fileStamp(const QString &path)
+{
+    std::error_code error;
+    const std::filesystem::directory_entry entry(QFile::encodeName(path).toStdString(), error);
+    if (error)
+        return std::nullopt;
+    FileStamp stamp{entry.file_size(error), entry.last_write_time(error)};
+    if (error)
+        return std::nullopt;
+    return stamp;
+}
+
+// Rows of one select, grouped by one of their text columns with letter case folded, so a lookup
+// finds the few rows Jet's case-blind comparison could match without a scan.
+struct GroupedRows
+{
+    QList<QList<jet::Cell>> rows;
+    QHash<QString, QList<qsizetype>> byKey;
+
+    GroupedRows(QList<QList<jet::Cell>> read, int keyColumn) : rows(std::move(read))
+    {
+        for (qsizetype r = 0; r < rows.size(); ++r) {
+            if (const jet::Cell &key = rows.at(r).at(keyColumn))
+                byKey[key->toCaseFolded()].append(r);
+        }
+    }
+
+    // The rows whose key column equals `key` as the engine compares text, in stored order.
+    QList<QList<jet::Cell>> matching(const QString &key, int keyColumn) const
+    {
+        QList<QList<jet::Cell>> found;
+        for (qsizetype r : byKey.value(key.toCaseFolded())) {
+            if (jet::conditionHolds(rows.at(r).at(keyColumn), key, false, jet::CompareAs::Text))
+                found.append(rows.at(r));
+        }
+        return found;
+    }
+};
+
+// The rows of the open pack that the two lookups query: the global texts (Text, Name) and the
+// forms' rows (Form, Name, Text, Type, Index). Each is nothing when its select failed, so a
+// lookup fails as its query would have.
+struct PackRows
+{
+    QString path;
+    std::optional<FileStamp> stamp;
+    std::optional<GroupedRows> globals;
+    std::optional<GroupedRows> forms;
+};
+
+constexpr int kGlobalName = 1;
+constexpr int kFormOfRow = 0;
+
+std::optional<GroupedRows> readRows(const QString &path, const jet::Query &query, int keyColumn)
+{
+    std::optional<jet::Table> table = jet::DataAccess::instance().select(path, query);
+    if (!table)
+        return std::nullopt;
+    return GroupedRows(std::move(table->rows), keyColumn);
+}
+
+PackRows readPack(const QString &path, std::optional<FileStamp> stamp)
+{
+    const jet::Query globals{kItems,
+                             {QStringLiteral("Text"), QStringLiteral("Name")},
+                             {{QStringLiteral("Type"), QStringLiteral("0")},
+                              {QStringLiteral("Form"), QStringLiteral("GLOBAL")}}};
+    const jet::Query forms{kItems,
+                           {QStringLiteral("Form"), QStringLiteral("Name"), QStringLiteral("Text"),
+                            QStringLiteral("Type"), QStringLiteral("Index")},
+                           {{QStringLiteral("Type"), QStringLiteral("0"), true}}};
+    return {path, stamp, readRows(path, globals, kGlobalName), readRows(path, forms, kFormOfRow)};
+}
+
+std::optional<PackRows> &cachedPack()
+{
+    static std::optional<PackRows> cached;
+    return cached;
+}
+
+// The rows of the pack in use, read again when the pack or its file has changed; nothing
+// without a pack.
+const PackRows *packRows()
+{
+    std::optional<PackRows> &cached = cachedPack();
+    const QString &path = LanguagePack();
+    if (path.isEmpty()) {
+        cached.reset();
+        return nullptr;
+    }
+    // A pack file that has gone keeps its rows, as an open database would; one that was
+    // replaced or rewritten is read again.
+    const std::optional<FileStamp> stamp = fileStamp(path);
+    if (!cached || cached->path != path || (stamp && cached->stamp != stamp))
+        cached = readPack(path, stamp);
+    return &*cached;
+}
 
 // Whole numbers as the pack stores them; a fraction rounds half to even, as the original
 // conversion did. Anything else is not a number.
@@ -96,26 +207,33 @@ bool OpenLanguagePack()
     if (!tables)
         return false;
     LanguagePack() = path;
+    cachedPack().reset();
+    packRows();
     return true;
+}
+
+std::optional<QList<QList<jet::Cell>>> GlobalRows(const QString &english)
+{
+    const PackRows *pack = packRows();
+    if (!pack || !pack->globals)
+        return std::nullopt;
+    return pack->globals->matching(english, kGlobalName);
 }
 
 QList<FormItem> LoadFormItems(const QString &formName)
 {
-    if (LanguagePack().isEmpty())
+    const PackRows *pack = packRows();
+    if (!pack || !pack->forms)
         return {};
-    const jet::Query query{kItems,
-                           {QStringLiteral("Name"), QStringLiteral("Text"), QStringLiteral("Type"),
-                            QStringLiteral("Index")},
-                           {{QStringLiteral("Form"), QStringLiteral("AGENT_") + formName},
-                            {QStringLiteral("Type"), QStringLiteral("0"), true}}};
-    const auto table = jet::DataAccess::instance().select(LanguagePack(), query);
+    const QList<QList<jet::Cell>> rows =
+        pack->forms->matching(QStringLiteral("AGENT_") + formName, kFormOfRow);
     // The rows were counted in a signed 16-bit number.
-    if (!table || table->rows.size() > std::numeric_limits<std::int16_t>::max())
+    if (rows.size() > std::numeric_limits<std::int16_t>::max())
         return {};
     QList<FormItem> items;
-    items.reserve(table->rows.size());
-    for (const auto &row : table->rows) {
-        const auto item = toFormItem(row);
+    items.reserve(rows.size());
+    for (const auto &row : rows) {
+        const auto item = toFormItem(row.sliced(1));
         if (!item)
             return {};
         items.append(*item);

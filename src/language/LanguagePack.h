@@ -1,8 +1,11 @@
 #pragma once
 
+#include "jet/DataAccess.h"
+
 #include <QList>
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 class QObject;
 
@@ -12,9 +15,14 @@ namespace fwb {
 // at start-up and kept for the program's life.
 QString &LanguagePack();
 
-// Opens the pack named by the settings when its file exists and can be read as a pack.
-// True when a pack is open.
+// Opens the pack named by the settings when its file exists and can be read as a pack, and
+// reads the rows the lookups use into memory. True when a pack is open.
 bool OpenLanguagePack();
+
+// The pack's global texts (Type 0, Form "GLOBAL") whose Name equals `english` without regard to
+// letter case, as rows of Text and Name in stored order; nothing when the pack cannot be read.
+// Answered from memory: the rows are read once and again only when the pack's file changes.
+std::optional<QList<QList<jet::Cell>>> GlobalRows(const QString &english);
 
 // One stored caption or text of a form's control.
 struct FormItem

@@ -1,6 +1,5 @@
 #include "language/Translate.h"
 
-#include "jet/DataAccess.h"
 #include "language/LanguagePack.h"
 
 #include <optional>
@@ -22,26 +21,21 @@ std::optional<QString> lookUp(const QString &english)
     // quote makes the query fail.
     if (english.contains(u'"'))
         return std::nullopt;
-    const jet::Query query{QStringLiteral("Items"),
-                           {QStringLiteral("Text"), QStringLiteral("Name")},
-                           {{QStringLiteral("Type"), QStringLiteral("0")},
-                            {QStringLiteral("Form"), QStringLiteral("GLOBAL")},
-                            {QStringLiteral("Name"), english}}};
-    const auto table = jet::DataAccess::instance().select(LanguagePack(), query);
-    if (!table)
+    const auto rows = GlobalRows(english);
+    if (!rows)
         return std::nullopt;
-    if (table->rows.isEmpty())
+    if (rows->isEmpty())
         return english;
     // The pack matches names without regard to case; a row spelled exactly like the key wins.
     std::optional<QString> exact;
-    for (const auto &row : table->rows) {
+    for (const auto &row : *rows) {
         if (row.at(1) && *row.at(1) == english) {
             exact = withLineBreaks(row.at(0));
             if (!exact)
                 return std::nullopt;
         }
     }
-    return exact ? exact : withLineBreaks(table->rows.first().at(0));
+    return exact ? exact : withLineBreaks(rows->first().at(0));
 }
 
 } // namespace

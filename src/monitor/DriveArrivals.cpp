@@ -7,8 +7,12 @@ namespace fwb {
 
 namespace {
 
+// Where the kernel gives a mount's unique id, that alone tells it apart: it stays the same
+// when the mount moves and is never given to another mount. Without it, a mount is its
+// reusable id, device and place together, which cannot tell a moved mount from a new one.
 struct MountIdentity
 {
+    quint64 uniqueId;
     int mountId;
     quint32 major;
     quint32 minor;
@@ -17,7 +21,7 @@ struct MountIdentity
     friend bool operator==(const MountIdentity &, const MountIdentity &) = default;
     friend size_t qHash(const MountIdentity &key, size_t seed = 0)
     {
-        return qHashMulti(seed, key.mountId, key.major, key.minor, key.mountPoint);
+        return qHashMulti(seed, key.uniqueId, key.mountId, key.major, key.minor, key.mountPoint);
     }
 };
 
@@ -25,7 +29,9 @@ using DeviceKey = std::pair<quint32, quint32>;
 
 MountIdentity identityOf(const MountEntry &entry)
 {
-    return {entry.mountId, entry.device.major, entry.device.minor, entry.mountPoint};
+    if (entry.uniqueId != 0)
+        return {entry.uniqueId, 0, 0, 0, {}};
+    return {0, entry.mountId, entry.device.major, entry.device.minor, entry.mountPoint};
 }
 
 DeviceKey keyOf(const DeviceNumber &device)

@@ -19,10 +19,14 @@ struct DeviceNumber
     friend bool operator==(const DeviceNumber &, const DeviceNumber &) = default;
 };
 
-// One line of /proc/<pid>/mountinfo, with the kernel's octal escapes decoded.
+// One mount: a line of /proc/<pid>/mountinfo with the kernel's octal escapes decoded, or the
+// same facts as the kernel's statmount() gives them.
 struct MountEntry
 {
-    int mountId = 0;
+    // The kernel's 64-bit id of the mount, never given to another one; 0 where it is not
+    // known (mountinfo does not show it, kernels before 6.8 do not have it).
+    quint64 uniqueId = 0;
+    int mountId = 0; // reused: a freed id goes to the next mount at once
     int parentId = 0;
     DeviceNumber device;
     QString root;       // the folder of the filesystem mounted here ("/" unless a bind)
@@ -38,6 +42,9 @@ struct MountEntry
 class MountTable
 {
 public:
+    MountTable() = default;
+    explicit MountTable(QList<MountEntry> entries) : m_entries(std::move(entries)) {}
+
     // Parses mountinfo text. Lines that do not have the mountinfo shape are skipped, so a
     // table is always had, even from text cut off in the middle of a line.
     static MountTable parse(QByteArrayView text);

@@ -14,8 +14,7 @@ namespace fwb {
 
 void NewDriveFound(const QString &rootPath)
 {
-    const QString serialText = GetVolumeSerialText(rootPath);
-    const QString labelText = GetVolumeLabelText(rootPath);
+    const auto [serialText, labelText] = GetVolumeIdentity(rootPath);
     const QString crlf = QStringLiteral("\r\n");
     // The root path is logged as it is: upper-casing was for drive letters.
     AddLogEntry(TranslateText(QStringLiteral("New drive found")) + u':' + crlf +

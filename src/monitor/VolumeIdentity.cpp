@@ -14,19 +14,34 @@ std::optional<VolumeInfo> queryVolume(const QString &rootPath)
     return query ? query->query(rootPath) : std::nullopt;
 }
 
+QString serialTextOf(const std::optional<VolumeInfo> &volume)
+{
+    return volume ? serialTextFromFsId(volume->fsType, volume->uuid) : QString();
+}
+
+QString labelTextOf(const std::optional<VolumeInfo> &volume)
+{
+    return volume ? labelTextFor(volume->label, TranslateText(QStringLiteral("No label")))
+                  : QString();
+}
+
 } // namespace
+
+VolumeIdentityTexts GetVolumeIdentity(const QString &rootPath)
+{
+    // A probe reads the device, which on a slow stick takes a while: one serves both texts.
+    const auto volume = queryVolume(rootPath);
+    return {serialTextOf(volume), labelTextOf(volume)};
+}
 
 QString GetVolumeSerialText(const QString &rootPath)
 {
-    const auto volume = queryVolume(rootPath);
-    return volume ? serialTextFromFsId(volume->fsType, volume->uuid) : QString();
+    return serialTextOf(queryVolume(rootPath));
 }
 
 QString GetVolumeLabelText(const QString &rootPath)
 {
-    const auto volume = queryVolume(rootPath);
-    return volume ? labelTextFor(volume->label, TranslateText(QStringLiteral("No label")))
-                  : QString();
+    return labelTextOf(queryVolume(rootPath));
 }
 
 } // namespace fwb

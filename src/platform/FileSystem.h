@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -30,6 +31,11 @@ public:
     // letter case), in name order: regular files and links to them, never folders, devices,
     // FIFOs or sockets, and no hidden files (names starting with '.').
     virtual QStringList listPlainFiles(const QString &folder, const QString &pattern) const = 0;
+
+    // The whole content of a plain file (a regular file, or a link to one). Nothing when it is
+    // missing, is anything else (a FIFO is never opened, so this never waits for a writer),
+    // cannot be read, or holds more than `maxBytes`.
+    virtual std::optional<QByteArray> readPlainFile(const QString &path, qint64 maxBytes) const = 0;
 
     // Creates one folder whose parent exists. False when it could not be created.
     virtual bool createDirectory(const QString &path) = 0;

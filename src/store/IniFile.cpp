@@ -12,10 +12,6 @@ namespace fwb::ini {
 
 namespace {
 
-// Settings files are a few kilobytes; anything this large is not one and is left alone
-// rather than read into memory.
-constexpr qint64 kMaxIniFileSize = 16 * 1024 * 1024;
-
 enum class FileState { Missing, Read, Unusable };
 
 struct IniBytes
@@ -109,16 +105,38 @@ bool replaceFile(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
-QString readProfileString(const QString &file, const QString &section, const QString &key,
-                          const QString &defaultValue, int bufferSize)
+ProfileFile ProfileFile::load(const QString &file)
 {
+    ProfileFile loaded;
     const IniBytes ini = loadIniBytes(file);
-    std::optional<QString> value;
     if (ini.state == FileState::Read)
-        value = findValue(decodeIni(ini.bytes).text, section, key);
+        loaded.m_text = decodeIni(ini.bytes).text;
+    return loaded;
+}
+
+ProfileFile ProfileFile::fromBytes(const std::optional<QByteArray> &bytes)
+{
+    ProfileFile loaded;
+    if (bytes)
+        loaded.m_text = decodeIni(*bytes).text;
+    return loaded;
+}
+
+QString ProfileFile::read(const QString &section, const QString &key, const QString &defaultValue,
+                          int bufferSize) const
+{
+    std::optional<QString> value;
+    if (m_text)
+        value = findValue(*m_text, section, key);
     if (!value)
         value = withoutTrailingSpaces(untilNul(defaultValue));
     return fittedToBuffer(*value, bufferSize);
+}
+
+QString readProfileString(const QString &file, const QString &section, const QString &key,
+                          const QString &defaultValue, int bufferSize)
+{
+    return ProfileFile::load(file).read(section, key, defaultValue, bufferSize);
 }
 
 bool writeProfileString(const QString &file, const QString &section, const QString &key,

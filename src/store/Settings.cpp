@@ -68,9 +68,15 @@ AgentSettings &settings()
 QString ReadIniText(const QString &file, const QString &section, const QString &key,
                     const QString &defaultValue)
 {
+    return ReadIniText(ini::ProfileFile::load(file), section, key, defaultValue);
+}
+
+QString ReadIniText(const ini::ProfileFile &file, const QString &section, const QString &key,
+                    const QString &defaultValue)
+{
     // The first-run flag has always been read with one character less room than the rest.
     const int bufferSize = key == kFirstRunKey ? 256 : 257;
-    return TrimAtNull(ini::readProfileString(file, section, key, defaultValue, bufferSize));
+    return TrimAtNull(file.read(section, key, defaultValue, bufferSize));
 }
 
 bool WriteIniText(const QString &file, const QString &section, const QString &key,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/IniFile.h"
+
 #include <QString>
 #include <cstdint>
 
@@ -21,6 +23,9 @@ AgentSettings &settings();
 
 // The value of a key, or `defaultValue` when the key or file is absent; cut at the first NUL.
 QString ReadIniText(const QString &file, const QString &section, const QString &key,
+                    const QString &defaultValue);
+// The same from a file already read, for several keys of one file.
+QString ReadIniText(const ini::ProfileFile &file, const QString &section, const QString &key,
                     const QString &defaultValue);
 // Writes one value, creating the file's folder when it is missing; false when it could not.
 bool WriteIniText(const QString &file, const QString &section, const QString &key,

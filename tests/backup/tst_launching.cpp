@@ -5,6 +5,7 @@
 #include "store/MonitorLog.h"
 #include "store/Settings.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QScopeGuard>
@@ -113,6 +114,34 @@ private Q_SLOTS:
                  (QList<std::pair<QString, QString>>{{QStringLiteral("FW Backup Agent"), entry}}));
         QVERIFY(m_platform->programStarter.started.isEmpty());
         QCOMPARE(m_platform->programStarter.opened, setExists ? QStringList{set} : QStringList());
+    }
+
+    // The program file is there, but the system cannot run it: nothing started, and the log
+    // says so after the launching entry.
+    void programThatCannotRun_data()
+    {
+        QTest::addColumn<bool>("folder");
+        QTest::newRow("not executable") << false;
+        QTest::newRow("a folder") << true;
+    }
+    void programThatCannotRun()
+    {
+        QFETCH(bool, folder);
+        if (folder)
+            QVERIFY(QDir().mkdir(appPaths().FwbExePath));
+        else
+            test::writeFile(appPaths().FwbExePath, "#!/bin/sh\ntouch \"$0.ran\"\n");
+        DesktopProgramStarter realStarter;
+        platform().programStarter = &realStarter;
+        const QString set = app(QStringLiteral("s.fwb"));
+        test::writeFile(set, "x");
+        LaunchBackupSets({set});
+        QCOMPARE(m_log,
+                 (QStringList{QStringLiteral("Launching backup set: ") + set,
+                              QStringLiteral("The main FW Backup program could not be "
+                                             "started: ") +
+                                  appPaths().FwbExePath + QStringLiteral(". Backup cancelled.")}));
+        QVERIFY(!QFile::exists(appPaths().FwbExePath + QStringLiteral(".ran")));
     }
 
     // The real example program, started the real way: each hostile name arrives whole, as one

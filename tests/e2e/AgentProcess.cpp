@@ -1,12 +1,14 @@
 #include "AgentProcess.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QTest>
+#include <QThread>
+#include <csignal>
 
 namespace fwb::test {
 namespace {
 
-const QString kStartupEntry = QStringLiteral("Program start-up. ");
 const QString kStampEnd = QStringLiteral(": ");
 
 } // namespace
@@ -22,7 +24,7 @@ AgentProcess::~AgentProcess()
     stop();
 }
 
-bool AgentProcess::start(const QString &program, int timeoutMs)
+bool AgentProcess::start(const QString &program, int timeoutMs, const QString &startupEntry)
 {
     if (!m_runtimeFolder.isValid()) {
         m_error = QStringLiteral("cannot make a runtime folder");
@@ -40,9 +42,9 @@ bool AgentProcess::start(const QString &program, int timeoutMs)
         m_error = QStringLiteral("the Agent does not start: ") + m_process.errorString();
         return false;
     }
-    const auto started = [this] {
+    const auto started = [&] {
         for (const QString &entry : entries())
-            if (entry.startsWith(kStartupEntry))
+            if (entry.startsWith(startupEntry))
                 return true;
         return false;
     };
@@ -63,6 +65,33 @@ void AgentProcess::stop()
         m_process.waitForFinished(5000);
     }
     readStandardError();
+}
+
+bool AgentProcess::suspend()
+{
+    const qint64 pid = m_process.processId();
+    if (pid <= 0 || ::kill(pid_t(pid), SIGSTOP) != 0)
+        return false;
+    // The signal is only sent by now; the state in /proc turns to "T" once it has taken hold.
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    for (;;) {
+        if (!stat.open(QIODevice::ReadOnly))
+            return false;
+        const QByteArray fields = stat.readAll();
+        stat.close();
+        const qsizetype state = fields.lastIndexOf(')') + 2;
+        if (state <= 1 || state >= fields.size())
+            return false;
+        if (fields.at(state) == 'T')
+            return true;
+        QThread::yieldCurrentThread();
+    }
+}
+
+void AgentProcess::resume()
+{
+    if (const qint64 pid = m_process.processId(); pid > 0)
+        ::kill(pid_t(pid), SIGCONT);
 }
 
 QStringList AgentProcess::entries() const

@@ -17,11 +17,18 @@ public:
     AgentProcess(const AgentProcess &) = delete;
     AgentProcess &operator=(const AgentProcess &) = delete;
 
-    // Starts `program` and waits for its start-up entry. False, with the reason in error(),
+    // Starts `program` and waits for its start-up entry, which starts with `startupEntry`
+    // (the English one unless a language pack is in use). False, with the reason in error(),
     // when it does not start or writes no such entry in time.
-    bool start(const QString &program, int timeoutMs);
+    bool start(const QString &program, int timeoutMs,
+               const QString &startupEntry = QStringLiteral("Program start-up. "));
     // Ends the Agent: asked first, killed when it does not go.
     void stop();
+
+    // Stops the whole Agent (SIGSTOP), every thread of it, and waits until the kernel has
+    // stopped it; resume() lets it go on. False when it cannot be stopped.
+    bool suspend();
+    void resume();
 
     // The log entries written so far, without their date and time, oldest first.
     QStringList entries() const;

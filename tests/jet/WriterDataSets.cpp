@@ -1,9 +1,12 @@
 #include "WriterDataSets.h"
 
+#include "jet/TextLimit.h"
+
 #include <limits>
 
 using fwb::jet::Cell;
 using fwb::jet::ColumnType;
+using fwb::jet::kMaxTextLength;
 using fwb::jet::TableData;
 
 namespace fwb::test {
@@ -79,7 +82,7 @@ QList<TableData> memos()
                      {QStringLiteral("Body"), ColumnType::Memo},
                      {QStringLiteral("Extra"), ColumnType::Memo}},
                     {}};
-    const int lengths[] = {0, 1, 127, 128, 129, 1000, 2040, 2041, 5 * 1024, 100 * 1024, 4000};
+    const int lengths[] = {0, 1, 127, 128, 129, 1000, 2040, 2041, 5 * 1024, 4000, kMaxTextLength};
     int id = 0;
     for (int length : lengths)
         table.rows.append({number(++id), varied(length, id), varied(length / 3, id + 1)});
@@ -163,6 +166,25 @@ QList<TableData> pastOneUsageBitmap()
     return manyRows(5000, 255, true);
 }
 
+// Rows deleted where Access leaves them: the first and the last row, one between live rows, a
+// run longer than two pages hold (so at least one page holds nothing else), and a whole table;
+// long memos in deleted rows too.
+QList<TableData> deletedRows()
+{
+    QList<TableData> tables = manyRows(1200, 60, false);
+    TableData &many = tables[0];
+    many.deletedRows = {0, 5, many.rows.size() - 1};
+    for (qsizetype r = 100; r < 700; ++r)
+        many.deletedRows.insert(r);
+    TableData memos{QStringLiteral("Gone"),
+                    {{QStringLiteral("Id"), ColumnType::LongInteger},
+                     {QStringLiteral("Body"), ColumnType::Memo}},
+                    {{number(1), varied(5000, 1)}, {number(2), varied(9000, 2)}},
+                    {0, 1}};
+    tables.append(memos);
+    return tables;
+}
+
 struct DataSet
 {
     const char *name;
@@ -177,6 +199,7 @@ const DataSet kDataSets[] = {
     {"rows past one usage bitmap", pastOneUsageBitmap},
     {"leading byte order marks", leadingByteOrderMarks},
     {"255 columns", widestTable},
+    {"deleted rows", deletedRows},
 };
 
 } // namespace

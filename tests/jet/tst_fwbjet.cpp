@@ -63,6 +63,7 @@ private Q_SLOTS:
     void helpStatesTheTextRule();
     void wrongArgumentsAreUsageErrors_data();
     void wrongArgumentsAreUsageErrors();
+    void packRoundTripsByteForByte_data();
     void packRoundTripsByteForByte();
     void packDumpCanonicalizesLooseSources();
     void malformedSourcesNameTheLine_data();
@@ -121,9 +122,27 @@ void FwbJetToolTest::wrongArgumentsAreUsageErrors()
     QVERIFY(run.out.isEmpty());
 }
 
+void FwbJetToolTest::packRoundTripsByteForByte_data()
+{
+    QTest::addColumn<QByteArray>("source");
+    QTest::newRow("mixed") << canonicalSource();
+    const QByteArray header = "Form\tName\tText\tType\tIndex\n";
+    const auto global = [&](const QByteArray &name, const QByteArray &text) {
+        return header + "GLOBAL\t" + name + "\t" + text + "\t0\t\\N\n";
+    };
+    // Beyond U+FFFF: stored as surrogate pairs, which libmdb's own conversion turns into "?".
+    QTest::newRow("emoji") << global("Smile 😀", "a😀b 𝄞");
+    QTest::newRow("U+0000") << global(QByteArray("nul\0end", 7), QByteArray("\0a\0\0b\0", 6));
+    QTest::newRow("longest one-byte text")
+        << global("long", QByteArray("\xc3\xa5").repeated(65535));
+    QTest::newRow("longest two-byte text")
+        << global("long", QByteArray("\xe6\x97\xa5").repeated(65535));
+    QTest::newRow("one- and two-byte characters") << global("Ärlig", "Ärlig 日本 x\xc4\x80y");
+}
+
 void FwbJetToolTest::packRoundTripsByteForByte()
 {
-    const QByteArray source = canonicalSource();
+    QFETCH(QByteArray, source);
     const QString pack = m_dir.filePath(QStringLiteral("round trip.mdb"));
     ToolRun run = runTool({QStringLiteral("pack-build"), writeSource(source), pack});
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
@@ -186,6 +205,12 @@ void FwbJetToolTest::malformedSourcesNameTheLine_data()
                                    << QStringLiteral("line 3: not valid UTF-8");
     QTest::newRow("form too long") << header + QByteArray(256, 'F') + "\ta\tb\t0\t0\n"
                                    << QStringLiteral("line 2: Form has 256 characters");
+    QTest::newRow("text longer than the engine reads")
+        << header + good + "GLOBAL\ta\t" + QByteArray(65536, 'x') + "\t0\t0\n"
+        << QStringLiteral("line 3: Text has 65536 characters, a text holds at most 65535");
+    QTest::newRow("texts more than an answer holds")
+        << header + ("GLOBAL\ta\t" + QByteArray(60000, 'x') + "\t0\t0\n").repeated(400)
+        << QStringLiteral("64 MiB that can be read back at once");
     QTest::newRow("binary file") << QByteArray("\x00\x01\x02\x03PK\x03\x04", 10)
                                  << QStringLiteral("line 1:");
 }

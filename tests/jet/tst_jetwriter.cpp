@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 #include "WriterDataSets.h"
 #include "jet/DataAccess.h"
+#include "jet/TextLimit.h"
 #include "jet/writer/JetWriter.h"
 
 #include <QDir>
@@ -31,24 +32,34 @@ Cell asMdbtoolsSees(const Cell &cell)
     return cell && cell->isEmpty() ? Cell() : cell;
 }
 
-// The first difference between what was written and what a reader read; empty when none.
-QString difference(const TableData &written, const test::ReadTable &read, bool emptyIsNull)
+// The rows a reader should see: those not stored as deleted.
+QList<QList<Cell>> liveRows(const TableData &table)
 {
+    QList<QList<Cell>> rows;
+    for (qsizetype r = 0; r < table.rows.size(); ++r) {
+        if (!table.deletedRows.contains(r))
+            rows.append(table.rows.at(r));
+    }
+    return rows;
+}
+
+// The first difference between what was written and what a reader read; empty when none.
+QString difference(const TableData &table, const test::ReadTable &read, bool emptyIsNull)
+{
+    const QList<QList<Cell>> written = liveRows(table);
     QStringList names;
-    for (const jet::ColumnDef &column : written.columns)
+    for (const jet::ColumnDef &column : table.columns)
         names.append(column.name);
     if (read.columns != names)
         return QStringLiteral("columns %1, expected %2")
             .arg(read.columns.join(u','), names.join(u','));
-    if (read.rows.size() != written.rows.size())
-        return QStringLiteral("%1 rows, expected %2")
-            .arg(read.rows.size())
-            .arg(written.rows.size());
-    for (qsizetype r = 0; r < written.rows.size(); ++r) {
+    if (read.rows.size() != written.size())
+        return QStringLiteral("%1 rows, expected %2").arg(read.rows.size()).arg(written.size());
+    for (qsizetype r = 0; r < written.size(); ++r) {
         if (read.rows.at(r).size() != names.size())
             return QStringLiteral("row %1 has %2 cells").arg(r + 1).arg(read.rows.at(r).size());
         for (qsizetype c = 0; c < names.size(); ++c) {
-            const Cell &want = written.rows.at(r).at(c);
+            const Cell &want = written.at(r).at(c);
             const Cell expected = emptyIsNull ? asMdbtoolsSees(want) : want;
             if (read.rows.at(r).at(c) != expected)
                 return QStringLiteral("row %1, column %2: read %3, expected %4")
@@ -279,6 +290,12 @@ void JetWriterTest::rejectsWhatCannotBeStored_data()
                               << QStringLiteral("not a whole number");
     QTest::newRow("padded number")
         << one(ColumnType::Integer, QStringLiteral(" 1")) << QStringLiteral("not a whole number");
+    QTest::newRow("text longer than the engine reads")
+        << one(ColumnType::Memo, QString(jet::kMaxTextLength + 1, u'x'))
+        << QStringLiteral("65536 characters, a text holds at most 65535");
+    QList<TableData> ghost = one(ColumnType::Text, QStringLiteral("x"));
+    ghost[0].deletedRows = {1};
+    QTest::newRow("deleted row that is not there") << ghost << QStringLiteral("no row 2");
     QTest::newRow("mark then zero low byte")
         << one(ColumnType::Memo, QChar(0xfeff) + QString(QChar(0x0100)))
         << QStringLiteral("U+FEFF");
@@ -315,7 +332,7 @@ void JetWriterTest::rejectsWhatCannotBeStored_data()
     TableData wide{QStringLiteral("Wide"), {}, {{}}};
     for (int c = 0; c < 9; ++c) {
         wide.columns.append({QStringLiteral("C%1").arg(c), ColumnType::Text});
-        wide.rows[0].append(QString(255, u'w'));
+        wide.rows[0].append(QString(255, u'ω')); // two bytes each: not compressible
     }
     QTest::newRow("record larger than a page")
         << QList<TableData>{wide} << QStringLiteral("row 1: the row takes more than 4060 bytes");

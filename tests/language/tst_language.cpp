@@ -157,6 +157,9 @@ private Q_SLOTS:
         QTest::newRow("other case used without exact row")
             << Rows{global(text("NO LABEL"), text("Ingen etikett"))} << QStringLiteral("No label")
             << QStringLiteral("Ingen etikett");
+        QTest::newRow("other case beyond ASCII")
+            << Rows{global(text("ÉTÉ"), text("Sommer"))} << QStringLiteral("été")
+            << QStringLiteral("Sommer");
         QTest::newRow("first of several other-case rows")
             << Rows{global(text("NO LABEL"), text("först")), global(text("no LABEL"), text("sist"))}
             << QStringLiteral("No label") << QStringLiteral("först");
@@ -173,6 +176,9 @@ private Q_SLOTS:
             << QStringLiteral("Drive");
         QTest::newRow("empty text is a translation")
             << Rows{global(text("Drive"), text(""))} << QStringLiteral("Drive") << QString();
+        QTest::newRow("a row without type is no global text")
+            << Rows{item(text("GLOBAL"), text("Quit"), text("Sluta"), null)}
+            << QStringLiteral("Quit") << QStringLiteral("Quit");
         QTest::newRow("form rows are not global")
             << Rows{item(text("AGENT_frmMAIN"), text("Quit"), text("Avsluta"), text("1"),
                          text("-1")),
@@ -194,6 +200,28 @@ private Q_SLOTS:
         QFETCH(QString, key);
         openPack(rows);
         QTEST(TranslateText(key), "expected");
+    }
+
+    // Lookups are answered from the rows read when the pack opened, so they need no engine;
+    // a changed file is read again, deleted rows and all.
+    void packReadOnceAndAgainWhenChanged()
+    {
+        const auto global = [](const char *name, const char *translated) {
+            return item(text("GLOBAL"), text(name), text(translated), text("0"));
+        };
+        openPack({global("Quit", "Avsluta"), global("Open", "Öppna")});
+        jet::DataAccess::instance().shutdown();
+        jet::DataAccess::setEnginePath(m_dir.filePath(QStringLiteral("no engine")));
+        QCOMPARE(TranslateText(QStringLiteral("Quit")), QStringLiteral("Avsluta"));
+        QCOMPARE(LoadFormItems(QStringLiteral("frmTEST")).size(), 0);
+        jet::DataAccess::setEnginePath(QStringLiteral(FWB_JET_ENGINE));
+
+        jet::TableData changed = itemsTable(
+            {global("Quit", "gone"), global("Quit", "Sluta"), global("Open", "gone too")});
+        changed.deletedRows = {0, 2};
+        QVERIFY(jet::writeDatabase(LanguagePack(), {changed}));
+        QCOMPARE(TranslateText(QStringLiteral("Quit")), QStringLiteral("Sluta"));
+        QCOMPARE(TranslateText(QStringLiteral("Open")), QStringLiteral("Open"));
     }
 
     void translateForm()
@@ -257,9 +285,12 @@ private Q_SLOTS:
     {
         openPack({item(text("AGENT_frmTEST"), text("B"), text("b"), text("2"), text("-1")),
                   item(text("agent_FRMtest"), text("A"), text("a"), text("1"), text("-32768")),
-                  item(text("AGENT_frmTEST"), text("C"), text("c"), text("0"), text("-1"))});
+                  item(text("AGENT_frmTEST"), text("C"), text("c"), text("0"), text("-1")),
+                  item(text("AGENT_frmTEST"), text("D"), text("d"), null, text("-1"))});
         const QList<FormItem> items = LoadFormItems(QStringLiteral("frmTEST"));
-        QCOMPARE(items.size(), 2); // type 0 rows are global texts
+        // Type 0 rows are global texts; a row without type passes neither Type=0 nor its
+        // negation.
+        QCOMPARE(items.size(), 2);
         QCOMPARE(items[0].Name, QStringLiteral("B"));
         QCOMPARE(items[1].Name, QStringLiteral("A"));
         QCOMPARE(items[1].Index, std::int16_t(-32768));

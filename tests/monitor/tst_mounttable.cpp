@@ -25,6 +25,15 @@ QByteArray usbStick(int mountId, const QByteArray &device, const QByteArray &mou
            " rw,nosuid,nodev,relatime shared:429 - ext4 /dev/sdx1 rw\n";
 }
 
+// The table as statmount() gives it: the same mounts, each with its unique id.
+MountTable withUniqueIds(const QByteArray &text, const QList<quint64> &ids)
+{
+    QList<MountEntry> entries = MountTable::parse(text).entries();
+    for (qsizetype i = 0; i < entries.size(); ++i)
+        entries[i].uniqueId = ids.value(i);
+    return MountTable(entries);
+}
+
 QStringList rootPaths(const QList<DriveArrival> &arrivals)
 {
     QStringList paths;
@@ -49,6 +58,8 @@ private Q_SLOTS:
 
     void arrivals_data();
     void arrivals();
+    void arrivalsByUniqueId_data();
+    void arrivalsByUniqueId();
     void arrivalCarriesSourceDeviceAndType();
 
     void serialText_data();
@@ -239,6 +250,39 @@ void TestMountTable::arrivals()
     QFETCH(QByteArray, current);
     QFETCH(QStringList, expected);
     const auto arrivals = diffArrivals(MountTable::parse(previous), MountTable::parse(current));
+    QCOMPARE(rootPaths(arrivals), expected);
+}
+
+void TestMountTable::arrivalsByUniqueId_data()
+{
+    QTest::addColumn<QByteArray>("previous");
+    QTest::addColumn<quint64>("previousId");
+    QTest::addColumn<QByteArray>("current");
+    QTest::addColumn<quint64>("currentId");
+    QTest::addColumn<QStringList>("expected");
+
+    const QByteArray stick = Desktop + usbStick(40, "8:17", "/media/usb");
+    QTest::newRow("replugged at the same place, the mount id reused")
+        << stick << quint64(900) << stick << quint64(901) << QStringList{"/media/usb/"};
+    QTest::newRow("moved") << stick << quint64(900)
+                           << Desktop + usbStick(40, "8:17", "/media/other") << quint64(900)
+                           << QStringList{};
+    QTest::newRow("remounted") << stick << quint64(900)
+                               << Desktop + "40 27 8:17 / /media/usb ro - ext4 /dev/sdx1 ro\n"
+                               << quint64(900) << QStringList{};
+}
+
+void TestMountTable::arrivalsByUniqueId()
+{
+    QFETCH(QByteArray, previous);
+    QFETCH(quint64, previousId);
+    QFETCH(QByteArray, current);
+    QFETCH(quint64, currentId);
+    QFETCH(QStringList, expected);
+    // The desktop's mounts keep their ids 1 to 7; the stick's is the row's.
+    const QList<quint64> desktop{1, 2, 3, 4, 5, 6, 7};
+    const auto arrivals = diffArrivals(withUniqueIds(previous, desktop + QList{previousId}),
+                                       withUniqueIds(current, desktop + QList{currentId}));
     QCOMPARE(rootPaths(arrivals), expected);
 }
 

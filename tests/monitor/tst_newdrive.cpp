@@ -103,6 +103,8 @@ private Q_SLOTS:
                               QStringLiteral("New drive found:\r\nDrive: ") + root +
                                   QStringLiteral("\r\nLabel: ") + label +
                                   QStringLiteral("\r\nSerial number: ") + serial}));
+        // One query serves both texts: on a slow stick each query reads the device.
+        QCOMPARE(m_platform->volumeQuery.queried, QStringList{root});
     }
 
     void arrivalsReachTheWindowOnlyWhileActive()

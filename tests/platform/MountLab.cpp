@@ -150,6 +150,15 @@ bool MountLab::remountReadOnly(const QString &folder)
     return true;
 }
 
+bool MountLab::move(const QString &from, const QString &folder)
+{
+    if (::mount(native(from).constData(), native(folder).constData(), nullptr, MS_MOVE, nullptr) !=
+        0)
+        return failWithErrno(QStringLiteral("move mount ") + from + u' ' + folder);
+    m_mounts[m_mounts.lastIndexOf(from)] = folder;
+    return true;
+}
+
 bool MountLab::mountWith(const QString &helper, const QString &device, const QString &folder)
 {
     if (!run(helper, {device, folder}))

@@ -57,6 +57,8 @@ public:
     bool mount(const QString &device, const QString &folder, const QString &fsType);
     bool bind(const QString &from, const QString &folder);
     bool remountReadOnly(const QString &folder);
+    // Moves the mount at `from` to `folder` ("mount --move").
+    bool move(const QString &from, const QString &folder);
     // Mounts through a FUSE program ("mount.exfat-fuse", "ntfs-3g") given as a path.
     bool mountWith(const QString &helper, const QString &device, const QString &folder);
     bool unmount(const QString &folder);

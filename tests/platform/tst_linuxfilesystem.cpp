@@ -183,6 +183,15 @@ void TestLinuxFileSystem::plainFilesOnly()
     QCOMPARE(m_files.listPlainFiles(folder, QStringLiteral("*.fwb")), expected);
     QCOMPARE(m_files.listPlainFiles(folder + u'/', QStringLiteral("*.FWB")), expected);
     QVERIFY(m_files.listPlainFiles(path(QStringLiteral("missing")), QStringLiteral("*")).isEmpty());
+
+    // Reading takes the same files, whole, and opens nothing else: a FIFO would hang here.
+    const auto read = [&](const char *name, qint64 maxBytes) {
+        return m_files.readPlainFile(folder + u'/' + QLatin1String(name), maxBytes);
+    };
+    QCOMPARE(read("link.fwb", 1), std::optional<QByteArray>("x"));
+    QCOMPARE(read("a.fwb", 0), std::nullopt); // larger than allowed
+    for (const char *name : {"folder.fwb", "dangling.fwb", "pipe.fwb", "missing.fwb"})
+        QCOMPARE(read(name, 16), std::nullopt);
 }
 
 void TestLinuxFileSystem::storedName_data()

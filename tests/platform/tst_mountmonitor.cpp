@@ -1,19 +1,27 @@
 #include "MountLab.h"
 #include "monitor/VolumeIdentityText.h"
 #include "platform/linux/BlkidProbe.h"
+#include "platform/linux/KernelMountList.h"
 #include "platform/linux/LinuxDriveArrivalSource.h"
 #include "platform/linux/LinuxVolumeQuery.h"
 #include "platform/linux/ProcMountInfo.h"
 #include "platform/linux/VolumeLabelText.h"
 
+#include <QDeadlineTimer>
+#include <QHash>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 
 using namespace fwb;
 using fwb::test::findTool;
 using fwb::test::MountLab;
+using Table = LinuxDriveArrivalSource::Table;
 
 namespace {
+
+enum class Change { Bind, SecondMountPoint, Remount, Move, Elsewhere, SamePlace };
 
 constexpr int ArrivalTimeoutMs = 10'000;
 
@@ -31,6 +39,9 @@ QString rootOf(const QString &folder)
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(Table)
+Q_DECLARE_METATYPE(Change)
 
 // Steps that prepare the machine rather than exercise the code: where they cannot be taken
 // (no loop devices, no FUSE, a tool missing), the test cannot run here.
@@ -52,15 +63,17 @@ public:
 private Q_SLOTS:
     void decodesUdevLabels_data();
     void decodesUdevLabels();
+    void probesFatImage_data();
     void probesFatImage();
     void probesBlankAndMissingDevices();
     void queryWithoutBlockDevice_data();
     void queryWithoutBlockDevice();
     void sourceStartsAndStops();
 
-    void bindAndSecondMountPointGiveNone();
-    void remountGivesNone();
-    void mountElsewhereAtOnceGivesOne();
+    void kernelListAgreesWithMountInfo();
+    void mountChanges_data();
+    void mountChanges();
+    void replugWhileBusy();
     void stoppedSourceDeliversNothing();
     void stopInsideReceiverDropsTheRest();
 
@@ -132,8 +145,20 @@ void TestMountMonitor::decodesUdevLabels()
     QCOMPARE(decodeUdevEncoded(encoded), label);
 }
 
+void TestMountMonitor::probesFatImage_data()
+{
+    QTest::addColumn<QString>("mountedAs");
+    QTest::newRow("not mounted") << QString();
+    QTest::newRow("mounted as vfat") << QStringLiteral("vfat");
+    QTest::newRow("mounted as msdos") << QStringLiteral("msdos");
+    QTest::newRow("through FUSE") << QStringLiteral("fuseblk");
+    // The table and the volume disagree: the type is looked for among all.
+    QTest::newRow("named otherwise") << QStringLiteral("ext4");
+}
+
 void TestMountMonitor::probesFatImage()
 {
+    QFETCH(QString, mountedAs);
     // The FAT volume is probed as an image file: it needs no loop device, no mount and no
     // kernel support for FAT.
     REQUIRE_TOOL(mkfsFat, "mkfs.fat");
@@ -143,7 +168,7 @@ void TestMountMonitor::probesFatImage()
     LAB_STEP(lab.run(mkfsFat, {QStringLiteral("-i"), QStringLiteral("1A2B3C4D"),
                                QStringLiteral("-n"), QStringLiteral("MYDISK"), image}));
 
-    const auto info = probeVolume(image);
+    const auto info = probeVolume(image, mountedAs);
     QVERIFY(info);
     QCOMPARE(info->fsType, QStringLiteral("vfat"));
     QCOMPARE(info->label, QStringLiteral("MYDISK"));
@@ -189,8 +214,38 @@ void TestMountMonitor::sourceStartsAndStops()
     QVERIFY(source.isRunning());
 }
 
-void TestMountMonitor::bindAndSecondMountPointGiveNone()
+void TestMountMonitor::mountChanges_data()
 {
+    QTest::addColumn<Table>("table");
+    QTest::addColumn<Change>("change");
+    QTest::addColumn<QStringList>("arrived"); // folder names, without the lab's path
+
+    for (const Table table : {Table::Best, Table::MountInfo}) {
+        const char *name = table == Table::Best ? "unique ids: " : "mountinfo: ";
+        const auto row = [&](const char *what) {
+            return &QTest::newRow((QByteArray(name) + what).constData());
+        };
+        *row("bind mount") << table << Change::Bind << QStringList{};
+        *row("second mount point") << table << Change::SecondMountPoint << QStringList{};
+        *row("remount read-only") << table << Change::Remount << QStringList{};
+        // Without unique ids a moved mount cannot be told from a new one.
+        *row("move") << table << Change::Move
+                     << (table == Table::Best ? QStringList{} : QStringList{"second"});
+        *row("unmount, mount elsewhere at once")
+            << table << Change::Elsewhere << QStringList{"second"};
+        // The kernel may give the new mount the id the old one had: only the unique id tells
+        // them apart when one reading of the table sees both.
+        if (table == Table::Best)
+            *row("unmount, mount at the same place at once")
+                << table << Change::SamePlace << QStringList{"first"};
+    }
+}
+
+void TestMountMonitor::mountChanges()
+{
+    QFETCH(Table, table);
+    QFETCH(Change, change);
+    QFETCH(QStringList, arrived);
     REQUIRE_MOUNT_NAMESPACE();
     REQUIRE_TOOL(mkfs, "mkfs.ext4");
     MountLab lab;
@@ -198,64 +253,98 @@ void TestMountMonitor::bindAndSecondMountPointGiveNone()
     const QString fence = ext4Volume(lab, QStringLiteral("fence"));
     const QString first = lab.makeFolder(QStringLiteral("first"));
     const QString second = lab.makeFolder(QStringLiteral("second"));
-    const QString bound = lab.makeFolder(QStringLiteral("bound"));
-    LAB_STEP(!device.isEmpty() && !fence.isEmpty() && !first.isEmpty() && !second.isEmpty() &&
-             !bound.isEmpty());
+    LAB_STEP(!device.isEmpty() && !fence.isEmpty() && !first.isEmpty() && !second.isEmpty());
+    LAB_STEP(lab.mount(device, first, QStringLiteral("ext4")));
 
-    LinuxDriveArrivalSource source;
+    LinuxDriveArrivalSource source(nullptr, table);
     QSignalSpy spy(&source, &DriveArrivalSource::driveArrived);
     QVERIFY(source.start());
-    LAB_STEP(lab.mount(device, first, QStringLiteral("ext4")));
-    QTRY_COMPARE_WITH_TIMEOUT(rootPaths(spy), QStringList{rootOf(first)}, ArrivalTimeoutMs);
-    LAB_STEP(lab.bind(first, bound));
-    LAB_STEP(lab.mount(device, second, QStringLiteral("ext4")));
-    const auto arrived = arrivalsBeforeFence(lab, spy, fence);
-    QVERIFY(arrived);
-    QCOMPARE(*arrived, QStringList{rootOf(first)});
+    if (table == Table::Best && !source.usesUniqueMountIds())
+        QSKIP("this kernel has no unique mount ids (Linux 6.8 and later)");
+    switch (change) {
+    case Change::Bind:
+        LAB_STEP(lab.bind(first, second));
+        break;
+    case Change::SecondMountPoint:
+        LAB_STEP(lab.mount(device, second, QStringLiteral("ext4")));
+        break;
+    case Change::Remount:
+        LAB_STEP(lab.remountReadOnly(first));
+        break;
+    case Change::Move:
+        LAB_STEP(lab.move(first, second));
+        break;
+    case Change::Elsewhere:
+        LAB_STEP(lab.unmount(first) && lab.mount(device, second, QStringLiteral("ext4")));
+        break;
+    case Change::SamePlace:
+        LAB_STEP(lab.unmount(first) && lab.mount(device, first, QStringLiteral("ext4")));
+        break;
+    }
+    const auto reported = arrivalsBeforeFence(lab, spy, fence);
+    QVERIFY(reported);
+    QStringList expected;
+    for (const QString &name : arrived)
+        expected.append(rootOf(name == u"first" ? first : second));
+    QCOMPARE(*reported, expected);
 }
 
-void TestMountMonitor::remountGivesNone()
+void TestMountMonitor::replugWhileBusy()
 {
+    // This thread stands for a main window that is busy all along: it handles no event while
+    // the stick is pulled and plugged back at the same place a hundred times. Each plug stays
+    // until the source's own thread has found it, as a stick stays for longer than that.
     REQUIRE_MOUNT_NAMESPACE();
     REQUIRE_TOOL(mkfs, "mkfs.ext4");
     MountLab lab;
     const QString device = ext4Volume(lab, QStringLiteral("disk"));
     const QString fence = ext4Volume(lab, QStringLiteral("fence"));
-    const QString folder = lab.makeFolder(QStringLiteral("disk"));
+    const QString folder = lab.makeFolder(QStringLiteral("stick"));
     LAB_STEP(!device.isEmpty() && !fence.isEmpty() && !folder.isEmpty());
     LAB_STEP(lab.mount(device, folder, QStringLiteral("ext4")));
 
     LinuxDriveArrivalSource source;
     QSignalSpy spy(&source, &DriveArrivalSource::driveArrived);
     QVERIFY(source.start());
-    LAB_STEP(lab.remountReadOnly(folder));
-    const auto arrived = arrivalsBeforeFence(lab, spy, fence);
-    QVERIFY(arrived);
-    QCOMPARE(*arrived, QStringList{});
+    if (!source.usesUniqueMountIds())
+        QSKIP("this kernel has no unique mount ids (Linux 6.8 and later)");
+    constexpr quint64 Cycles = 100;
+    for (quint64 cycle = 1; cycle <= Cycles; ++cycle) {
+        LAB_STEP(lab.unmount(folder) && lab.mount(device, folder, QStringLiteral("ext4")));
+        QDeadlineTimer deadline(ArrivalTimeoutMs);
+        while (source.arrivalsFound() < cycle && !deadline.hasExpired())
+            QThread::usleep(100);
+        QCOMPARE(source.arrivalsFound(), cycle);
+    }
+    QVERIFY(spy.isEmpty());
+    const auto reported = arrivalsBeforeFence(lab, spy, fence);
+    QVERIFY(reported);
+    QCOMPARE(*reported, QStringList(Cycles, rootOf(folder)));
 }
 
-void TestMountMonitor::mountElsewhereAtOnceGivesOne()
+void TestMountMonitor::kernelListAgreesWithMountInfo()
 {
-    REQUIRE_MOUNT_NAMESPACE();
-    REQUIRE_TOOL(mkfs, "mkfs.ext4");
-    MountLab lab;
-    const QString device = ext4Volume(lab, QStringLiteral("disk"));
-    const QString fence = ext4Volume(lab, QStringLiteral("fence"));
-    const QString before = lab.makeFolder(QStringLiteral("before"));
-    const QString after = lab.makeFolder(QStringLiteral("after"));
-    LAB_STEP(!device.isEmpty() && !fence.isEmpty() && !before.isEmpty() && !after.isEmpty());
-    LAB_STEP(lab.mount(device, before, QStringLiteral("ext4")));
-
-    LinuxDriveArrivalSource source;
-    QSignalSpy spy(&source, &DriveArrivalSource::driveArrived);
-    QVERIFY(source.start());
-    // Both before the source runs again, so one reading of the table sees both; the kernel
-    // may even give the new mount the id the old one had.
-    LAB_STEP(lab.unmount(before));
-    LAB_STEP(lab.mount(device, after, QStringLiteral("ext4")));
-    const auto arrived = arrivalsBeforeFence(lab, spy, fence);
-    QVERIFY(arrived);
-    QCOMPARE(*arrived, QStringList{rootOf(after)});
+    const auto listed = listKernelMounts();
+    if (!listed)
+        QSKIP("this kernel has no unique mount ids (Linux 6.8 and later)");
+    const auto proc = readProcessMountTable();
+    QVERIFY(proc);
+    QHash<int, MountEntry> byId;
+    for (const MountEntry &entry : proc->entries())
+        byId.insert(entry.mountId, entry);
+    QSet<quint64> uniqueIds;
+    for (const MountEntry &entry : listed->entries()) {
+        QVERIFY(entry.uniqueId != 0);
+        uniqueIds.insert(entry.uniqueId);
+        const MountEntry same = byId.take(entry.mountId);
+        QCOMPARE(entry.mountPoint, same.mountPoint);
+        QCOMPARE(entry.parentId, same.parentId);
+        QCOMPARE(entry.device, same.device);
+        QCOMPARE(entry.root, same.root);
+        QCOMPARE(entry.fsType, same.fsType);
+    }
+    QVERIFY(byId.isEmpty());
+    QCOMPARE(uniqueIds.size(), listed->entries().size());
 }
 
 void TestMountMonitor::stoppedSourceDeliversNothing()

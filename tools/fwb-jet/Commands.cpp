@@ -3,6 +3,7 @@
 #include "PackSource.h"
 #include "TabText.h"
 #include "jet/DataAccess.h"
+#include "jet/EngineProtocol.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -47,6 +48,10 @@ QString inputProblem(const QString &path)
 // The failure message when `file` gave no answer about `table`.
 int readFailure(const QString &file, const QString &table)
 {
+    if (!DataAccess::instance().lastRequestAnswered())
+        return fail(QStringLiteral("%1: reading table \"%2\" made the data-access engine crash, "
+                                   "hang or run out of memory")
+                        .arg(file, table));
     const auto tables = DataAccess::instance().tables(file);
     if (!tables)
         return fail(QStringLiteral("%1: cannot be read as a Jet database").arg(file));
@@ -108,6 +113,17 @@ int buildPack(const QString &source, const QString &pack)
     const auto items = parsePackSource(bytes, &error);
     if (!items)
         return fail(QStringLiteral("%1: %2").arg(source, error));
+    // pack-dump and the Agent read the table in one answer.
+    qint64 answerBytes = 0;
+    for (const QList<Cell> &row : items->rows) {
+        for (const Cell &cell : row)
+            answerBytes += protocol::answerCellBytes(cell);
+    }
+    if (answerBytes > protocol::kMaxAnswerBytes)
+        return fail(QStringLiteral("%1: the texts come to more than the %2 MiB that can be read "
+                                   "back at once; make the texts shorter")
+                        .arg(source)
+                        .arg(protocol::kMaxAnswerBytes >> 20));
     if (!writeDatabase(pack, {*items}, &error))
         return fail(error);
     return Success;

@@ -1,6 +1,7 @@
 #include "PackSource.h"
 
 #include "TabText.h"
+#include "jet/TextLimit.h"
 
 #include <QStringDecoder>
 #include <cstdint>
@@ -56,6 +57,14 @@ QString cellProblem(const QList<Cell> &cells)
         return QStringLiteral("Form has %1 characters, at most %2")
             .arg(cells[Form]->size())
             .arg(kMaxFormChars);
+    for (const PackColumn column : {Name, Text}) {
+        if (cells[column] && cells[column]->size() > kMaxTextLength)
+            return QStringLiteral("%1 has %2 characters, a text holds at most %3 (counted in "
+                                  "UTF-16 code units)")
+                .arg(packColumns().at(column).name)
+                .arg(cells[column]->size())
+                .arg(kMaxTextLength);
+    }
     if (cells[Type]) {
         if (const QString problem = numberProblem(*cells[Type], INT32_MIN, INT32_MAX);
             !problem.isEmpty())

@@ -2,6 +2,7 @@
 
 #include "jet/engine/Mdb.h"
 
+#include <QByteArrayView>
 #include <vector>
 
 namespace fwb::jet::engine {
@@ -21,6 +22,9 @@ public:
     // Whether a column of the current row is NULL. libmdb binds NULL and the empty text alike;
     // the row's null mask tells them apart.
     bool isNull(int column) const { return m_nulls[size_t(column)]; }
+    // The stored bytes of a column of the current row, where libmdb's row cracking found them
+    // on the page; empty for a NULL or a column the row does not hold.
+    QByteArrayView storedBytes(int column) const { return m_stored[size_t(column)]; }
 
 private:
     Step nextPage();
@@ -29,6 +33,7 @@ private:
     MdbTableDef *m_table;
     std::vector<MdbField> m_fields;
     std::vector<bool> m_nulls;
+    std::vector<QByteArrayView> m_stored;
     int m_start = 0;
     size_t m_size = 0;
     unsigned m_rowsRead = 0;

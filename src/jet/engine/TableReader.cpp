@@ -2,8 +2,11 @@
 
 #include "jet/CellCompare.h"
 #include "jet/EngineProtocol.h"
+#include "jet/TextLimit.h"
 #include "jet/Utf8Text.h"
+#include "jet/engine/LongValue.h"
 #include "jet/engine/RowScan.h"
+#include "jet/engine/StoredText.h"
 
 #include <QByteArray>
 #include <vector>
@@ -12,8 +15,8 @@ namespace fwb::jet::engine {
 
 namespace {
 
-// libmdb converts every value into a buffer of this size, memos included, and cuts what does
-// not fit; a value that fills it is refused rather than returned cut.
+// libmdb converts every value but text into a buffer of this size and cuts what does not fit;
+// a value that fills it is refused rather than returned cut.
 constexpr size_t kBindSize = size_t(1) << 20;
 constexpr int kCutMargin = 8;
 
@@ -93,6 +96,33 @@ CompareAs compareAs(const MdbColumn *column)
     }
 }
 
+bool isText(const MdbColumn *column)
+{
+    return column->col_type == MDB_TEXT || column->col_type == MDB_MEMO;
+}
+
+// A text or memo cell decoded from its stored bytes; nothing when the value is damaged or
+// longer than a text may be.
+std::optional<Cell> textCell(MdbHandle *mdb, const MdbColumn *column, QByteArrayView stored,
+                             bool isNull)
+{
+    if (isNull)
+        return Cell();
+    const bool jet3 = IS_JET3(mdb);
+    std::optional<QByteArray> memo;
+    if (column->col_type == MDB_MEMO) {
+        // A compressed value may switch modes after each character: three bytes for one.
+        memo = longValueBytes(mdb, stored, kMaxTextLength * (jet3 ? 1 : 3) + 2);
+        if (!memo)
+            return std::nullopt;
+        stored = *memo;
+    }
+    const std::optional<QString> text = jet3 ? jet3Text(stored) : jet4Text(stored);
+    if (!text || text->size() > kMaxTextLength)
+        return std::nullopt;
+    return Cell(*text);
+}
+
 std::optional<int> findColumn(const QStringList &names, const QString &name)
 {
     for (qsizetype i = 0; i < names.size(); ++i) {
@@ -163,10 +193,14 @@ public:
     RowReader(const TableDef &table, const Query &query, const QList<int> &output,
               const QList<int> &conditionColumns)
         : m_table(table), m_query(query), m_output(output), m_conditionColumns(conditionColumns),
-          m_bindings(size_t(table.columnCount())), m_cells(size_t(table.columnCount()))
+          m_bindings(size_t(table.columnCount())), m_wanted(size_t(table.columnCount())),
+          m_cells(size_t(table.columnCount()))
     {
-        for (int index : output + conditionColumns)
-            bind(index);
+        for (int index : output + conditionColumns) {
+            m_wanted[size_t(index)] = true;
+            if (!isText(table.column(index)))
+                bind(index);
+        }
     }
 
     std::optional<QList<QList<Cell>>> readAll()
@@ -185,7 +219,7 @@ public:
             QList<Cell> row;
             for (int index : m_output) {
                 row.append(m_cells[size_t(index)]);
-                answerBytes += 5 + (row.last() ? row.last()->size() * 3 : 0);
+                answerBytes += protocol::answerCellBytes(row.last());
             }
             if (answerBytes > protocol::kMaxAnswerBytes)
                 return std::nullopt;
@@ -209,10 +243,20 @@ private:
     bool readCells(const RowScan &scan)
     {
         bool ok = true;
-        for (size_t i = 0; i < m_bindings.size(); ++i) {
-            if (!m_bindings[i].buffer.isEmpty())
-                m_cells[i] = readCell(m_table.get()->entry->mdb, m_table.column(int(i)),
-                                      m_bindings[i], scan.isNull(int(i)), ok);
+        MdbHandle *mdb = m_table.get()->entry->mdb;
+        for (size_t i = 0; ok && i < m_bindings.size(); ++i) {
+            MdbColumn *column = m_table.column(int(i));
+            if (!m_wanted[i])
+                continue;
+            if (!isText(column)) {
+                m_cells[i] = readCell(mdb, column, m_bindings[i], scan.isNull(int(i)), ok);
+                continue;
+            }
+            std::optional<Cell> cell =
+                textCell(mdb, column, scan.storedBytes(int(i)), scan.isNull(int(i)));
+            ok = cell.has_value();
+            if (ok)
+                m_cells[i] = std::move(*cell);
         }
         return ok;
     }
@@ -234,6 +278,7 @@ private:
     const QList<int> m_output;
     const QList<int> m_conditionColumns;
     std::vector<Binding> m_bindings;
+    std::vector<bool> m_wanted;
     std::vector<Cell> m_cells;
 };
 

@@ -24,6 +24,9 @@ constexpr int kCatalogDefinitionPage = 2;
 // page from its end.
 constexpr int kRowCountOffset = 12;
 constexpr int kRowOffsetsStart = 14;
+// A row slot holds the row's offset in its low bits and flags above them.
+constexpr int kRowOffsetMask = 0x1fff;
+constexpr int kDeletedRowFlag = 0x4000;
 // A row's number lives in the low byte of a page-row pointer.
 constexpr int kMaxRowsPerPage = 255;
 // The owner field of a long-value page.

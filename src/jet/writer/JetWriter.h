@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <optional>
 
@@ -31,6 +32,9 @@ struct TableData
     QString name;
     QList<ColumnDef> columns;
     QList<QList<Cell>> rows; // each row has one cell per column, in column order
+    // Rows (by index into `rows`) to store as Access leaves a deleted row: the slot flagged
+    // deleted and holding nothing. Readers must pass over them; for testing readers.
+    QSet<qsizetype> deletedRows{};
 };
 
 // The complete file. Nothing, with the reason in `error`, when a name, a value or a row cannot

@@ -18,7 +18,7 @@ int rowCount(const QByteArray &page)
 int lowestRowStart(const QByteArray &page)
 {
     const int rows = rowCount(page);
-    return rows == 0 ? kPageSize : get16(page, kRowOffsetsStart + 2 * (rows - 1));
+    return rows == 0 ? kPageSize : get16(page, kRowOffsetsStart + 2 * (rows - 1)) & kRowOffsetMask;
 }
 
 } // namespace
@@ -58,6 +58,18 @@ quint32 RowPacker::place(const QByteArray &row)
     put16(page, kRowCountOffset, quint16(rowNumber + 1));
     put16(page, 2, quint16(freeSpace(page)));
     return quint32(m_pages.last()) << 8 | quint32(rowNumber);
+}
+
+void RowPacker::placeDeleted()
+{
+    if (m_pages.isEmpty() || rowCount(m_store.page(m_pages.last())) >= kMaxRowsPerPage ||
+        freeSpace(m_store.page(m_pages.last())) < 2)
+        startPage();
+    QByteArray &page = m_store.page(m_pages.last());
+    const int rowNumber = rowCount(page);
+    put16(page, kRowOffsetsStart + 2 * rowNumber, quint16(lowestRowStart(page) | kDeletedRowFlag));
+    put16(page, kRowCountOffset, quint16(rowNumber + 1));
+    put16(page, 2, quint16(freeSpace(page)));
 }
 
 QList<int> RowPacker::pagesWithRoom() const

@@ -18,6 +18,9 @@ public:
     // Puts `row` (at most kMaxPageRowSize bytes) on the current page, or on a new one when it
     // does not fit; returns its page-row pointer.
     quint32 place(const QByteArray &row);
+    // Adds a slot flagged deleted that takes no space: its offset is that of the row before it
+    // on the page, or the page end, as Access leaves a deleted row.
+    void placeDeleted();
 
     // The pages used, in the order they were started.
     const QList<int> &pages() const { return m_pages; }

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <optional>
 
@@ -28,6 +29,8 @@ struct TableSpec
     bool system = false;
     QList<ColumnSpec> columns;
     QList<QList<Field>> rows;
+    // Rows stored the way Access leaves a deleted row: a slot flagged deleted that holds nothing.
+    QSet<qsizetype> deletedRows{};
 };
 
 struct ColumnLayout

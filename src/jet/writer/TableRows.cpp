@@ -83,11 +83,11 @@ std::optional<StoredRows> storeRows(PageStore &store, const TableSpec &table,
     }
 
     StoredRows stored;
-    stored.rowCount = quint32(records.size());
+    stored.rowCount = quint32(records.size() - table.deletedRows.size());
     for (int number : layout.longValueColumns) {
         LongValueWriter writer(store);
         for (qsizetype r = 0; r < records.size(); ++r) {
-            if (outOfRow.at(r).at(number))
+            if (outOfRow.at(r).at(number) && !table.deletedRows.contains(r))
                 records[r][number] = writer.store(*table.rows.at(r).at(number));
             if (!withinSizeLimit(store, error))
                 return std::nullopt;
@@ -96,8 +96,11 @@ std::optional<StoredRows> storeRows(PageStore &store, const TableSpec &table,
     }
 
     RowPacker packer(store, quint32(definitionPage));
-    for (const QList<Field> &fields : std::as_const(records)) {
-        packer.place(encodeRecord(layout, fields));
+    for (qsizetype r = 0; r < records.size(); ++r) {
+        if (table.deletedRows.contains(r))
+            packer.placeDeleted();
+        else
+            packer.place(encodeRecord(layout, records.at(r)));
         if (!withinSizeLimit(store, error))
             return std::nullopt;
     }

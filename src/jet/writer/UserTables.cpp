@@ -1,5 +1,6 @@
 #include "jet/writer/UserTables.h"
 
+#include "jet/TextLimit.h"
 #include "jet/writer/Catalog.h"
 #include "jet/writer/Fields.h"
 #include "jet/writer/JetText.h"
@@ -53,14 +54,15 @@ std::variant<Field, QString> storedField(const Cell &cell, ColumnType type)
             return QStringLiteral("%1 characters, a text column holds %2")
                 .arg(cell->size())
                 .arg(kMaxTextChars);
+        if (cell->size() > kMaxTextLength)
+            return QStringLiteral("%1 characters, a text holds at most %2 (counted in UTF-16 "
+                                  "code units)")
+                .arg(cell->size())
+                .arg(kMaxTextLength);
         auto bytes = encodeText(*cell);
         if (!bytes)
             return QStringLiteral("a text that begins with U+FEFF cannot also hold characters "
                                   "such as U+0100 whose low byte is zero");
-        if (bytes->size() > kMaxMemoBytes)
-            return QStringLiteral("%1 characters, a memo holds %2")
-                .arg(cell->size())
-                .arg(kMaxMemoBytes / 2);
         return Field(*bytes);
     }
     case ColumnType::LongInteger:
@@ -110,7 +112,15 @@ std::optional<TableSpec> userTable(const TableData &table, QString *error)
         *error = problem;
         return std::nullopt;
     }
-    TableSpec spec{table.name, false, {}, {}};
+    for (qsizetype row : table.deletedRows) {
+        if (row < 0 || row >= table.rows.size()) {
+            *error = QStringLiteral("Table \"%1\": there is no row %2 to store as deleted.")
+                         .arg(table.name)
+                         .arg(row + 1);
+            return std::nullopt;
+        }
+    }
+    TableSpec spec{table.name, false, {}, {}, table.deletedRows};
     for (const ColumnDef &column : table.columns)
         spec.columns.append({column.name, jetType(column.type), 0});
     spec.rows.reserve(table.rows.size());

@@ -171,6 +171,11 @@ QStringList FakeFileSystem::listPlainFiles(const QString &folder, const QString 
     return files;
 }
 
+std::optional<QByteArray> FakeFileSystem::readPlainFile(const QString &path, qint64) const
+{
+    return isFile(path) ? std::optional<QByteArray>(QByteArray()) : std::nullopt;
+}
+
 bool FakeFileSystem::createDirectory(const QString &path)
 {
     createAttempts.append(path);

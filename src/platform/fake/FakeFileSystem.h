@@ -33,6 +33,8 @@ public:
                                           const QString &name) const override;
     bool isDriveReady(const QString &root) const override;
     QStringList listPlainFiles(const QString &folder, const QString &pattern) const override;
+    // The fake's files hold nothing: an empty content for each.
+    std::optional<QByteArray> readPlainFile(const QString &path, qint64 maxBytes) const override;
     bool createDirectory(const QString &path) override;
 
     QStringList createAttempts;       // every createDirectory call, as passed, in order

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <blkid/blkid.h>
 #include <memory>
+#include <vector>
 
 namespace fwb {
 
@@ -27,9 +28,34 @@ QByteArrayView lookup(blkid_probe probe, const char *name)
     return value.endsWith('\0') ? value.chopped(1) : value;
 }
 
+// The names libblkid gives the filesystems a kernel driver mounts. Most are the same; the
+// ext4 driver also mounts ext2 and ext3, ntfs3 mounts what libblkid calls ntfs.
+QList<QByteArray> superblockTypesFor(const QString &mountedAs)
+{
+    if (mountedAs.isEmpty() || mountedAs == u"fuseblk")
+        return {};
+    if (mountedAs == u"ext4" || mountedAs == u"ext3" || mountedAs == u"ext2")
+        return {"ext4", "ext3", "ext2", "jbd"};
+    if (mountedAs == u"ntfs3")
+        return {"ntfs"};
+    if (mountedAs == u"msdos")
+        return {"vfat"};
+    return {mountedAs.toLatin1()};
+}
+
+// Confines the probe to `types`; false when libblkid does not take the filter.
+bool onlyTypes(blkid_probe probe, QList<QByteArray> &types)
+{
+    std::vector<char *> names;
+    for (QByteArray &type : types)
+        names.push_back(type.data());
+    names.push_back(nullptr);
+    return blkid_probe_filter_superblocks_type(probe, BLKID_FLTR_ONLYIN, names.data()) == 0;
+}
+
 } // namespace
 
-std::optional<VolumeInfo> probeVolume(const QString &devicePath)
+std::optional<VolumeInfo> probeVolume(const QString &devicePath, const QString &mountedAs)
 {
     // libblkid's cache file is never read: it can describe a volume that was reformatted
     // since. A fresh low-level probe reads what is on the device now.
@@ -40,7 +66,13 @@ std::optional<VolumeInfo> probeVolume(const QString &devicePath)
     blkid_probe_enable_superblocks(probe.get(), 1);
     blkid_probe_set_superblocks_flags(probe.get(),
                                       BLKID_SUBLKS_LABEL | BLKID_SUBLKS_UUID | BLKID_SUBLKS_TYPE);
-    const int result = blkid_do_safeprobe(probe.get());
+    QList<QByteArray> types = superblockTypesFor(mountedAs);
+    const bool filtered = !types.isEmpty() && onlyTypes(probe.get(), types);
+    int result = blkid_do_safeprobe(probe.get());
+    if (result == 1 && filtered) {
+        blkid_probe_reset_superblocks_filter(probe.get());
+        result = blkid_do_safeprobe(probe.get());
+    }
     if (result < 0)
         return std::nullopt;
     if (result == 1)

@@ -7,6 +7,11 @@ namespace fwb {
 // Reads the filesystem's own superblock on a device node or an image file. Needs read access
 // to it; nothing when it cannot be opened or read, or when it carries more than one
 // filesystem signature. A device with no signature the probe knows gives empty fields.
-std::optional<VolumeInfo> probeVolume(const QString &devicePath);
+//
+// `mountedAs` is the filesystem type the mount table names for the device, when it is
+// mounted: the probe then looks for that filesystem's superblock only, rather than trying
+// every type libblkid knows. Only when that finds nothing is every type tried. "fuseblk", or
+// nothing, says nothing of the filesystem.
+std::optional<VolumeInfo> probeVolume(const QString &devicePath, const QString &mountedAs = {});
 
 } // namespace fwb

@@ -12,6 +12,7 @@ public:
                                           const QString &name) const override;
     bool isDriveReady(const QString &root) const override;
     QStringList listPlainFiles(const QString &folder, const QString &pattern) const override;
+    std::optional<QByteArray> readPlainFile(const QString &path, qint64 maxBytes) const override;
     bool createDirectory(const QString &path) override;
 };
 

@@ -63,7 +63,7 @@ std::optional<VolumeInfo> LinuxVolumeQuery::query(const QString &rootPath) const
     const QString node = deviceNodeOf(*mount);
     if (node.isEmpty())
         return std::nullopt;
-    return probeVolume(node);
+    return probeVolume(node, mount->fsType);
 }
 
 } // namespace fwb
