@@ -42,7 +42,7 @@ void launchOne(const QString &path)
         if (!platform().programStarter->startDetached(program, {path})) {
             // The file is there but could not be run (not executable, a folder, a program
             // for another machine): the entry above must not be the last word.
-            AddLogEntry(
+            report(
                 TranslateText(QStringLiteral("The main FW Backup program could not be started")) +
                 QStringLiteral(": ") + program + QStringLiteral(". ") +
                 TranslateText(QStringLiteral("Backup cancelled")) + u'.');
