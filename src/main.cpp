@@ -1,13 +1,26 @@
 #include "controls/DialogFont.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "shell/frmMAIN.h"
+#include "store/AppPaths.h"
 #include "store/MonitorLog.h"
 
 #include <QApplication>
+#include <QFile>
+#include <cstring>
 
 int main(int argc, char *argv[])
 {
     fwb::KeepQtMessagesApart();
+    // The main program and scripts ask where this user's files are instead of repeating the rule.
+    if (argc == 2 && std::strcmp(argv[1], "--print-paths") == 0) {
+        QCoreApplication core(argc, argv);
+        fwb::ComputeAppPaths(QCoreApplication::applicationDirPath());
+        QFile out;
+        return out.open(stdout, QIODevice::WriteOnly) &&
+                       out.write(fwb::AppPathsText().toLocal8Bit()) >= 0
+                   ? 0
+                   : 1;
+    }
     QApplication app(argc, argv);
     QApplication::setFont(fwb::DialogFont());
     // The window may sit hidden in the tray; only Quit or the close box ends the Agent.

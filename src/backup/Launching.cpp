@@ -1,10 +1,12 @@
 #include "backup/Launching.h"
 
 #include "language/Translate.h"
+#include "platform/Notifier.h"
 #include "platform/Platform.h"
 #include "platform/ProgramStarter.h"
 #include "store/AppPaths.h"
 #include "store/MonitorLog.h"
+#include "store/Settings.h"
 #include "system/Clock.h"
 #include "system/Paths.h"
 
@@ -12,6 +14,15 @@
 
 namespace fwb {
 namespace {
+
+// Logs an outcome; a launch nobody was asked about also reaches the desktop, for the user who
+// is not looking at the Agent's window.
+void report(const QString &text)
+{
+    AddLogEntry(text);
+    if (settings().BackupStartupMode == 0)
+        Notify(TranslateText(QStringLiteral("FW Backup Agent")), text);
+}
 
 QString launchingEntry(const QString &path)
 {
@@ -25,33 +36,32 @@ void launchOne(const QString &path)
     const bool setExists = FileExists(path);
 
     if (programExists && setExists) {
-        AddLogEntry(launchingEntry(path));
+        report(launchingEntry(path));
         QCoreApplication::processEvents();
         // One argument, the path exactly as it stands: no shell ever sees it.
         if (!platform().programStarter->startDetached(program, {path})) {
             // The file is there but could not be run (not executable, a folder, a program
             // for another machine): the entry above must not be the last word.
-            AddLogEntry(
+            report(
                 TranslateText(QStringLiteral("The main FW Backup program could not be started")) +
                 QStringLiteral(": ") + program + QStringLiteral(". ") +
                 TranslateText(QStringLiteral("Backup cancelled")) + u'.');
             QCoreApplication::processEvents();
         }
     } else if (setExists) {
-        AddLogEntry(OpenWithShell(path)
-                        ? launchingEntry(path)
-                        : TranslateText(QStringLiteral(
-                              "Main FW Backup program file not found. Backup cancelled.")));
+        report(OpenWithShell(path)
+                   ? launchingEntry(path)
+                   : TranslateText(QStringLiteral(
+                         "Main FW Backup program file not found. Backup cancelled.")));
         QCoreApplication::processEvents();
     } else if (programExists) {
-        AddLogEntry(
-            TranslateText(QStringLiteral("The backup set to be launched could not be found")) +
-            QStringLiteral(": ") + path + QStringLiteral(". ") +
-            TranslateText(QStringLiteral("Backup cancelled")) + u'.');
+        report(TranslateText(QStringLiteral("The backup set to be launched could not be found")) +
+               QStringLiteral(": ") + path + QStringLiteral(". ") +
+               TranslateText(QStringLiteral("Backup cancelled")) + u'.');
         QCoreApplication::processEvents();
     } else {
-        AddLogEntry(TranslateText(QStringLiteral("Neither backup set nor FW Backup program file "
-                                                 "could be found. Backup cancelled.")));
+        report(TranslateText(QStringLiteral("Neither backup set nor FW Backup program file "
+                                            "could be found. Backup cancelled.")));
         QCoreApplication::processEvents();
     }
 }
@@ -68,7 +78,7 @@ void LaunchBackupSets(const QStringList &setPaths)
 
 bool OpenWithShell(const QString &path)
 {
-    return platform().programStarter->openWithDesktop(path) == ProgramStarter::OpenResult::Opened;
+    return platform().programStarter->openBackupSet(path) == ProgramStarter::OpenResult::Opened;
 }
 
 void PauseSeconds(int seconds)

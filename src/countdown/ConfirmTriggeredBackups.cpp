@@ -5,10 +5,13 @@
 #include "countdown/DecisionState.h"
 #include "countdown/frmBALLOON.h"
 #include "language/Translate.h"
+#include "platform/Notifier.h"
 #include "store/MonitorLog.h"
 #include "store/Settings.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QWidget>
+#include <algorithm>
 
 namespace fwb {
 namespace {
@@ -17,6 +20,15 @@ QString dialogTitle(const QString &kind)
 {
     return TranslateText(QStringLiteral("FW Backup Agent")) + QStringLiteral(" - ") +
            TranslateText(kind);
+}
+
+bool mainWindowInSight()
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.cbegin(), windows.cend(), [](const QWidget *window) {
+        return window->objectName() == QLatin1String("frmMAIN") && window->isVisible() &&
+               !window->isMinimized();
+    });
 }
 
 void actOnResult()
@@ -64,6 +76,10 @@ void ConfirmTriggeredBackups(const QStringList &setPaths)
         dialog.setWindowTitle(dialogTitle(QStringLiteral("Confirm Start-up")));
         dialog.SetListHeight(1410);
     }
+    // The dialog does not take the focus; with the window hidden or in the tray the user may
+    // not notice it before the count-down ends.
+    if (!mainWindowInSight())
+        Notify(dialog.windowTitle(), setPaths.join(u'\n'));
     dialog.exec();
     // Only a program that is quitting ends the modal display without unloading the dialog.
     if (frmBALLOON::openDialog() == &dialog)

@@ -5,6 +5,7 @@
 #include "controls/Twips.h"
 #include "countdown/DecisionState.h"
 #include "language/LanguagePack.h"
+#include "settings/SaveSetting.h"
 #include "store/AppPaths.h"
 #include "store/Settings.h"
 #include "system/Paths.h"
@@ -280,8 +281,8 @@ void frmBALLOON::CM_More_StartAllSets_Click()
 
 void frmBALLOON::CM_More_StartAllAndDontAskAgain_Click()
 {
-    WriteIniText(appPaths().AgentIniPath, QStringLiteral("Options"),
-                 QStringLiteral("GLO_BackupStartupMode"), QStringLiteral("0"));
+    SaveSetting(appPaths().AgentIniPath, QStringLiteral("Options"),
+                QStringLiteral("GLO_BackupStartupMode"), QStringLiteral("0"));
     settings().BackupStartupMode = 0;
     CM_More_StartAllSets_Click();
 }

@@ -10,6 +10,7 @@ class VolumeQuery;
 class ProgramStarter;
 class AutoStartStore;
 class ComponentHost;
+class Notifier;
 
 // The operating-system services the program logic reaches, one instance each. The product
 // installs the Linux implementations before the main window loads; tests install fakes.
@@ -23,6 +24,7 @@ struct Platform
     ProgramStarter *programStarter = nullptr;
     AutoStartStore *autoStart = nullptr;
     ComponentHost *componentHost = nullptr;
+    Notifier *notifier = nullptr; // optional: no notifications without one
 };
 
 Platform &platform();

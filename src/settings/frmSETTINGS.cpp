@@ -7,6 +7,7 @@
 #include "language/Translate.h"
 #include "registration/AutoStart.h"
 #include "settings/PageFrame.h"
+#include "settings/SaveSetting.h"
 #include "settings/TabStrip.h"
 #include "settings/WrappingButton.h"
 #include "store/AppPaths.h"
@@ -51,7 +52,7 @@ void sizeAndStack(const QList<QRadioButton *> &buttons)
 
 void storeMode(const char *key, std::uint8_t value)
 {
-    WriteIniText(appPaths().AgentIniPath, kOptions, QLatin1String(key), QString::number(value));
+    SaveSetting(appPaths().AgentIniPath, kOptions, QLatin1String(key), QString::number(value));
 }
 
 } // namespace

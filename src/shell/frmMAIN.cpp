@@ -14,6 +14,7 @@
 #include "platform/Platform.h"
 #include "platform/ProgramStarter.h"
 #include "registration/ComponentRegistration.h"
+#include "settings/SaveSetting.h"
 #include "settings/frmSETTINGS.h"
 #include "shell/TrayIcon.h"
 #include "store/AppPaths.h"
@@ -189,8 +190,8 @@ bool frmMAIN::Form_Load()
 
     if (settings().FirstRunPending) {
         RegisterComponents();
-        WriteIniText(paths.SettingsIniPath, QStringLiteral("Settings"),
-                     QStringLiteral("FirstRunOfGeneration5"), QStringLiteral("0"));
+        SaveSetting(paths.SettingsIniPath, QStringLiteral("Settings"),
+                    QStringLiteral("FirstRunOfGeneration5"), QStringLiteral("0"));
     }
 
     replaceLogWithStartupEntry();

@@ -2,7 +2,22 @@
 
 #include "system/Paths.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace fwb {
+namespace {
+
+// An XDG base folder: the variable when it holds an absolute path, else the default under home.
+QString xdgFolder(const char *variable, const QString &defaultUnderHome)
+{
+    const QString value = qEnvironmentVariable(variable);
+    if (QDir::isAbsolutePath(value))
+        return value;
+    return QDir::homePath() + u'/' + defaultUnderHome;
+}
+
+} // namespace
 
 AppPaths &appPaths()
 {
@@ -17,11 +32,41 @@ void ComputeAppPaths(const QString &programFolder)
     // Always the fixed names, whatever the file was started as.
     p.FwbExePath = p.AppFolder + QStringLiteral("fwb");
     p.AgentExePath = p.AppFolder + QStringLiteral("fwbagent");
-    p.AgentIniPath = p.AppFolder + QStringLiteral("fwbagent.ini");
-    p.SettingsIniPath = p.AppFolder + QStringLiteral("settings.ini");
     p.LanguagePacksFolder = AddTrailingSlash(p.AppFolder + QStringLiteral("Language Packs"));
     p.IconsFolder = AddTrailingSlash(p.AppFolder + QStringLiteral("Icons"));
-    p.DefaultBackupSetsFolder = p.AppFolder + QStringLiteral("Backup sets");
+
+    // Judged for the real user (access(2)): a folder of root's that an ordinary user merely
+    // reads must not swallow that user's settings.
+    const bool portable = QFileInfo(p.AppFolder).isWritable();
+    const QString configFolder =
+        portable
+            ? p.AppFolder
+            : xdgFolder("XDG_CONFIG_HOME", QStringLiteral(".config")) + QStringLiteral("/fwb/");
+    p.DataFolder = portable ? p.AppFolder
+                            : xdgFolder("XDG_DATA_HOME", QStringLiteral(".local/share")) +
+                                  QStringLiteral("/fwb/");
+    p.AgentIniPath = configFolder + QStringLiteral("fwbagent.ini");
+    p.SettingsIniPath = configFolder + QStringLiteral("settings.ini");
+    p.DefaultBackupSetsFolder = p.DataFolder + QStringLiteral("Backup sets");
+}
+
+QString AppPathsText()
+{
+    const AppPaths &p = appPaths();
+    QString text;
+    const std::pair<const char *, const QString *> lines[] = {
+        {"AppFolder", &p.AppFolder},
+        {"FwbExePath", &p.FwbExePath},
+        {"AgentIniPath", &p.AgentIniPath},
+        {"SettingsIniPath", &p.SettingsIniPath},
+        {"LanguagePacksFolder", &p.LanguagePacksFolder},
+        {"IconsFolder", &p.IconsFolder},
+        {"DefaultBackupSetsFolder", &p.DefaultBackupSetsFolder},
+        {"DataFolder", &p.DataFolder},
+    };
+    for (const auto &[name, value] : lines)
+        text += QLatin1String(name) + u'=' + *value + u'\n';
+    return text;
 }
 
 } // namespace fwb

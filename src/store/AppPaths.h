@@ -5,6 +5,15 @@
 namespace fwb {
 
 // Where the program's files are, computed once when the main window loads.
+//
+// The program folder holds what the programs only read: the executables, "Language Packs",
+// "Icons" and help files. What they write goes beside them as long as the user may write
+// there (a build, a portable copy); in a folder the user cannot write (an installed copy)
+// it goes to the user's own folders instead:
+//   fwbagent.ini, settings.ini   $XDG_CONFIG_HOME/fwb/       (default ~/.config/fwb/)
+//   "Backup sets"                $XDG_DATA_HOME/fwb/Backup sets (default ~/.local/share/fwb/)
+//   anything else written        $XDG_DATA_HOME/fwb/
+// The main program follows the same rule; `fwbagent --print-paths` prints the result.
 struct AppPaths
 {
     QString AppFolder; // with a trailing separator
@@ -16,11 +25,15 @@ struct AppPaths
     QString IconsFolder;         // with a trailing separator
     QString DefaultBackupSetsFolder;
     QString HelpFilePath;
+    QString DataFolder; // with a trailing separator: where other written files go
 };
 
 AppPaths &appPaths();
 
 // Fills every path but HelpFilePath from the folder the program was started from.
 void ComputeAppPaths(const QString &programFolder);
+
+// The computed paths, one "Name=value" line each, for programs that share the rule.
+QString AppPathsText();
 
 } // namespace fwb

@@ -4,6 +4,8 @@
 #include "store/IniFile.h"
 #include "system/Paths.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 #include <cmath>
 #include <optional>
@@ -93,10 +95,13 @@ QString ReadIniText(const ini::ProfileFile &file, const QString &section, const 
     return TrimAtNull(file.read(section, key, defaultValue, bufferSize));
 }
 
-void WriteIniText(const QString &file, const QString &section, const QString &key,
+bool WriteIniText(const QString &file, const QString &section, const QString &key,
                   const QString &value)
 {
-    ini::writeProfileString(file, section, key, value);
+    // The per-user settings folder does not exist before the first setting is saved.
+    const QString folder = QFileInfo(file).absolutePath();
+    return (QDir(folder).exists() || QDir().mkpath(folder)) &&
+           ini::writeProfileString(file, section, key, value);
 }
 
 void LoadSettings()

@@ -27,8 +27,8 @@ QString ReadIniText(const QString &file, const QString &section, const QString &
 // The same from a file already read, for several keys of one file.
 QString ReadIniText(const ini::ProfileFile &file, const QString &section, const QString &key,
                     const QString &defaultValue);
-// Writes one value; nobody tests its result.
-void WriteIniText(const QString &file, const QString &section, const QString &key,
+// Writes one value, creating the file's folder when it is missing; false when it could not.
+bool WriteIniText(const QString &file, const QString &section, const QString &key,
                   const QString &value);
 
 void LoadSettings();

@@ -3,11 +3,16 @@
 #include "platform/linux/DesktopProgramStarter.h"
 #include "store/AppPaths.h"
 #include "store/MonitorLog.h"
+#include "store/Settings.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
+#include <optional>
 
 using namespace fwb;
 
@@ -36,6 +41,7 @@ private Q_SLOTS:
     }
     void cleanup()
     {
+        settings() = {};
         SetMonitorLogSink({});
         m_platform.reset();
     }
@@ -101,8 +107,11 @@ private Q_SLOTS:
         if (setExists)
             test::writeFile(set, "x");
         m_platform->programStarter.openResult = ProgramStarter::OpenResult(openResult);
+        settings().BackupStartupMode = 0; // started without asking: the desktop hears of it too
         LaunchBackupSets({set});
         QCOMPARE(m_log, QStringList{entry.replace(QStringLiteral("{set}"), set)});
+        QCOMPARE(m_platform->notifier.shown,
+                 (QList<std::pair<QString, QString>>{{QStringLiteral("FW Backup Agent"), entry}}));
         QVERIFY(m_platform->programStarter.started.isEmpty());
         QCOMPARE(m_platform->programStarter.opened, setExists ? QStringList{set} : QStringList());
     }
@@ -159,6 +168,67 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(app(QStringLiteral("pwned"))));
         QVERIFY(!QFile::exists(QStringLiteral("pwned")));
         QVERIFY(!QFile::exists(QStringLiteral("pwned2")));
+    }
+
+    // The real opener with a private type database and private associations: only an
+    // application associated with the backup-set type gets the set, never one associated
+    // with what the file's content looks like (here, text).
+    void openerAsksForTheSetType_data()
+    {
+        QTest::addColumn<QString>("associatedType");
+        QTest::addColumn<int>("result");
+        QTest::newRow("set type") << QStringLiteral("application/x-fwb-backup-set")
+                                  << int(ProgramStarter::OpenResult::Opened);
+        // Where the set type is not installed, the content makes the set text.
+        QTest::newRow("text only, set type not installed")
+            << QStringLiteral("text/plain") << int(ProgramStarter::OpenResult::NoAssociation);
+    }
+    void openerAsksForTheSetType()
+    {
+        QFETCH(QString, associatedType);
+        QFETCH(int, result);
+        if (QStandardPaths::findExecutable(QStringLiteral("mimetype")).isEmpty() ||
+            QProcess::execute(QStringLiteral("update-mime-database"), {QStringLiteral("-v")}) != 0)
+            QSKIP("no shared-mime-info or mimetype tool: the desktop's opener cannot be asked");
+        const QString data = app(QStringLiteral("xdg/data"));
+        if (associatedType != QLatin1String("text/plain")) {
+            test::writeFile(
+                data + QStringLiteral("/mime/packages/fwb-backup-set.xml"),
+                test::readFile(QStringLiteral(FWB_SOURCE_DIR "/app/mime/fwb-backup-set.xml")));
+            QCOMPARE(QProcess::execute(QStringLiteral("update-mime-database"),
+                                       {data + QStringLiteral("/mime")}),
+                     0);
+        }
+        installFwb();
+        test::writeFile(data + QStringLiteral("/applications/fwb-opener.desktop"),
+                        "[Desktop Entry]\nType=Application\nName=Opener\nExec=" +
+                            QFile::encodeName(appPaths().FwbExePath) + " %f\n");
+        const QString config = app(QStringLiteral("xdg/config"));
+        test::writeFile(config + QStringLiteral("/mimeapps.list"), "[Default Applications]\n" +
+                                                                       associatedType.toUtf8() +
+                                                                       "=fwb-opener.desktop\n");
+        const QByteArrayList names{"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CURRENT_DESKTOP",
+                                   "DESKTOP_SESSION", "DISPLAY"};
+        QList<std::optional<QByteArray>> saved;
+        for (const QByteArray &name : names)
+            saved.append(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name))
+                                                         : std::nullopt);
+        const auto restore = qScopeGuard([&] {
+            for (qsizetype i = 0; i < names.size(); ++i)
+                saved[i] ? qputenv(names[i], *saved[i]) : qunsetenv(names[i]);
+        });
+        qputenv("XDG_DATA_HOME", QFile::encodeName(data));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config));
+        qunsetenv("XDG_CURRENT_DESKTOP");
+        qunsetenv("DESKTOP_SESSION");
+        qputenv("DISPLAY", ":0"); // the desktop's opener asks associations only on a desktop
+
+        const QString set = app(QStringLiteral("Daily set.fwb"));
+        test::writeFile(set, "[General]\r\n");
+        QCOMPARE(int(DesktopProgramStarter().openBackupSet(set)), result);
+        if (result == int(ProgramStarter::OpenResult::Opened))
+            QTRY_VERIFY(test::readFile(app(QStringLiteral("fwb.log")))
+                            .contains("started with backup set: " + QFile::encodeName(set)));
     }
 
     // The pause ends with the clock's next second but one, and events run meanwhile.

@@ -1,18 +1,35 @@
 #!/usr/bin/env bash
 # Installs the program into a temporary prefix, starts the installed Agent and checks that it
-# finds its folders and its language pack; then builds the Debian package and installs and
-# removes it with dpkg in a private root. Usage: install_test.sh BUILD_DIR
+# finds its folders and its language pack; runs it as an ordinary user, for whom the root-owned
+# program folder is read-only; checks the backup-set type; then builds the Debian package and
+# installs and removes it with dpkg in a private root. Usage: install_test.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+chmod 755 "$work"
 fail() { echo "FAIL: $*" >&2; exit 1; }
+# Runs a command in the background until its standard error (LOG) shows TEXT, then stops it.
+run_until() {
+    local log=$1 text=$2
+    shift 2
+    "$@" 2>"$log" &
+    local pid=$!
+    for _ in $(seq 100); do
+        grep -qF "$text" "$log" && break
+        sleep 0.1
+    done
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    grep -qF "$text" "$log" || { cat "$log"; fail "never logged: $text"; }
+}
 
 prefix="$work/opt fwb"   # a space in the path on purpose
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for f in fwbagent fwb fwb-jet-engine "Icons/active.ico" "Icons/deactive.ico" \
          "Language Packs/Swedish.lng" "share/applications/fwbagent.desktop" \
-         "share/icons/hicolor/48x48/apps/fwbagent.png"; do
+         "share/icons/hicolor/48x48/apps/fwbagent.png" "share/mime/packages/fwb-backup-set.xml" \
+         "share/icons/hicolor/48x48/mimetypes/application-x-fwb-backup-set.png"; do
     [ -e "$prefix/$f" ] || fail "not installed: $f"
 done
 [ -d "$prefix/Backup sets" ] || fail "no Backup sets folder"
@@ -20,23 +37,69 @@ done
 if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$prefix/share/applications/fwbagent.desktop"
 fi
+if command -v xmllint >/dev/null; then
+    xmllint --noout "$prefix/share/mime/packages/fwb-backup-set.xml"
+fi
 grep -qF "Exec=\"$prefix/fwbagent\"" "$prefix/share/applications/fwbagent.desktop" \
     || fail "menu entry does not start the installed Agent"
 
 printf '[Options]\r\nGLO_CurrentLanguage=Swedish.lng\r\n' >"$prefix/settings.ini"
 mkdir -p "$work/run" && chmod 700 "$work/run"
-QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/run" "$prefix/fwbagent" 2>"$work/agent.log" &
-agent=$!
-for _ in $(seq 100); do
-    grep -qF "Programmet har startat." "$work/agent.log" && break
-    sleep 0.1
-done
-kill "$agent" 2>/dev/null || true
-wait "$agent" 2>/dev/null || true
-grep -qF "Programmet har startat." "$work/agent.log" || { cat "$work/agent.log"; fail "no Swedish start-up entry"; }
+run_until "$work/agent.log" "Programmet har startat." \
+    env QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/run" "$prefix/fwbagent"
 grep -qF "$prefix/Backup sets" "$work/agent.log" || fail "start-up entry does not name the installed Backup sets"
 grep -q "FirstRunOfGeneration5=0" "$prefix/settings.ini" || fail "first run not recorded"
 echo "installed Agent started in Swedish and watches $prefix/Backup sets"
+
+# The type database finds a set by its name, whatever its content (ini text here, or a Jet
+# file), in a private XDG data folder as after a user's own installation.
+if command -v update-mime-database >/dev/null && command -v mimetype >/dev/null; then
+    mkdir -p "$work/xdg-data/mime/packages"
+    cp "$prefix/share/mime/packages/fwb-backup-set.xml" "$work/xdg-data/mime/packages/"
+    XDG_DATA_HOME="$work/xdg-data" update-mime-database "$work/xdg-data/mime"
+    printf '\0\1\0\0Standard Jet DB\0' >"$work/jet set.fwb"
+    for set in "$prefix/examples/Example.fwb" "$work/jet set.fwb"; do
+        type=$(env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION XDG_DATA_HOME="$work/xdg-data" \
+            xdg-mime query filetype "$set")
+        [ "$type" = application/x-fwb-backup-set ] || fail "$set is of type $type"
+    done
+    echo "xdg-mime knows backup sets as application/x-fwb-backup-set"
+else
+    echo "SKIP: shared-mime-info or the mimetype tool missing, set type not checked"
+fi
+
+# An ordinary user: the program folder is root's, so what the Agent and fwb write goes to the
+# user's XDG folders, and the Agent reads it back on its next start.
+if [ "$(id -u)" -ne 0 ] || ! command -v setpriv >/dev/null; then
+    echo "SKIP: not root or no setpriv, the installed copy was not run as an ordinary user"
+else
+    home="$work/home"
+    mkdir -p "$home/run" && chmod 700 "$home/run" && chown -R 65534:65534 "$home"
+    as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups env -i PATH="$PATH" HOME="$home"
+             XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data"
+             XDG_RUNTIME_DIR="$home/run" QT_QPA_PLATFORM=offscreen)
+    config="$home/config/fwb" sets="$home/data/fwb/Backup sets"
+    before=$(find "$prefix" -printf '%p %s %T@\n' | sort)
+    run_until "$work/user1.log" "Program start-up." "${as_user[@]}" "$prefix/fwbagent"
+    grep -qF "$sets" "$work/user1.log" || { cat "$work/user1.log"; fail "the user's sets are not watched"; }
+    [ -d "$sets" ] && [ "$(stat -c %u "$sets")" = 65534 ] || fail "no Backup sets of the user's own"
+    grep -q "FirstRunOfGeneration5=0" "$config/settings.ini" || fail "the user's first run not recorded"
+    printf '[Options]\r\nGLO_CurrentLanguage=Swedish.lng\r\n' >>"$config/settings.ini"
+    run_until "$work/user2.log" "Programmet har startat." "${as_user[@]}" "$prefix/fwbagent"
+    ! grep -q "Could not save" "$work/user1.log" "$work/user2.log" || fail "a setting was not saved"
+    "${as_user[@]}" "$prefix/fwbagent" --print-paths | grep -qxF "AgentIniPath=$config/fwbagent.ini" \
+        || fail "--print-paths does not give the user's settings file"
+    "${as_user[@]}" "$prefix/fwb" "$prefix/examples/Example.fwb"
+    grep -qF "started with backup set: $prefix/examples/Example.fwb" "$home/data/fwb/fwb.log" \
+        || fail "fwb did not write its log to the user's data folder"
+    [ "$(find "$prefix" -printf '%p %s %T@\n' | sort)" = "$before" ] || fail "the user wrote into the program folder"
+    # A settings folder the user cannot write: the lost write is reported, not swallowed.
+    rm "$config/settings.ini" && chmod 555 "$config"
+    run_until "$work/user3.log" "Program start-up." "${as_user[@]}" "$prefix/fwbagent"
+    grep -qF "Could not save the setting: FirstRunOfGeneration5=0 ($config/settings.ini)" \
+        "$work/user3.log" || { cat "$work/user3.log"; fail "a failed settings write was not logged"; }
+    echo "as an ordinary user, settings live in $config and sets in $sets"
+fi
 
 if ! command -v dpkg >/dev/null || ! command -v cpack >/dev/null; then
     echo "SKIP: dpkg or cpack missing, package not checked"
@@ -55,7 +118,13 @@ dpkg_private() {
 dpkg_private -i "$deb" >/dev/null 2>"$work/dpkg.log" || { cat "$work/dpkg.log"; fail "dpkg -i failed"; }
 [ -x "$root/opt/fwb/fwbagent" ] || fail "package did not install the Agent"
 [ -L "$root/usr/share/applications/fwbagent.desktop" ] || fail "package did not add the menu entry"
+if command -v update-mime-database >/dev/null; then
+    grep -q "application/x-fwb-backup-set:\*\.fwb" "$root/usr/share/mime/globs2" \
+        || fail "package did not register the backup-set type"
+fi
 dpkg_private -r fwb-agent >/dev/null 2>"$work/dpkg.log" || { cat "$work/dpkg.log"; fail "dpkg -r failed"; }
-left=$(find "$root" -type f -o -type l)
+# The type database itself belongs to shared-mime-info; only the type must be gone from it.
+left=$(find "$root" \( -type f -o -type l \) -not -path "$root/usr/share/mime/*")
 [ -z "$left" ] || fail "package removal left files: $left"
+! grep -rqs "fwb-backup-set" "$root/usr/share/mime" || fail "package removal left the backup-set type"
 echo "package $(basename "$deb") installs and removes cleanly"

@@ -80,6 +80,7 @@ ScopedPlatform::ScopedPlatform()
     platform().driveArrivals = &driveArrivals;
     platform().componentHost = &componentHost;
     platform().autoStart = &autoStart;
+    platform().notifier = &notifier;
     Clock::setInstance(&clock);
 }
 

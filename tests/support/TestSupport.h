@@ -33,6 +33,7 @@ private:
 #include "platform/fake/FakeDriveArrivalSource.h"
 #include "platform/fake/FakeInstanceGuard.h"
 #include "platform/fake/FakeMessageBoxes.h"
+#include "platform/fake/FakeNotifier.h"
 #include "platform/fake/FakeProgramStarter.h"
 #include "platform/fake/FakeVolumeQuery.h"
 
@@ -66,6 +67,7 @@ public:
     FakeDriveArrivalSource driveArrivals;
     FakeComponentHost componentHost;
     FakeAutoStartStore autoStart;
+    FakeNotifier notifier;
     TestClock clock;
 
 private:

@@ -52,8 +52,7 @@ int main(int argc, char *argv[])
     if (!main.Form_Load())
         return 1;
     if (argc > 2) {
-        fwb::jet::DataAccess::setEnginePath(QCoreApplication::applicationDirPath() +
-                                            QStringLiteral("/fwb-jet-engine"));
+        fwb::jet::DataAccess::setEnginePath(QStringLiteral(FWB_JET_ENGINE_PATH));
         fwb::LanguagePack() = QString::fromLocal8Bit(argv[2]);
         fwb::TranslateForm(&main);
         main.setWindowTitle(fwb::TranslateText(QStringLiteral("FW Backup Agent")));

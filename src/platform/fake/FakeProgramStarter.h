@@ -29,6 +29,7 @@ public:
         opened.append(path);
         return openResult;
     }
+    OpenResult openBackupSet(const QString &path) override { return openWithDesktop(path); }
 
     QList<Start> started;
     QStringList opened;

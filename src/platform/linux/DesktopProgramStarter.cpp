@@ -22,6 +22,17 @@ std::optional<QString> firstLineOf(const QString &program, const QStringList &ar
     return QString::fromLocal8Bit(process.readAllStandardOutput()).section(u'\n', 0, 0).trimmed();
 }
 
+ProgramStarter::OpenResult openIfTypeHasApplication(const QString &path, const QString &type)
+{
+    const auto application = firstLineOf(
+        QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), type});
+    if (!application || application->isEmpty())
+        return ProgramStarter::OpenResult::NoAssociation;
+    return QProcess::startDetached(QStringLiteral("xdg-open"), {path})
+               ? ProgramStarter::OpenResult::Opened
+               : ProgramStarter::OpenResult::Failed;
+}
+
 } // namespace
 
 bool DesktopProgramStarter::startDetached(const QString &program, const QStringList &arguments)
@@ -35,12 +46,14 @@ ProgramStarter::OpenResult DesktopProgramStarter::openWithDesktop(const QString 
                                   {QStringLiteral("query"), QStringLiteral("filetype"), path});
     if (!type)
         return OpenResult::Failed;
-    const auto application = firstLineOf(
-        QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), *type});
-    if (!application || application->isEmpty())
-        return OpenResult::NoAssociation;
-    return QProcess::startDetached(QStringLiteral("xdg-open"), {path}) ? OpenResult::Opened
-                                                                       : OpenResult::Failed;
+    return openIfTypeHasApplication(path, *type);
+}
+
+ProgramStarter::OpenResult DesktopProgramStarter::openBackupSet(const QString &path)
+{
+    // Never the type the file's bytes suggest: an ini text or an Access file must not go to
+    // a text editor or a database program as if it were the backup program.
+    return openIfTypeHasApplication(path, QString::fromLatin1(kBackupSetType));
 }
 
 } // namespace fwb

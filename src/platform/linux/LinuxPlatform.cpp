@@ -1,6 +1,7 @@
 #include "platform/linux/LinuxPlatform.h"
 
 #include "platform/Platform.h"
+#include "platform/linux/DBusNotifier.h"
 #include "platform/linux/DesktopProgramStarter.h"
 #include "platform/linux/LinuxComponentHost.h"
 #include "platform/linux/LinuxDriveArrivalSource.h"
@@ -22,6 +23,7 @@ struct LinuxPlatform::Services
     DesktopProgramStarter programStarter;
     XdgAutoStartStore autoStart;
     LinuxComponentHost componentHost;
+    DBusNotifier notifier;
 };
 
 LinuxPlatform::LinuxPlatform() : m_services(std::make_unique<Services>())
@@ -35,6 +37,7 @@ LinuxPlatform::LinuxPlatform() : m_services(std::make_unique<Services>())
     p.programStarter = &m_services->programStarter;
     p.autoStart = &m_services->autoStart;
     p.componentHost = &m_services->componentHost;
+    p.notifier = &m_services->notifier;
 }
 
 LinuxPlatform::~LinuxPlatform()

@@ -1,0 +1,126 @@
+// Desktop notifications through the real notification client, received by a stand-in for the
+// desktop's notification service on a private session bus (run under dbus-run-session).
+#include "TestSupport.h"
+#include "backup/Launching.h"
+#include "countdown/ConfirmTriggeredBackups.h"
+#include "countdown/frmBALLOON.h"
+#include "platform/linux/DBusNotifier.h"
+#include "store/AppPaths.h"
+#include "store/Settings.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QTest>
+#include <QTimer>
+#include <QVariantMap>
+
+using namespace fwb;
+
+// Owns the service name on a connection of its own and records every Notify call.
+class FakeNotificationService : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    QStringList received; // "summary | body"
+
+public Q_SLOTS:
+    uint Notify(const QString &, uint, const QString &, const QString &summary, const QString &body,
+                const QStringList &, const QVariantMap &, int)
+    {
+        received.append(summary + QStringLiteral(" | ") + body);
+        return uint(received.size());
+    }
+};
+
+class tst_Notifications : public QObject
+{
+    Q_OBJECT
+
+    FakeNotificationService m_service;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<test::ScopedPlatform> m_platform;
+    DBusNotifier m_notifier;
+
+    // Everything sent before it has arrived once this marker has: one connection keeps order.
+    QStringList receivedUpToMarker()
+    {
+        Notify(QStringLiteral("marker"), QString());
+        const QString marker = QStringLiteral("marker | ");
+        if (!QTest::qWaitFor([&] { return m_service.received.contains(marker); }))
+            return {QStringLiteral("marker never arrived")};
+        QStringList before = m_service.received;
+        before.removeAll(marker);
+        m_service.received.clear();
+        return before;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (!QDBusConnection::sessionBus().isConnected())
+            QSKIP("no session bus: the test runs under dbus-run-session");
+        QDBusConnection own = QDBusConnection::connectToBus(QDBusConnection::SessionBus,
+                                                            QStringLiteral("fake-service"));
+        QVERIFY(own.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &m_service,
+                                   QDBusConnection::ExportAllSlots));
+        QVERIFY(own.registerService(QStringLiteral("org.freedesktop.Notifications")));
+    }
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_platform = std::make_unique<test::ScopedPlatform>();
+        test::resetProgramState(m_dir->path());
+        platform().notifier = &m_notifier;
+        test::writeFile(appPaths().FwbExePath, "x");
+    }
+    void cleanup() { m_platform.reset(); }
+
+    void shownWhenNobodyIsAsked_data()
+    {
+        QTest::addColumn<int>("backupStartupMode");
+        QTest::addColumn<bool>("windowInSight");
+        QTest::addColumn<QStringList>("expected"); // {set} stands for the set's path
+        const QString launching = QStringLiteral("FW Backup Agent | Launching backup set: {set}");
+        QTest::newRow("automatic launch") << 0 << true << QStringList{launching};
+        QTest::newRow("count-down, window hidden")
+            << 1 << false << QStringList{QStringLiteral("FW Backup Agent - Count Down | {set}")};
+        QTest::newRow("confirmation, window hidden")
+            << 2 << false
+            << QStringList{QStringLiteral("FW Backup Agent - Confirm Start-up | {set}")};
+        QTest::newRow("count-down, window in sight") << 1 << true << QStringList{};
+    }
+    void shownWhenNobodyIsAsked()
+    {
+        QFETCH(int, backupStartupMode);
+        QFETCH(bool, windowInSight);
+        QFETCH(QStringList, expected);
+        const QString set = m_dir->path() + QStringLiteral("/Daily <b>&</b> set.fwb");
+        test::writeFile(set, "[General]\r\n");
+        settings().BackupStartupMode = std::uint8_t(backupStartupMode);
+        QWidget mainWindow;
+        mainWindow.setObjectName(QStringLiteral("frmMAIN"));
+        if (windowInSight)
+            mainWindow.show();
+
+        if (backupStartupMode == 0) {
+            LaunchBackupSets({set});
+        } else {
+            // Cancelled at once: the notification belongs to the dialog's start.
+            QTimer::singleShot(0, this, [] {
+                if (frmBALLOON *dialog = frmBALLOON::openDialog())
+                    dialog->CB_Cancel_Click();
+            });
+            ConfirmTriggeredBackups({set});
+            QVERIFY(m_platform->programStarter.started.isEmpty());
+        }
+        // The body reaches the service as markup, escaped.
+        for (QString &line : expected)
+            line.replace(QStringLiteral("{set}"), set.toHtmlEscaped());
+        QCOMPARE(receivedUpToMarker(), expected);
+    }
+};
+
+QTEST_MAIN(tst_Notifications)
+#include "tst_notifications.moc"
