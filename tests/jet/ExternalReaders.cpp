@@ -14,49 +14,69 @@ namespace {
 constexpr int kReaderTimeoutMs = 120000;
 constexpr int kInstallTimeoutMs = 300000;
 
-struct Finished
-{
-    bool ok = false;
-    QByteArray out;
-    QString failure;
-};
-
-Finished runProgram(const QString &program, const QStringList &args, int timeoutMs)
+std::optional<QByteArray> run(const QString &program, const QStringList &args, QString *failure,
+                              int timeoutMs = kReaderTimeoutMs)
 {
     QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    // The Access 97 sample's texts are Windows-1252.
+    environment.insert(QStringLiteral("MDB_JET3_CHARSET"), QStringLiteral("CP1252"));
+    process.setProcessEnvironment(environment);
     process.start(program, args);
-    Finished result;
     if (!process.waitForFinished(timeoutMs)) {
         process.kill();
         process.waitForFinished();
-        result.failure =
-            QStringLiteral("%1 did not finish: %2").arg(program, process.errorString());
-        return result;
+        *failure = QStringLiteral("%1 did not finish: %2").arg(program, process.errorString());
+        return std::nullopt;
     }
-    result.out = process.readAllStandardOutput();
-    result.ok = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    if (!result.ok)
-        result.failure =
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        *failure =
             QStringLiteral("%1 %2 failed: %3")
                 .arg(program, args.join(u' '), QString::fromUtf8(process.readAllStandardError()));
-    return result;
+        return std::nullopt;
+    }
+    return process.readAllStandardOutput();
 }
 
-QString unescapeMdbExport(const QString &field)
+// mdb-export's C escapes undone; exactly \N is NULL.
+jet::Cell unescapeMdbExport(const QString &field)
 {
+    if (field == QLatin1String("\\N"))
+        return std::nullopt;
     QString text;
     for (qsizetype i = 0; i < field.size(); ++i) {
-        if (field.at(i) != u'\\' || i + 1 == field.size()) {
-            text += field.at(i);
-            continue;
-        }
-        const QChar next = field.at(++i);
-        text += next == u't'   ? QChar(u'\t')
+        const QChar next = field.at(i) == u'\\' && i + 1 < field.size() ? field.at(++i) : u'\0';
+        text += next == u'\0'  ? field.at(i)
+                : next == u't' ? QChar(u'\t')
                 : next == u'n' ? QChar(u'\n')
                 : next == u'r' ? QChar(u'\r')
                                : next;
     }
     return text;
+}
+
+std::optional<ReadTable> mdbExport(const QString &file, const QString &table, QString *failure)
+{
+    const auto out =
+        run(QStringLiteral("mdb-export"),
+            {QStringLiteral("-Q"), QStringLiteral("-e"), QStringLiteral("-d"), QStringLiteral("\t"),
+             QStringLiteral("-0"), QStringLiteral("\\N"), file, table},
+            failure);
+    if (!out)
+        return std::nullopt;
+    QStringList lines = QString::fromUtf8(*out).split(u'\n');
+    if (lines.last().isEmpty())
+        lines.removeLast();
+    ReadTable read;
+    read.columns = lines.takeFirst().split(u'\t');
+    for (const QString &line : std::as_const(lines)) {
+        QList<jet::Cell> row;
+        for (const QString &field : line.split(u'\t'))
+            row.append(unescapeMdbExport(field));
+        read.rows.append(row);
+    }
+    return read;
 }
 
 jet::Cell fromJson(const QJsonValue &value)
@@ -68,68 +88,81 @@ jet::Cell fromJson(const QJsonValue &value)
     return value.toString();
 }
 
+QString shown(const jet::Cell &cell)
+{
+    if (!cell)
+        return QStringLiteral("NULL");
+    if (cell->size() <= 60)
+        return QLatin1Char('"') + *cell + QLatin1Char('"');
+    return QStringLiteral("%1 characters beginning \"%2\"").arg(cell->size()).arg(cell->left(40));
+}
+
 } // namespace
 
-QString programVersion(const QString &program)
+std::optional<ReadDatabase> readWithMdbtools(const QString &file, QString *failure)
 {
-    const Finished finished = runProgram(program, {QStringLiteral("--version")}, 30000);
-    return finished.ok ? QString::fromUtf8(finished.out).section(u'\n', 0, 0).trimmed() : QString();
-}
-
-std::optional<QStringList> mdbTables(const QString &file, QString *failure)
-{
-    const Finished finished =
-        runProgram(QStringLiteral("mdb-tables"), {QStringLiteral("-1"), file}, kReaderTimeoutMs);
-    if (!finished.ok) {
-        *failure = finished.failure;
+    const auto names = run(QStringLiteral("mdb-tables"), {QStringLiteral("-1"), file}, failure);
+    if (!names)
         return std::nullopt;
+    ReadDatabase database;
+    database.tables = QString::fromUtf8(*names).split(u'\n', Qt::SkipEmptyParts);
+    for (const QString &table : std::as_const(database.tables)) {
+        const std::optional<ReadTable> read = mdbExport(file, table, failure);
+        if (!read)
+            return std::nullopt;
+        database.contents.insert(table, *read);
     }
-    return QString::fromUtf8(finished.out).split(u'\n', Qt::SkipEmptyParts);
+    return database;
 }
 
-ReaderResult mdbExport(const QString &file, const QString &table)
+ReadTable asMdbtoolsSees(ReadTable table)
 {
-    const Finished finished =
-        runProgram(QStringLiteral("mdb-export"),
-                   {QStringLiteral("-Q"), QStringLiteral("-e"), QStringLiteral("-d"),
-                    QStringLiteral("\t"), QStringLiteral("-0"), QStringLiteral("\\N"), file, table},
-                   kReaderTimeoutMs);
-    if (!finished.ok)
-        return {std::nullopt, finished.failure};
-    QStringList lines = QString::fromUtf8(finished.out).split(u'\n');
-    if (lines.last().isEmpty())
-        lines.removeLast();
-    ReadTable read;
-    read.columns = lines.takeFirst().split(u'\t');
-    for (const QString &line : std::as_const(lines)) {
-        QList<jet::Cell> row;
-        for (const QString &field : line.split(u'\t'))
-            row.append(field == QLatin1String("\\N") ? jet::Cell() : unescapeMdbExport(field));
-        read.rows.append(row);
+    for (QList<jet::Cell> &row : table.rows) {
+        for (jet::Cell &cell : row) {
+            if (cell && cell->isEmpty())
+                cell.reset();
+        }
     }
-    return {read, {}};
+    return table;
+}
+
+QString difference(const ReadTable &expected, const ReadTable &read)
+{
+    if (read.columns != expected.columns)
+        return QStringLiteral("columns %1, expected %2")
+            .arg(read.columns.join(u','), expected.columns.join(u','));
+    if (read.rows.size() != expected.rows.size())
+        return QStringLiteral("%1 rows, expected %2")
+            .arg(read.rows.size())
+            .arg(expected.rows.size());
+    for (qsizetype r = 0; r < expected.rows.size(); ++r) {
+        if (read.rows.at(r).size() != expected.columns.size())
+            return QStringLiteral("row %1 has %2 cells").arg(r + 1).arg(read.rows.at(r).size());
+        for (qsizetype c = 0; c < expected.columns.size(); ++c) {
+            if (read.rows.at(r).at(c) != expected.rows.at(r).at(c))
+                return QStringLiteral("row %1, column %2: read %3, expected %4")
+                    .arg(r + 1)
+                    .arg(expected.columns.at(c), shown(read.rows.at(r).at(c)),
+                         shown(expected.rows.at(r).at(c)));
+        }
+    }
+    return {};
 }
 
 std::optional<MdbReader> MdbReader::install(const QString &root, const QString &script,
                                             QString *failure)
 {
-    const QString node = QStandardPaths::findExecutable(QStringLiteral("node"));
     const QString npm = QStandardPaths::findExecutable(QStringLiteral("npm"));
-    if (node.isEmpty() || npm.isEmpty()) {
+    if (QStandardPaths::findExecutable(QStringLiteral("node")).isEmpty() || npm.isEmpty()) {
         *failure = QStringLiteral("node or npm is not installed (scripts/ensure-packages test)");
         return std::nullopt;
     }
-    if (!QFile::exists(root + QStringLiteral("/node_modules/mdb-reader/package.json"))) {
-        const Finished installed =
-            runProgram(npm,
-                       {QStringLiteral("install"), QStringLiteral("--no-save"),
-                        QStringLiteral("--prefix"), root, QStringLiteral("mdb-reader")},
-                       kInstallTimeoutMs);
-        if (!installed.ok) {
-            *failure = QStringLiteral("npm could not install mdb-reader: ") + installed.failure;
-            return std::nullopt;
-        }
-    }
+    if (!QFile::exists(root + QStringLiteral("/node_modules/mdb-reader/package.json")) &&
+        !run(npm,
+             {QStringLiteral("install"), QStringLiteral("--no-save"), QStringLiteral("--prefix"),
+              root, QStringLiteral("mdb-reader")},
+             failure, kInstallTimeoutMs))
+        return std::nullopt;
     // Beside node_modules, so the script's import of mdb-reader resolves there.
     const QString placed = root + QStringLiteral("/read_with_mdb_reader.mjs");
     QFile::remove(placed);
@@ -137,56 +170,35 @@ std::optional<MdbReader> MdbReader::install(const QString &root, const QString &
         *failure = QStringLiteral("cannot copy %1 to %2").arg(script, placed);
         return std::nullopt;
     }
-    return MdbReader(root, placed);
+    return MdbReader(placed);
 }
 
-QString MdbReader::version() const
+std::optional<QList<ReadDatabase>> MdbReader::read(const QStringList &files, QString *failure) const
 {
-    QFile file(m_root + QStringLiteral("/node_modules/mdb-reader/package.json"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(file.readAll()).object().value(u"version").toString();
-}
-
-std::optional<QByteArray> MdbReader::run(const QStringList &args, QString *failure) const
-{
-    const Finished finished =
-        runProgram(QStringLiteral("node"), QStringList{m_script} + args, kReaderTimeoutMs);
-    if (!finished.ok) {
-        *failure = finished.failure;
-        return std::nullopt;
-    }
-    return finished.out;
-}
-
-std::optional<QStringList> MdbReader::tables(const QString &file, QString *failure) const
-{
-    const auto out = run({file}, failure);
+    const auto out = run(QStringLiteral("node"), QStringList{m_script} + files, failure);
     if (!out)
         return std::nullopt;
-    QStringList names;
-    for (const QJsonValue &name : QJsonDocument::fromJson(*out).object().value(u"tables").toArray())
-        names.append(name.toString());
-    return names;
-}
-
-ReaderResult MdbReader::read(const QString &file, const QString &table) const
-{
-    QString failure;
-    const auto out = run({file, table}, &failure);
-    if (!out)
-        return {std::nullopt, failure};
-    const QJsonObject json = QJsonDocument::fromJson(*out).object();
-    ReadTable read;
-    for (const QJsonValue &name : json.value(u"columns").toArray())
-        read.columns.append(name.toString());
-    for (const QJsonValue &row : json.value(u"rows").toArray()) {
-        QList<jet::Cell> cells;
-        for (const QJsonValue &cell : row.toArray())
-            cells.append(fromJson(cell));
-        read.rows.append(cells);
+    QList<ReadDatabase> databases;
+    for (const QJsonValue &file : QJsonDocument::fromJson(*out).array()) {
+        ReadDatabase database;
+        for (const QJsonValue &name : file[u"tables"].toArray())
+            database.tables.append(name.toString());
+        for (const QString &name : std::as_const(database.tables)) {
+            const QJsonObject json = file[u"contents"][name].toObject();
+            ReadTable table;
+            for (const QJsonValue &column : json[u"columns"].toArray())
+                table.columns.append(column.toString());
+            for (const QJsonValue &row : json[u"rows"].toArray()) {
+                QList<jet::Cell> cells;
+                for (const QJsonValue &cell : row.toArray())
+                    cells.append(fromJson(cell));
+                table.rows.append(cells);
+            }
+            database.contents.insert(name, table);
+        }
+        databases.append(database);
     }
-    return {read, {}};
+    return databases;
 }
 
 } // namespace fwb::test

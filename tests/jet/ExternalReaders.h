@@ -2,12 +2,15 @@
 
 #include "jet/writer/JetWriter.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <optional>
 
 // What other Jet readers make of a file: the mdbtools programs and the mdb-reader package.
+// They run under a UTF-8 locale whatever the caller's, since mdbtools refuses non-ASCII names
+// under the POSIX one.
 namespace fwb::test {
 
 struct ReadTable
@@ -16,20 +19,21 @@ struct ReadTable
     QList<QList<jet::Cell>> rows;
 };
 
-struct ReaderResult
+struct ReadDatabase
 {
-    std::optional<ReadTable> table; // nothing when the reader failed
-    QString failure;                // its message then
+    QStringList tables; // in the reader's order
+    QHash<QString, ReadTable> contents;
 };
 
-// `program --version`, first line; empty when it cannot run.
-QString programVersion(const QString &program);
+// mdb-tables, then mdb-export of each table. mdbtools hands NULL and empty text to its programs
+// alike, so both come back as NULL here. Nothing, with the reason, when a program fails.
+std::optional<ReadDatabase> readWithMdbtools(const QString &file, QString *failure);
 
-// mdb-tables, one name per line.
-std::optional<QStringList> mdbTables(const QString &file, QString *failure);
-// mdb-export with tab separators and C escapes. mdbtools hands NULL and empty text to its
-// programs alike, so both come back as NULL here.
-ReaderResult mdbExport(const QString &file, const QString &table);
+// `table` with its empty texts NULL, as mdbtools shows them.
+ReadTable asMdbtoolsSees(ReadTable table);
+
+// The first difference between the two; empty when they agree.
+QString difference(const ReadTable &expected, const ReadTable &read);
 
 // The mdb-reader package, installed once into a folder of the build tree with npm.
 class MdbReader
@@ -40,16 +44,12 @@ public:
     static std::optional<MdbReader> install(const QString &root, const QString &script,
                                             QString *failure);
 
-    QString version() const;
-    std::optional<QStringList> tables(const QString &file, QString *failure) const;
-    ReaderResult read(const QString &file, const QString &table) const;
+    // Every table of every file, read by one node process.
+    std::optional<QList<ReadDatabase>> read(const QStringList &files, QString *failure) const;
 
 private:
-    MdbReader(QString root, QString script) : m_root(std::move(root)), m_script(std::move(script))
-    {}
-    std::optional<QByteArray> run(const QStringList &args, QString *failure) const;
+    explicit MdbReader(QString script) : m_script(std::move(script)) {}
 
-    QString m_root;
     QString m_script;
 };
 

@@ -155,11 +155,6 @@ QList<TableData> widestTable()
     return {table};
 }
 
-QList<TableData> threeThousandRows()
-{
-    return manyRows(3000, 40, false);
-}
-
 // Over 512 data pages: the table's usage map refers to bitmap pages.
 QList<TableData> pastOneUsageBitmap()
 {
@@ -185,6 +180,14 @@ QList<TableData> deletedRows()
     return tables;
 }
 
+// Stored as UTF-16 surrogate pairs.
+QList<TableData> beyondUcs2()
+{
+    return {{QStringLiteral("Faces"),
+             {{QStringLiteral("T"), ColumnType::Text}, {QStringLiteral("M"), ColumnType::Memo}},
+             {{text("a😀b"), text("𝄞 music 𝄞")}}}};
+}
+
 struct DataSet
 {
     const char *name;
@@ -194,12 +197,12 @@ struct DataSet
 const DataSet kDataSets[] = {
     {"all column types", allColumnTypes},
     {"memos", memos},
-    {"3000 rows", threeThousandRows},
     {"several tables", severalTables},
     {"rows past one usage bitmap", pastOneUsageBitmap},
     {"leading byte order marks", leadingByteOrderMarks},
     {"255 columns", widestTable},
     {"deleted rows", deletedRows},
+    {"characters beyond U+FFFF", beyondUcs2},
 };
 
 } // namespace
