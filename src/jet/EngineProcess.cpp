@@ -38,8 +38,9 @@ std::optional<QByteArray> EngineProcess::exchange(const QString &program, const 
 {
     const QDeadlineTimer deadline(timeLimit);
     // An engine that died between requests (killed, or gone with the memory it was given)
-    // is replaced before this request is lost to it.
-    if (m_process && m_process->waitForFinished(0))
+    // is replaced before this request is lost to it. When the event loop has already run,
+    // QProcess has noticed the death itself, and waitForFinished() no longer reports it.
+    if (m_process && (m_process->state() == QProcess::NotRunning || m_process->waitForFinished(0)))
         stop();
     if (!m_process && !start(program, deadline))
         return std::nullopt;
