@@ -64,7 +64,7 @@ void ConfirmTriggeredBackups(const QStringList &setPaths)
         dialog.setWindowTitle(dialogTitle(QStringLiteral("Confirm Start-up")));
         dialog.SetListHeight(1410);
     }
-    dialog.exec();
+    dialog.ShowModal();
     // Only a program that is quitting ends the modal display without unloading the dialog.
     if (frmBALLOON::openDialog() == &dialog)
         dialog.done(QDialog::Rejected);
