@@ -20,6 +20,9 @@ public:
     // Starts `program` and waits for its start-up entry. False, with the reason in error(),
     // when it does not start or writes no such entry in time.
     bool start(const QString &program, int timeoutMs);
+    // Where the Agent shows its windows: by default the offscreen platform.
+    void setDesktop(const QProcessEnvironment &environment) { m_desktop = environment; }
+    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
     // Ends the Agent: asked first, killed when it does not go.
     void stop();
 
@@ -35,6 +38,7 @@ private:
     // A runtime folder of its own, so the one-instance lock never meets another Agent.
     QTemporaryDir m_runtimeFolder;
     QProcess m_process;
+    QProcessEnvironment m_desktop;
     QByteArray m_standardError;
     QString m_error;
 };
