@@ -373,25 +373,6 @@ private Q_SLOTS:
         });
         QCOMPARE(cancellationEntries(), 1);
     }
-
-    void mainWindowHandsTheFocusToTheDialog()
-    {
-        decide({setFile(QStringLiteral("a.fwb"))}, [&](frmBALLOON &dialog) {
-            dialog.showMinimized();
-            m_window->CM_SysTray_ShowMe_Click();
-            QVERIFY(!(dialog.windowState() & Qt::WindowMinimized));
-            QVERIFY(dialog.isVisible());
-            QVERIFY(!m_window->isVisible());
-
-            dialog.showMinimized();
-            m_window->CB_Quit_Click();
-            QVERIFY(!(dialog.windowState() & Qt::WindowMinimized));
-            QCOMPARE(m_platform->boxes.shown.size(), 1);
-            QCOMPARE(m_platform->boxes.shown[0].title,
-                     QStringLiteral("FW Backup Agent - Can Not Quit"));
-            dialog.CB_Cancel_Click();
-        });
-    }
 };
 
 QTEST_MAIN(tst_Balloon)
