@@ -34,7 +34,6 @@
 #include <QShortcut>
 #include <QTextCursor>
 #include <QTimer>
-#include <algorithm>
 
 namespace fwb {
 namespace {
@@ -188,7 +187,6 @@ bool frmMAIN::Form_Load()
     if (OpenLanguagePack()) {
         TranslateForm(this);
         setWindowTitle(TranslateText(QStringLiteral("FW Backup Agent")));
-        widenHeadings();
     }
 
     if (settings().FirstRunPending) {
@@ -201,17 +199,6 @@ bool frmMAIN::Form_Load()
     ActivateMonitoring();
     applyStartupMode();
     return true;
-}
-
-// A heading is one line: a translation longer than its built width takes the room beside it,
-// up to the log box's right edge, rather than being cut off.
-void frmMAIN::widenHeadings()
-{
-    for (QLabel *heading : {LB_StausHeading, LB_MonitorHeading}) {
-        const int room = TX_Log->geometry().right() - heading->x();
-        heading->resize(std::clamp(heading->sizeHint().width(), heading->width(), room),
-                        heading->height());
-    }
 }
 
 void frmMAIN::chooseHelpFile()

@@ -33,9 +33,6 @@ public:
     void StartMainProgram(const QString &reason);
     std::uint8_t MonitoringActive() const { return m_monitoringActive; }
 
-    // Lets the bold headings take the width their translated texts need.
-    void widenHeadings();
-
     // The monitor log as the program writes it, with CRLF line breaks.
     QString LogText() const;
 

@@ -57,7 +57,6 @@ int main(int argc, char *argv[])
         fwb::LanguagePack() = QString::fromLocal8Bit(argv[2]);
         fwb::TranslateForm(&main);
         main.setWindowTitle(fwb::TranslateText(QStringLiteral("FW Backup Agent")));
-        main.widenHeadings();
     }
     main.AddLogEntry(QStringLiteral("New drive found:\r\nDrive: /media/anna/BACKUPDISK/\r\n"
                                     "Label: BACKUPDISK\r\nSerial number: 1A2B-3C4D"));
