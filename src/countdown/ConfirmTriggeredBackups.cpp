@@ -80,7 +80,7 @@ void ConfirmTriggeredBackups(const QStringList &setPaths)
     // not notice it before the count-down ends.
     if (!mainWindowInSight())
         Notify(dialog.windowTitle(), setPaths.join(u'\n'));
-    dialog.exec();
+    dialog.ShowModal();
     // Only a program that is quitting ends the modal display without unloading the dialog.
     if (frmBALLOON::openDialog() == &dialog)
         dialog.done(QDialog::Rejected);

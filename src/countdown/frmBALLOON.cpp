@@ -11,12 +11,15 @@
 #include "system/Paths.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCursor>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
@@ -104,8 +107,11 @@ void frmBALLOON::buildControls()
     LV_Sets = new QListWidget(this);
     LV_Sets->setObjectName(QStringLiteral("LV_Sets"));
     LV_Sets->setSelectionMode(QAbstractItemView::SingleSelection);
-    LV_Sets->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // A long name is elided in the middle (its whole path is the tooltip): the start and the
+    // extension tell sets apart better than a scroll bar would.
+    LV_Sets->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     LV_Sets->setTextElideMode(Qt::ElideMiddle);
+    LV_Sets->setUniformItemSizes(true);
     SetGeometryTwips(LV_Sets, 90, 540, 3300, 780);
 
     LB_CountDown =
@@ -202,8 +208,43 @@ void frmBALLOON::placeTopRight()
     if (!screen)
         return;
     const QRect area = screen->availableGeometry();
-    move(area.x() + area.width() - frameGeometry().width() - TwipsToPixels(50),
+    m_placedFrameWidth = frameGeometry().width();
+    move(area.x() + area.width() - m_placedFrameWidth - TwipsToPixels(50),
          area.y() + TwipsToPixels(380));
+}
+
+void frmBALLOON::moveEvent(QMoveEvent *event)
+{
+    QDialog::moveEvent(event);
+    if (m_loaded && isVisible() && frameGeometry().width() != m_placedFrameWidth)
+        placeTopRight();
+}
+
+int frmBALLOON::ShowModal()
+{
+    QList<QPointer<QWidget>> waiting;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window == this)
+            continue;
+        for (QWidget *control : window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (!control->isWindow() && control->isEnabled()) {
+                control->setEnabled(false);
+                waiting.append(control);
+            }
+        }
+    }
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    QEventLoop loop;
+    connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
+    show();
+    raise();
+    // Ended by unloading, or by a program that quits meanwhile.
+    loop.exec(QEventLoop::DialogExec);
+    for (const QPointer<QWidget> &control : waiting) {
+        if (control)
+            control->setEnabled(true);
+    }
+    return result();
 }
 
 // The count-down labels take the size of their texts. The layout was drawn for a smaller

@@ -4,6 +4,7 @@
 
 class QAction;
 class QKeyEvent;
+class QMoveEvent;
 class QLabel;
 class QListWidget;
 class QMenu;
@@ -37,6 +38,11 @@ public:
     // Shows the count-down row and starts counting.
     void StartCountDown();
     void SetListHeight(int twips);
+    // Shows the dialog and waits until it is unloaded. It is modal for the controls of the
+    // Agent's other windows only: the tray icons and their menu keep working, so Quit can be
+    // refused and Open can bring the dialog forward. It appears on top without taking the
+    // keyboard from the program the user is typing in.
+    int ShowModal();
 
     void CB_Start_Click();
     void CB_Cancel_Click();
@@ -57,6 +63,7 @@ public Q_SLOTS:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
 
 private:
     void buildControls();
@@ -69,6 +76,9 @@ private:
     void Form_Unload();
 
     bool m_loaded = false;
+    // The frame width the position was computed with; the window manager adds its frame only
+    // after the dialog is shown.
+    int m_placedFrameWidth = -1;
 
     QLabel *LB_ConnectionDetected = nullptr;
     QListWidget *LV_Sets = nullptr;

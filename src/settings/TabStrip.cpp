@@ -74,6 +74,9 @@ void TabStrip::fitTabs()
             break;
         }
     }
+    // Even in the smallest type the captions may not fit: scroll buttons then keep every tab
+    // within reach of the mouse.
+    setUsesScrollButtons(tabsWidth() > width());
     m_fitting = false;
 }
 

@@ -57,6 +57,8 @@ frmMAIN::frmMAIN(QString programFolder, QWidget *parent)
                        &ConfirmTriggeredBackups};
     setObjectName(QStringLiteral("frmMAIN"));
     setWindowTitle(QStringLiteral("FWB Agent"));
+    // Every dialog and message box of the program shows its icon, not the toolkit's.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/tray/fwbagent.png")));
     buildControls();
     connectControls();
 }
@@ -130,11 +132,12 @@ void frmMAIN::buildControls()
 
     CM_SysTray = new QMenu(this);
     CM_SysTray->setObjectName(QStringLiteral("CM_SysTray"));
-    CM_SysTray_ShowMe = MakeAction(CM_SysTray, "CM_SysTray_ShowMe", QStringLiteral("Open"));
-    CM_SysTray_ToggleActive = MakeAction(CM_SysTray, "CM_SysTray_ToggleActive", QString());
+    QMenu *menu = CM_SysTray;
+    CM_SysTray_ShowMe = MakeAction(menu, "CM_SysTray_ShowMe", QStringLiteral("Open"));
+    CM_SysTray_ToggleActive = MakeAction(menu, "CM_SysTray_ToggleActive", QString());
     CM_SysTray_RunFWB =
-        MakeAction(CM_SysTray, "CM_SysTray_RunFWB", QStringLiteral("Start Ferrow Backup"));
-    CM_SysTray_Quit = MakeAction(CM_SysTray, "CM_SysTray_Quit", QStringLiteral("Quit"));
+        MakeAction(menu, "CM_SysTray_RunFWB", QStringLiteral("Start Ferrow Backup"));
+    CM_SysTray_Quit = MakeAction(menu, "CM_SysTray_Quit", QStringLiteral("Quit"));
 }
 
 void frmMAIN::connectControls()
@@ -234,24 +237,20 @@ void frmMAIN::replaceLogWithStartupEntry()
 
 void frmMAIN::applyStartupMode()
 {
-    AgentSettings &s = settings();
-    const std::uint8_t saved = s.MinimizeMode;
     // Centred in every mode, so a window started minimized or hidden comes back there too.
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-    switch (s.AgentStartupMode) {
+    switch (settings().AgentStartupMode) {
     case 1:
-        s.MinimizeMode = 0;
+        m_startupMinimizeMode = 0;
         setWindowState(Qt::WindowMinimized);
         show();
-        s.MinimizeMode = saved;
         break;
     case 2:
-        s.MinimizeMode = 2;
+        // Never mapped, so the window manager has nothing to report: a show and hide would
+        // reach it, and its late minimize would find the stored mode in force.
+        m_startupMinimizeMode = 2;
         setWindowState(Qt::WindowMinimized);
-        show();
-        hide();
-        s.MinimizeMode = saved;
         break;
     default:
         show();
@@ -408,7 +407,7 @@ void frmMAIN::Form_Resize()
 {
     QCoreApplication::processEvents();
     if (windowState() & Qt::WindowMinimized) {
-        switch (settings().MinimizeMode) {
+        switch (m_startupMinimizeMode.value_or(settings().MinimizeMode)) {
         case 1:
             // Without a notification area the window stays on the task bar: hidden with no
             // icon to bring it back, it would be lost.
@@ -426,6 +425,7 @@ void frmMAIN::Form_Resize()
         }
         return;
     }
+    m_startupMinimizeMode.reset();
     show();
     ST_Active->setIntray(false);
     ST_Deactive->setIntray(false);

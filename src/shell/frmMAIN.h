@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <optional>
 
 class QLabel;
 class QMenu;
@@ -61,6 +62,9 @@ private:
     QString m_programFolder;
     std::uint8_t m_monitoringActive = 0;
     std::int16_t m_flashCount = 0;
+    // The minimize mode a minimized or hidden start stands for, until the window is first
+    // restored: the window manager reports the start's minimize some time after show().
+    std::optional<std::uint8_t> m_startupMinimizeMode;
 
     QLabel *LB_StausHeading = nullptr;
     QLabel *LB_Status = nullptr;

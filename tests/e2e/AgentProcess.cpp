@@ -30,8 +30,11 @@ bool AgentProcess::start(const QString &program, int timeoutMs, const QString &s
         m_error = QStringLiteral("cannot make a runtime folder");
         return false;
     }
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QProcessEnvironment environment = m_desktop;
+    if (environment.isEmpty()) {
+        environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    }
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtimeFolder.path());
     m_process.setProcessEnvironment(environment);
     m_process.setWorkingDirectory(QFileInfo(program).absolutePath());

@@ -22,6 +22,9 @@ public:
     // when it does not start or writes no such entry in time.
     bool start(const QString &program, int timeoutMs,
                const QString &startupEntry = QStringLiteral("Program start-up. "));
+    // Where the Agent shows its windows: by default the offscreen platform.
+    void setDesktop(const QProcessEnvironment &environment) { m_desktop = environment; }
+    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
     // Ends the Agent: asked first, killed when it does not go.
     void stop();
 
@@ -42,6 +45,7 @@ private:
     // A runtime folder of its own, so the one-instance lock never meets another Agent.
     QTemporaryDir m_runtimeFolder;
     QProcess m_process;
+    QProcessEnvironment m_desktop;
     QByteArray m_standardError;
     QString m_error;
 };

@@ -487,7 +487,7 @@ void TestAgentE2E::countDownModeAsksFirst()
     bool closed = false;
     QTimer watcher;
     connect(&watcher, &QTimer::timeout, this, [&] {
-        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        QDialog *dialog = frmBALLOON::openDialog();
         if (!dialog || closed)
             return;
         dialogName = dialog->objectName();
