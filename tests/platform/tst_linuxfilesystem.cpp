@@ -147,6 +147,12 @@ void TestLinuxFileSystem::drivesAndFolders()
     QVERIFY(!m_files.createDirectory(created));
     for (const char *impossible : {"missing/child", "names/a b.txt/child", "special/x.fwb"})
         QVERIFY2(!m_files.createDirectory(path(QString::fromUtf8(impossible))), impossible);
+
+    // Only regular files are read, whole and within the limit: opening the FIFO would hang.
+    QCOMPARE(m_files.readPlainFile(path(QStringLiteral("names/Set.FWB")), 1), QByteArray("x"));
+    QCOMPARE(m_files.readPlainFile(path(QStringLiteral("names/Set.FWB")), 0), std::nullopt);
+    for (const char *notPlain : {"special/x.fwb", "special/gone", "empty"})
+        QVERIFY2(!m_files.readPlainFile(path(QString::fromUtf8(notPlain)), 16), notPlain);
 }
 
 void TestLinuxFileSystem::unreadableFolder()
