@@ -58,7 +58,6 @@ private Q_SLOTS:
     void arrivals();
     void arrivalsByUniqueId_data();
     void arrivalsByUniqueId();
-    void arrivalCarriesSourceDeviceAndType();
 
     void serialText_data();
     void serialText();
@@ -214,18 +213,6 @@ void TestMountTable::arrivalsByUniqueId()
     const auto arrivals = diffArrivals(withUniqueIds(previous, desktop + QList{previousId}),
                                        withUniqueIds(current, desktop + QList{currentId}));
     QCOMPARE(rootPaths(arrivals), expected);
-}
-
-void TestMountTable::arrivalCarriesSourceDeviceAndType()
-{
-    const auto arrivals =
-        diffArrivals(MountTable::parse(Desktop),
-                     MountTable::parse(Desktop + "40 27 8:33 / /media/Win\\040Disk rw - fuseblk "
-                                                 "/dev/disk/by-label/Win\\040Disk rw\n"));
-    QCOMPARE(arrivals.size(), 1);
-    QCOMPARE(arrivals.first(), (DriveArrival{QStringLiteral("/media/Win Disk/"),
-                                             QStringLiteral("/dev/disk/by-label/Win Disk"),
-                                             DeviceNumber{8, 33}, QStringLiteral("fuseblk")}));
 }
 
 void TestMountTable::serialText_data()

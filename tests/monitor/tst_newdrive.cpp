@@ -165,21 +165,6 @@ private Q_SLOTS:
         QCOMPARE(box.icon, BoxIcon::Stop);
     }
 
-    void otherEventsOnlyFlash()
-    {
-        QVERIFY(SubclassWindow(m_window.get()));
-        auto *flash = m_window->findChild<QTimer *>(QStringLiteral("tmrFlashMe"));
-        ShellNotifyEvent other(0x2, QStringLiteral("/x/"));
-        QCoreApplication::sendEvent(m_window.get(), &other);
-        QVERIFY(flash->isActive());
-        QVERIFY(entries(*m_window).isEmpty());
-        flash->stop();
-        ShellNotifyEvent noItem(ShellNotifyEvent::SHCNE_DRIVEADD, QString(), false);
-        QCoreApplication::sendEvent(m_window.get(), &noItem);
-        QVERIFY(flash->isActive());
-        QVERIFY(entries(*m_window).isEmpty());
-    }
-
     void oneFlashCycleForTwoEvents()
     {
         auto *flash = m_window->findChild<QTimer *>(QStringLiteral("tmrFlashMe"));
