@@ -126,7 +126,6 @@ private Q_SLOTS:
         QTest::newRow("fewer than three fields contributes nothing") << QStringLiteral("a\x02"
                                                                                        "1")
                                                                      << QStringList();
-        QTest::newRow("empty list") << QString() << QStringList();
         QTest::newRow("empty fields kept")
             << QStringLiteral("\x02\x02") << QStringList{QStringLiteral("s.fwb|||")};
     }
@@ -147,7 +146,6 @@ private Q_SLOTS:
                                                                                  "1\x02IGNORED")}
                                         << QStringList{QStringLiteral("db.fwb|e|0|0A12-F3C4"),
                                                        QStringLiteral("db.fwb|f|1|Säker §")};
-        QTest::newRow("no rows") << QList<jet::Cell>{} << QStringList();
         QTest::newRow("null value") << QList<jet::Cell>{std::nullopt} << QStringList();
         QTest::newRow("long list in a memo")
             << QList<jet::Cell>{QString(5000, u'z') + QStringLiteral("\x01k\x02"
@@ -198,12 +196,6 @@ private Q_SLOTS:
                                       QStringLiteral("z good.FWB|a|1|GOOD")}));
     }
 
-    void missingFolder()
-    {
-        settings().BackupSetFolder = m_folder + QStringLiteral("gone/");
-        QCOMPARE(scan(), QStringList());
-    }
-
     void matching_data()
     {
         QTest::addColumn<QString>("kind");
@@ -211,42 +203,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("serial");
         QTest::addColumn<bool>("matches");
-        QTest::newRow("serial") << "0"
-                                << "1A2B-3C4D"
-                                << "DISK"
-                                << "1A2B-3C4D" << true;
-        QTest::newRow("serial under label kind") << "1"
-                                                 << "1A2B-3C4D"
-                                                 << "DISK"
-                                                 << "1A2B-3C4D" << false;
-        QTest::newRow("label") << "1"
-                               << "MYDISK"
-                               << "MYDISK"
-                               << "" << true;
-        QTest::newRow("label is whole") << "1"
-                                        << "MY"
-                                        << "MYDISK"
-                                        << "" << false;
-        QTest::newRow("label is case-sensitive") << "1"
-                                                 << "mydisk"
-                                                 << "MYDISK"
-                                                 << "" << false;
-        QTest::newRow("no label text") << "1"
-                                       << "[No label]"
-                                       << "[No label]"
-                                       << "" << true;
-        QTest::newRow("any drive") << "7"
-                                   << "\\trigger\\on\\any\\drive"
-                                   << ""
-                                   << "" << true;
-        QTest::newRow("non-numeric kind") << "x"
-                                          << "MYDISK"
-                                          << "MYDISK"
-                                          << "MYDISK" << false;
-        QTest::newRow("empty value matches an unreadable serial") << "0"
-                                                                  << ""
-                                                                  << "A"
-                                                                  << "" << true;
+        const auto row = [](const char *name, const char *kind, const char *value,
+                            const char *label, const char *serial, bool matches) {
+            QTest::newRow(name) << QString::fromUtf8(kind) << QString::fromUtf8(value)
+                                << QString::fromUtf8(label) << QString::fromUtf8(serial) << matches;
+        };
+        row("serial", "0", "1A2B-3C4D", "DISK", "1A2B-3C4D", true);
+        row("serial under label kind", "1", "1A2B-3C4D", "DISK", "1A2B-3C4D", false);
+        row("label", "1", "MYDISK", "MYDISK", "", true);
+        row("label is whole", "1", "MY", "MYDISK", "", false);
+        row("label is case-sensitive", "1", "mydisk", "MYDISK", "", false);
+        row("no label text", "1", "[No label]", "[No label]", "", true);
+        row("any drive", "7", "\\trigger\\on\\any\\drive", "", "", true);
+        row("non-numeric kind", "x", "MYDISK", "MYDISK", "MYDISK", false);
+        row("empty value matches an unreadable serial", "0", "", "A", "", true);
     }
     void matching()
     {

@@ -124,13 +124,6 @@ Step failed(const QString &why)
 
 } // namespace
 
-// Steps that prepare the machine rather than exercise the Agent: where they cannot be taken
-// (no loop devices, no FUSE, a tool missing), the test cannot run here.
-#define LAB_STEP(step)                                                                             \
-    do {                                                                                           \
-        if (!(step))                                                                               \
-            QSKIP(qPrintable(QStringLiteral("cannot prepare volumes here: ") + m_lab->error()));   \
-    } while (false)
 #define REQUIRE_STEP(expression)                                                                   \
     do {                                                                                           \
         const Step step_ = (expression);                                                           \
@@ -154,18 +147,14 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
-    void ext4Identity_data();
-    void ext4Identity();
-    void fuseVolumeSerial_data();
-    void fuseVolumeSerial();
+    void volumeIdentity_data();
+    void volumeIdentity();
     void replugWhileStoppedGivesEveryArrival();
     void automaticModeLaunchesTriggeredSet_data();
     void automaticModeLaunchesTriggeredSet();
     void countDownModeAsksFirst();
 
 private:
-    // A freshly formatted ext4 volume on a loop device; the device node or the empty text.
-    QString ext4Volume(const QString &name, const QStringList &options = {});
     // Starts the Agent from the program folder and makes sure it watches the mount table.
     Step startWatchingAgent();
     // Mounts an ext4 volume not seen so far and waits for its entry. The Agent reports
@@ -207,20 +196,9 @@ void TestAgentE2E::cleanup()
     m_folder.reset();
 }
 
-QString TestAgentE2E::ext4Volume(const QString &name, const QStringList &options)
-{
-    const QString mkfs = findTool(QStringLiteral("mkfs.ext4"));
-    const QString image = m_lab->makeImage(name + QStringLiteral(".img"), 8);
-    if (image.isEmpty() ||
-        !m_lab->run(mkfs, QStringList{QStringLiteral("-q"), QStringLiteral("-F")} + options +
-                              QStringList{image}))
-        return {};
-    return m_lab->attach(image);
-}
-
 Step TestAgentE2E::startWatchingAgent()
 {
-    const QString device = ext4Volume(QStringLiteral("watching"));
+    const QString device = m_lab->ext4Volume(QStringLiteral("watching"));
     const QString folder = m_lab->makeFolder(QStringLiteral("watching"));
     if (device.isEmpty() || folder.isEmpty())
         return unavailable(m_lab->error());
@@ -249,7 +227,7 @@ Step TestAgentE2E::startWatchingAgent()
 
 Step TestAgentE2E::mountFence()
 {
-    const QString device = ext4Volume(QStringLiteral("fence"));
+    const QString device = m_lab->ext4Volume(QStringLiteral("fence"));
     const QString folder = m_lab->makeFolder(QStringLiteral("fence"));
     if (device.isEmpty() || folder.isEmpty() ||
         !m_lab->mount(device, folder, QStringLiteral("ext4")))
@@ -272,88 +250,62 @@ QStringList TestAgentE2E::reportedRoots() const
     return roots;
 }
 
-void TestAgentE2E::ext4Identity_data()
+void TestAgentE2E::volumeIdentity_data()
 {
-    QTest::addColumn<QString>("label");
+    QTest::addColumn<QStringList>("format"); // a program and its arguments, before the image
+    QTest::addColumn<QStringList>("setSerial");
+    QTest::addColumn<QString>("fuseHelper"); // none: the kernel mounts it
     QTest::addColumn<QString>("labelText");
-
-    QTest::newRow("label") << QStringLiteral("BACKUPDISK") << QStringLiteral("BACKUPDISK");
-    QTest::newRow("no label") << QString() << QStringLiteral("[No label]");
-    QTest::newRow("quotes and dollar")
-        << QStringLiteral("My \"Disk\" $1") << QStringLiteral("My \"Disk\" $1");
-}
-
-void TestAgentE2E::ext4Identity()
-{
-    QFETCH(QString, label);
-    QFETCH(QString, labelText);
-    REQUIRE_MOUNT_NAMESPACE();
-    REQUIRE_TOOL(mkfs, "mkfs.ext4");
-    const QString device =
-        ext4Volume(QStringLiteral("disk"),
-                   label.isEmpty() ? QStringList{} : QStringList{QStringLiteral("-L"), label});
-    const QString folder = m_lab->makeFolder(QStringLiteral("My Disk"));
-    LAB_STEP(!device.isEmpty() && !folder.isEmpty());
-    REQUIRE_STEP(startWatchingAgent());
-
-    LAB_STEP(m_lab->mount(device, folder, QStringLiteral("ext4")));
-    const QString root = rootOf(folder);
-    // ext4 has no serial number of the kind the backup program knows: the serial stays empty.
-    QTRY_VERIFY_WITH_TIMEOUT(m_agent->entries().contains(noMatchEntry(root)), EntryTimeoutMs);
-    const QStringList entries = m_agent->entries();
-    const qsizetype found = entries.indexOf(newDriveEntry(root, labelText, QString()));
-    QVERIFY2(found >= 0, qPrintable(entries.join(u'\n')));
-    QVERIFY(found < entries.indexOf(noMatchEntry(root)));
-}
-
-void TestAgentE2E::fuseVolumeSerial_data()
-{
-    QTest::addColumn<QString>("fsType");
-    QTest::addColumn<QString>("label");
     QTest::addColumn<QString>("serialText");
 
-    QTest::newRow("exFAT") << QStringLiteral("exfat") << QStringLiteral("EX DISK")
+    // ext4 has no serial number of the kind the backup program knows: the serial stays empty.
+    QTest::newRow("ext4, odd label")
+        << QStringList{"mkfs.ext4", "-q", "-L", "My \"Disk\" $1"} << QStringList{} << QString()
+        << QStringLiteral("My \"Disk\" $1") << QString();
+    QTest::newRow("ext4, no label") << QStringList{"mkfs.ext4", "-q"} << QStringList{} << QString()
+                                    << QStringLiteral("[No label]") << QString();
+    QTest::newRow("exFAT") << QStringList{"mkfs.exfat", "-L", "EX DISK"}
+                           << QStringList{"tune.exfat", "-I", "0x1A2B3C4D"}
+                           << QStringLiteral("mount.exfat-fuse") << QStringLiteral("EX DISK")
                            << QStringLiteral("1A2B-3C4D");
-    QTest::newRow("NTFS") << QStringLiteral("ntfs") << QStringLiteral("Family Backup")
+    QTest::newRow("NTFS") << QStringList{"mkntfs", "-F", "-Q", "-L", "Family Backup"}
+                          << QStringList{"ntfslabel", "--new-serial=0123456789ABCDEF"}
+                          << QStringLiteral("ntfs-3g") << QStringLiteral("Family Backup")
                           << QStringLiteral("89AB-CDEF");
 }
 
-void TestAgentE2E::fuseVolumeSerial()
+void TestAgentE2E::volumeIdentity()
 {
-    QFETCH(QString, fsType);
-    QFETCH(QString, label);
+    QFETCH(QStringList, format);
+    QFETCH(QStringList, setSerial);
+    QFETCH(QString, fuseHelper);
+    QFETCH(QString, labelText);
     QFETCH(QString, serialText);
     REQUIRE_MOUNT_NAMESPACE();
-    REQUIRE_TOOL(mkfsExt4, "mkfs.ext4");
-    const QString image = m_lab->makeImage(fsType + QStringLiteral(".img"), 16);
-    LAB_STEP(!image.isEmpty());
-    QString fuseMount;
-    if (fsType == QLatin1String("exfat")) {
-        REQUIRE_TOOL(mkfs, "mkfs.exfat");
-        REQUIRE_TOOL(tune, "tune.exfat");
-        REQUIRE_TOOL(helper, "mount.exfat-fuse");
-        LAB_STEP(m_lab->run(mkfs, {QStringLiteral("-L"), label, image}));
-        LAB_STEP(m_lab->run(tune, {QStringLiteral("-I"), QStringLiteral("0x1A2B3C4D"), image}));
-        fuseMount = helper;
-    } else {
-        REQUIRE_TOOL(mkfs, "mkntfs");
-        REQUIRE_TOOL(ntfslabel, "ntfslabel");
-        REQUIRE_TOOL(helper, "ntfs-3g");
-        LAB_STEP(m_lab->run(mkfs, {QStringLiteral("-F"), QStringLiteral("-Q"), QStringLiteral("-L"),
-                                   label, image}));
-        LAB_STEP(m_lab->run(ntfslabel, {QStringLiteral("--new-serial=0123456789ABCDEF"), image}));
-        fuseMount = helper;
+    const QString image = m_lab->makeImage(QStringLiteral("disk.img"), 16);
+    const QString fuseMount = fuseHelper.isEmpty() ? QString() : findTool(fuseHelper);
+    LAB_STEP(*m_lab, !image.isEmpty());
+    for (QStringList step : {format, setSerial}) {
+        if (step.isEmpty())
+            continue;
+        const QString tool = findTool(step.takeFirst());
+        if (tool.isEmpty() || (fuseMount.isEmpty() && !fuseHelper.isEmpty()))
+            QSKIP("the tools of this filesystem are not installed");
+        LAB_STEP(*m_lab, m_lab->run(tool, step << image));
     }
     const QString device = m_lab->attach(image);
-    const QString folder = m_lab->makeFolder(fsType);
-    LAB_STEP(!device.isEmpty() && !folder.isEmpty());
+    const QString folder = m_lab->makeFolder(QStringLiteral("My Disk"));
+    LAB_STEP(*m_lab, !device.isEmpty() && !folder.isEmpty());
     REQUIRE_STEP(startWatchingAgent());
 
-    LAB_STEP(m_lab->mountWith(fuseMount, device, folder));
+    LAB_STEP(*m_lab, fuseMount.isEmpty() ? m_lab->mount(device, folder, QStringLiteral("ext4"))
+                                         : m_lab->mountWith(fuseMount, device, folder));
     const QString root = rootOf(folder);
     QTRY_VERIFY_WITH_TIMEOUT(m_agent->entries().contains(noMatchEntry(root)), EntryTimeoutMs);
-    QVERIFY2(m_agent->entries().contains(newDriveEntry(root, label, serialText)),
-             qPrintable(m_agent->entries().join(u'\n')));
+    const QStringList entries = m_agent->entries();
+    const qsizetype found = entries.indexOf(newDriveEntry(root, labelText, serialText));
+    QVERIFY2(found >= 0, qPrintable(entries.join(u'\n')));
+    QVERIFY(found < entries.indexOf(noMatchEntry(root)));
 }
 
 void TestAgentE2E::replugWhileStoppedGivesEveryArrival()
@@ -363,13 +315,12 @@ void TestAgentE2E::replugWhileStoppedGivesEveryArrival()
     // sticks take turns at the same place, each plugged twice in a row, so each entry shows
     // which plug it stands for.
     REQUIRE_MOUNT_NAMESPACE();
-    REQUIRE_TOOL(mkfs, "mkfs.ext4");
     const QStringList labels{QStringLiteral("ALPHA"), QStringLiteral("BRAVO")};
     QStringList devices;
     for (const QString &label : labels)
-        devices.append(ext4Volume(label, {QStringLiteral("-L"), label}));
+        devices.append(m_lab->ext4Volume(label, label));
     const QString folder = m_lab->makeFolder(QStringLiteral("stick"));
-    LAB_STEP(!devices.contains(QString()) && !folder.isEmpty());
+    LAB_STEP(*m_lab, !devices.contains(QString()) && !folder.isEmpty());
     REQUIRE_STEP(startWatchingAgent());
     if (!kernelHasUniqueMountIds())
         QSKIP("this kernel has no unique mount ids (Linux 6.8 and later)");
@@ -389,9 +340,9 @@ void TestAgentE2E::replugWhileStoppedGivesEveryArrival()
     for (int plug = 0; plug < Plugs; ++plug) {
         QVERIFY(m_agent->suspend());
         if (plug > 0)
-            LAB_STEP(m_lab->unmount(folder));
+            LAB_STEP(*m_lab, m_lab->unmount(folder));
         const int stick = plug / 2 % 2;
-        LAB_STEP(m_lab->mount(devices.at(stick), folder, QStringLiteral("ext4")));
+        LAB_STEP(*m_lab, m_lab->mount(devices.at(stick), folder, QStringLiteral("ext4")));
         m_agent->resume();
         expected.append(labels.at(stick));
         QVERIFY2(QTest::qWaitFor([&] { return reportedLabels().size() >= expected.size(); },
@@ -416,7 +367,6 @@ void TestAgentE2E::automaticModeLaunchesTriggeredSet()
     QFETCH(bool, database);
     QFETCH(QString, label);
     REQUIRE_MOUNT_NAMESPACE();
-    REQUIRE_TOOL(mkfs, "mkfs.ext4");
 
     QString setsFolder = m_folder->defaultBackupSetsFolder();
     if (database) {
@@ -436,12 +386,12 @@ void TestAgentE2E::automaticModeLaunchesTriggeredSet()
         QVERIFY(writeBytes(setPath, iniBackupSet(triggersOnLabel(label))));
         QVERIFY(writeBytes(otherPath, iniBackupSet(triggersOnLabel(QStringLiteral("OTHERDISK")))));
     }
-    const QString device = ext4Volume(QStringLiteral("disk"), {QStringLiteral("-L"), label});
+    const QString device = m_lab->ext4Volume(QStringLiteral("disk"), label);
     const QString folder = m_lab->makeFolder(QStringLiteral("disk"));
-    LAB_STEP(!device.isEmpty() && !folder.isEmpty());
+    LAB_STEP(*m_lab, !device.isEmpty() && !folder.isEmpty());
     REQUIRE_STEP(startWatchingAgent());
 
-    LAB_STEP(m_lab->mount(device, folder, QStringLiteral("ext4")));
+    LAB_STEP(*m_lab, m_lab->mount(device, folder, QStringLiteral("ext4")));
     QTRY_VERIFY_WITH_TIMEOUT(m_agent->entries().contains(launchingEntry(setPath)), EntryTimeoutMs);
     const QString started = QStringLiteral("started with backup set: ") + setPath;
     QTRY_COMPARE_WITH_TIMEOUT(backupProgramStarts(m_folder->backupProgramLog()),
@@ -459,15 +409,13 @@ void TestAgentE2E::countDownModeAsksFirst()
     // The dialog cannot be seen in another process, so the Agent runs in this one: the same
     // main window on the same Linux services, only without main().
     REQUIRE_MOUNT_NAMESPACE();
-    REQUIRE_TOOL(mkfs, "mkfs.ext4");
     QVERIFY(writeBytes(m_folder->filePath(QStringLiteral("fwbagent.ini")),
                        optionsIni("GLO_BackupStartupMode", "1")));
     const QString setPath = m_folder->defaultBackupSetsFolder() + QStringLiteral("/Count job.fwb");
     QVERIFY(writeBytes(setPath, iniBackupSet(triggersOnLabel(QStringLiteral("COUNTDOWN")))));
-    const QString device =
-        ext4Volume(QStringLiteral("disk"), {QStringLiteral("-L"), QStringLiteral("COUNTDOWN")});
+    const QString device = m_lab->ext4Volume(QStringLiteral("disk"), QStringLiteral("COUNTDOWN"));
     const QString folder = m_lab->makeFolder(QStringLiteral("disk"));
-    LAB_STEP(!device.isEmpty() && !folder.isEmpty());
+    LAB_STEP(*m_lab, !device.isEmpty() && !folder.isEmpty());
 
     const QTemporaryDir runtimeFolder;
     QVERIFY(runtimeFolder.isValid());
@@ -499,7 +447,7 @@ void TestAgentE2E::countDownModeAsksFirst()
     });
     watcher.start(20);
 
-    LAB_STEP(m_lab->mount(device, folder, QStringLiteral("ext4")));
+    LAB_STEP(*m_lab, m_lab->mount(device, folder, QStringLiteral("ext4")));
     QTRY_VERIFY_WITH_TIMEOUT(closed, EntryTimeoutMs);
     QCOMPARE(dialogName, QStringLiteral("frmBALLOON"));
     QCOMPARE(listedSets, QStringList{setPath});

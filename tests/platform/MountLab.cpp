@@ -86,6 +86,18 @@ QString MountLab::makeImage(const QString &name, int mebibytes)
     return path;
 }
 
+QString MountLab::ext4Volume(const QString &name, const QString &label)
+{
+    const QString image = makeImage(name + QStringLiteral(".img"), 8);
+    QStringList arguments{QStringLiteral("-q"), QStringLiteral("-F")};
+    if (!label.isEmpty())
+        arguments << QStringLiteral("-L") << label;
+    arguments << image;
+    if (image.isEmpty() || !run(findTool(QStringLiteral("mkfs.ext4")), arguments))
+        return {};
+    return attach(image);
+}
+
 QString MountLab::makeFolder(const QString &name)
 {
     const QString path = m_dir.filePath(name);

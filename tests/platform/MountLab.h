@@ -11,6 +11,13 @@
         if (!m_isolationProblem.isEmpty())                                                         \
             QSKIP(qPrintable(m_isolationProblem));                                                 \
     } while (false)
+// A step that prepares the machine rather than exercises the code: where it cannot be taken
+// (no loop devices, no FUSE), the test cannot run here.
+#define LAB_STEP(lab, step)                                                                        \
+    do {                                                                                           \
+        if (!(step))                                                                               \
+            QSKIP(qPrintable(QStringLiteral("cannot prepare volumes here: ") + (lab).error()));    \
+    } while (false)
 #define REQUIRE_TOOL(variable, name)                                                               \
     const QString variable = fwb::test::findTool(QStringLiteral(name));                            \
     do {                                                                                           \
@@ -44,6 +51,9 @@ public:
 
     // A sparse file of `mebibytes` in the lab; the empty text on failure.
     QString makeImage(const QString &name, int mebibytes);
+    // A freshly formatted ext4 volume of 8 MiB on a loop device; the device node or the empty
+    // text.
+    QString ext4Volume(const QString &name, const QString &label = {});
     // A new folder in the lab to mount on; the empty text on failure.
     QString makeFolder(const QString &name);
 

@@ -21,7 +21,7 @@ using Table = LinuxDriveArrivalSource::Table;
 
 namespace {
 
-enum class Change { Bind, SecondMountPoint, Remount, Move, Elsewhere, SamePlace };
+enum class Change { Bind, SecondMountPoint, Remount, Move, Elsewhere, SamePlace, WhileStopped };
 
 constexpr int ArrivalTimeoutMs = 10'000;
 
@@ -43,14 +43,6 @@ QString rootOf(const QString &folder)
 Q_DECLARE_METATYPE(Table)
 Q_DECLARE_METATYPE(Change)
 
-// Steps that prepare the machine rather than exercise the code: where they cannot be taken
-// (no loop devices, no FUSE, a tool missing), the test cannot run here.
-#define LAB_STEP(step)                                                                             \
-    do {                                                                                           \
-        if (!(step))                                                                               \
-            QSKIP(qPrintable(QStringLiteral("cannot prepare volumes here: ") + lab.error()));      \
-    } while (false)
-
 class TestMountMonitor : public QObject
 {
     Q_OBJECT
@@ -66,20 +58,15 @@ private Q_SLOTS:
     void probesFatImage_data();
     void probesFatImage();
     void probesBlankAndMissingDevices();
-    void queryWithoutBlockDevice_data();
     void queryWithoutBlockDevice();
-    void sourceStartsAndStops();
 
     void kernelListAgreesWithMountInfo();
     void mountChanges_data();
     void mountChanges();
     void replugWhileBusy();
-    void stoppedSourceDeliversNothing();
     void stopInsideReceiverDropsTheRest();
 
 private:
-    // A freshly formatted ext4 volume on a loop device; the device node or the empty text.
-    QString ext4Volume(MountLab &lab, const QString &name, const QStringList &options = {});
     // Mounts `fence`, a device not seen so far, and waits for its arrival. The source reports
     // changes in the order they happen, so everything it had to report for the steps before
     // has then been delivered. Answers the arrivals before the fence; nothing when the fence
@@ -89,16 +76,6 @@ private:
 
     QString m_isolationProblem;
 };
-
-QString TestMountMonitor::ext4Volume(MountLab &lab, const QString &name, const QStringList &options)
-{
-    const QString mkfs = findTool(QStringLiteral("mkfs.ext4"));
-    const QString image = lab.makeImage(name + QStringLiteral(".img"), 8);
-    if (image.isEmpty() || !lab.run(mkfs, QStringList{QStringLiteral("-q"), QStringLiteral("-F")} +
-                                              options + QStringList{image}))
-        return {};
-    return lab.attach(image);
-}
 
 std::optional<QStringList> TestMountMonitor::arrivalsBeforeFence(MountLab &lab, QSignalSpy &spy,
                                                                  const QString &fence)
@@ -123,19 +100,14 @@ void TestMountMonitor::decodesUdevLabels_data()
     QTest::addColumn<QByteArray>("encoded");
     QTest::addColumn<QString>("label");
 
-    QTest::newRow("plain") << QByteArray("BACKUP") << QStringLiteral("BACKUP");
-    QTest::newRow("spaces") << QByteArray("My\\x20Disk\\x20") << QStringLiteral("My Disk ");
     QTest::newRow("upper-case hex") << QByteArray("a\\x2Fb") << QStringLiteral("a/b");
     QTest::newRow("quotes and backslash")
         << QByteArray("\\x22C:\\x5c\\x22\\x27") << QStringLiteral("\"C:\\\"'");
-    QTest::newRow("UTF-8 kept as is")
-        << QByteArray("Sicherung\\x20Müller") << QStringLiteral("Sicherung Müller");
     QTest::newRow("escaped UTF-8 bytes")
         << QByteArray("M\\xc3\\xbcller") << QStringLiteral("Müller");
     QTest::newRow("Latin-1 bytes") << QByteArray("M\\xfcller") << QStringLiteral("Müller");
     QTest::newRow("not an escape") << QByteArray("a\\x2g\\y\\") << QStringLiteral("a\\x2g\\y\\");
     QTest::newRow("cut escape") << QByteArray("a\\x2") << QStringLiteral("a\\x2");
-    QTest::newRow("empty") << QByteArray("") << QString();
 }
 
 void TestMountMonitor::decodesUdevLabels()
@@ -149,8 +121,6 @@ void TestMountMonitor::probesFatImage_data()
 {
     QTest::addColumn<QString>("mountedAs");
     QTest::newRow("not mounted") << QString();
-    QTest::newRow("mounted as vfat") << QStringLiteral("vfat");
-    QTest::newRow("mounted as msdos") << QStringLiteral("msdos");
     QTest::newRow("through FUSE") << QStringLiteral("fuseblk");
     // The table and the volume disagree: the type is looked for among all.
     QTest::newRow("named otherwise") << QStringLiteral("ext4");
@@ -164,9 +134,9 @@ void TestMountMonitor::probesFatImage()
     REQUIRE_TOOL(mkfsFat, "mkfs.fat");
     MountLab lab;
     const QString image = lab.makeImage(QStringLiteral("fat.img"), 8);
-    LAB_STEP(!image.isEmpty());
-    LAB_STEP(lab.run(mkfsFat, {QStringLiteral("-i"), QStringLiteral("1A2B3C4D"),
-                               QStringLiteral("-n"), QStringLiteral("MYDISK"), image}));
+    LAB_STEP(lab, !image.isEmpty());
+    LAB_STEP(lab, lab.run(mkfsFat, {QStringLiteral("-i"), QStringLiteral("1A2B3C4D"),
+                                    QStringLiteral("-n"), QStringLiteral("MYDISK"), image}));
 
     const auto info = probeVolume(image, mountedAs);
     QVERIFY(info);
@@ -179,39 +149,16 @@ void TestMountMonitor::probesBlankAndMissingDevices()
 {
     MountLab lab;
     const QString blank = lab.makeImage(QStringLiteral("blank.img"), 4);
-    LAB_STEP(!blank.isEmpty());
+    LAB_STEP(lab, !blank.isEmpty());
     // Readable, but no filesystem the probe knows: a volume without identity.
     QCOMPARE(probeVolume(blank), std::optional<VolumeInfo>(VolumeInfo{}));
     QCOMPARE(probeVolume(blank + QStringLiteral(".missing")), std::nullopt);
 }
 
-void TestMountMonitor::queryWithoutBlockDevice_data()
-{
-    QTest::addColumn<QString>("rootPath");
-    QTest::newRow("no such folder") << QStringLiteral("/no/such/volume/");
-    QTest::newRow("folder that is no mount point") << QStringLiteral("/proc/self/");
-    QTest::newRow("pseudo filesystem") << QStringLiteral("/proc/");
-    QTest::newRow("empty") << QString();
-}
-
 void TestMountMonitor::queryWithoutBlockDevice()
 {
-    QFETCH(QString, rootPath);
-    QCOMPARE(LinuxVolumeQuery().query(rootPath), std::nullopt);
-}
-
-void TestMountMonitor::sourceStartsAndStops()
-{
-    LinuxDriveArrivalSource source;
-    QVERIFY(!source.isRunning());
-    QVERIFY(source.start());
-    QVERIFY(source.isRunning());
-    QVERIFY(source.start());
-    source.stop();
-    QVERIFY(!source.isRunning());
-    source.stop();
-    QVERIFY(source.start());
-    QVERIFY(source.isRunning());
+    for (const char *rootPath : {"/no/such/volume/", "/proc/self/", "/proc/", ""})
+        QVERIFY2(!LinuxVolumeQuery().query(QString::fromUtf8(rootPath)), rootPath);
 }
 
 void TestMountMonitor::mountChanges_data()
@@ -228,6 +175,8 @@ void TestMountMonitor::mountChanges_data()
         *row("bind mount") << table << Change::Bind << QStringList{};
         *row("second mount point") << table << Change::SecondMountPoint << QStringList{};
         *row("remount read-only") << table << Change::Remount << QStringList{};
+        // Present when the source starts again: no arrival.
+        *row("mounted while stopped") << table << Change::WhileStopped << QStringList{};
         // Without unique ids a moved mount cannot be told from a new one.
         *row("move") << table << Change::Move
                      << (table == Table::Best ? QStringList{} : QStringList{"second"});
@@ -247,14 +196,13 @@ void TestMountMonitor::mountChanges()
     QFETCH(Change, change);
     QFETCH(QStringList, arrived);
     REQUIRE_MOUNT_NAMESPACE();
-    REQUIRE_TOOL(mkfs, "mkfs.ext4");
     MountLab lab;
-    const QString device = ext4Volume(lab, QStringLiteral("disk"));
-    const QString fence = ext4Volume(lab, QStringLiteral("fence"));
+    const QString device = lab.ext4Volume(QStringLiteral("disk"));
+    const QString fence = lab.ext4Volume(QStringLiteral("fence"));
     const QString first = lab.makeFolder(QStringLiteral("first"));
     const QString second = lab.makeFolder(QStringLiteral("second"));
-    LAB_STEP(!device.isEmpty() && !fence.isEmpty() && !first.isEmpty() && !second.isEmpty());
-    LAB_STEP(lab.mount(device, first, QStringLiteral("ext4")));
+    LAB_STEP(lab, !device.isEmpty() && !fence.isEmpty() && !first.isEmpty() && !second.isEmpty());
+    LAB_STEP(lab, lab.mount(device, first, QStringLiteral("ext4")));
 
     LinuxDriveArrivalSource source(nullptr, table);
     QSignalSpy spy(&source, &DriveArrivalSource::driveArrived);
@@ -263,22 +211,28 @@ void TestMountMonitor::mountChanges()
         QSKIP("this kernel has no unique mount ids (Linux 6.8 and later)");
     switch (change) {
     case Change::Bind:
-        LAB_STEP(lab.bind(first, second));
+        LAB_STEP(lab, lab.bind(first, second));
         break;
     case Change::SecondMountPoint:
-        LAB_STEP(lab.mount(device, second, QStringLiteral("ext4")));
+        LAB_STEP(lab, lab.mount(device, second, QStringLiteral("ext4")));
         break;
     case Change::Remount:
-        LAB_STEP(lab.remountReadOnly(first));
+        LAB_STEP(lab, lab.remountReadOnly(first));
         break;
     case Change::Move:
-        LAB_STEP(lab.move(first, second));
+        LAB_STEP(lab, lab.move(first, second));
         break;
     case Change::Elsewhere:
-        LAB_STEP(lab.unmount(first) && lab.mount(device, second, QStringLiteral("ext4")));
+        LAB_STEP(lab, lab.unmount(first) && lab.mount(device, second, QStringLiteral("ext4")));
         break;
     case Change::SamePlace:
-        LAB_STEP(lab.unmount(first) && lab.mount(device, first, QStringLiteral("ext4")));
+        LAB_STEP(lab, lab.unmount(first) && lab.mount(device, first, QStringLiteral("ext4")));
+        break;
+    case Change::WhileStopped:
+        source.stop();
+        LAB_STEP(lab, lab.unmount(first) && lab.mount(device, second, QStringLiteral("ext4")));
+        QCoreApplication::processEvents();
+        QVERIFY(source.start());
         break;
     }
     const auto reported = arrivalsBeforeFence(lab, spy, fence);
@@ -295,13 +249,12 @@ void TestMountMonitor::replugWhileBusy()
     // the stick is pulled and plugged back at the same place a hundred times. Each plug stays
     // until the source's own thread has found it, as a stick stays for longer than that.
     REQUIRE_MOUNT_NAMESPACE();
-    REQUIRE_TOOL(mkfs, "mkfs.ext4");
     MountLab lab;
-    const QString device = ext4Volume(lab, QStringLiteral("disk"));
-    const QString fence = ext4Volume(lab, QStringLiteral("fence"));
+    const QString device = lab.ext4Volume(QStringLiteral("disk"));
+    const QString fence = lab.ext4Volume(QStringLiteral("fence"));
     const QString folder = lab.makeFolder(QStringLiteral("stick"));
-    LAB_STEP(!device.isEmpty() && !fence.isEmpty() && !folder.isEmpty());
-    LAB_STEP(lab.mount(device, folder, QStringLiteral("ext4")));
+    LAB_STEP(lab, !device.isEmpty() && !fence.isEmpty() && !folder.isEmpty());
+    LAB_STEP(lab, lab.mount(device, folder, QStringLiteral("ext4")));
 
     LinuxDriveArrivalSource source;
     QSignalSpy spy(&source, &DriveArrivalSource::driveArrived);
@@ -310,7 +263,7 @@ void TestMountMonitor::replugWhileBusy()
         QSKIP("this kernel has no unique mount ids (Linux 6.8 and later)");
     constexpr quint64 Cycles = 100;
     for (quint64 cycle = 1; cycle <= Cycles; ++cycle) {
-        LAB_STEP(lab.unmount(folder) && lab.mount(device, folder, QStringLiteral("ext4")));
+        LAB_STEP(lab, lab.unmount(folder) && lab.mount(device, folder, QStringLiteral("ext4")));
         QDeadlineTimer deadline(ArrivalTimeoutMs);
         while (source.arrivalsFound() < cycle && !deadline.hasExpired())
             QThread::usleep(100);
@@ -347,41 +300,16 @@ void TestMountMonitor::kernelListAgreesWithMountInfo()
     QCOMPARE(uniqueIds.size(), listed->entries().size());
 }
 
-void TestMountMonitor::stoppedSourceDeliversNothing()
-{
-    REQUIRE_MOUNT_NAMESPACE();
-    REQUIRE_TOOL(mkfs, "mkfs.ext4");
-    MountLab lab;
-    const QString device = ext4Volume(lab, QStringLiteral("disk"));
-    const QString fence = ext4Volume(lab, QStringLiteral("fence"));
-    const QString folder = lab.makeFolder(QStringLiteral("disk"));
-    LAB_STEP(!device.isEmpty() && !fence.isEmpty() && !folder.isEmpty());
-
-    LinuxDriveArrivalSource source;
-    QSignalSpy spy(&source, &DriveArrivalSource::driveArrived);
-    QVERIFY(source.start());
-    source.stop();
-    LAB_STEP(lab.mount(device, folder, QStringLiteral("ext4")));
-    QCoreApplication::processEvents();
-    QVERIFY(spy.isEmpty());
-    // Mounted while the source was stopped: present at the start, so no arrival.
-    QVERIFY(source.start());
-    const auto arrived = arrivalsBeforeFence(lab, spy, fence);
-    QVERIFY(arrived);
-    QCOMPARE(*arrived, QStringList{});
-}
-
 void TestMountMonitor::stopInsideReceiverDropsTheRest()
 {
     REQUIRE_MOUNT_NAMESPACE();
-    REQUIRE_TOOL(mkfs, "mkfs.ext4");
     MountLab lab;
     QStringList devices;
     QStringList folders;
     for (int i = 0; i < 3; ++i) {
-        devices.append(ext4Volume(lab, QStringLiteral("disk%1").arg(i)));
+        devices.append(lab.ext4Volume(QStringLiteral("disk%1").arg(i)));
         folders.append(lab.makeFolder(QStringLiteral("disk%1").arg(i)));
-        LAB_STEP(!devices.last().isEmpty() && !folders.last().isEmpty());
+        LAB_STEP(lab, !devices.last().isEmpty() && !folders.last().isEmpty());
     }
 
     LinuxDriveArrivalSource source;
@@ -390,7 +318,7 @@ void TestMountMonitor::stopInsideReceiverDropsTheRest()
     QVERIFY(source.start());
     // Three arrivals in one reading of the table; the first receiver stops the source.
     for (int i = 0; i < 3; ++i)
-        LAB_STEP(lab.mount(devices.at(i), folders.at(i), QStringLiteral("ext4")));
+        LAB_STEP(lab, lab.mount(devices.at(i), folders.at(i), QStringLiteral("ext4")));
     QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty(), ArrivalTimeoutMs);
     QCOMPARE(rootPaths(spy), QStringList{rootOf(folders.first())});
     QVERIFY(!source.isRunning());
