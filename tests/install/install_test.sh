@@ -4,6 +4,8 @@
 # program folder is read-only; checks the backup-set type; then builds the Debian package and
 # installs and removes it with dpkg in a private root. Usage: install_test.sh BUILD_DIR
 set -euo pipefail
+# A fresh login of an ordinary user may lack the administrators' folders, where dpkg lives.
+export PATH="$PATH:/usr/sbin:/sbin"
 build=$(cd "$1" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
