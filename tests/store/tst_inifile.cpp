@@ -173,6 +173,8 @@ private Q_SLOTS:
         row("1252 file never turns utf-8", "[a]\r\nn=\xC3\xA5\r\nk=\xE5\r\n", a, k, "x", {});
         row("1252 file cannot hold everything", "[a]\r\nn=\xE5\r\n", a, k,
             QStringLiteral("\u65E5\U0001F600\u0080x"), "[a]\r\nn=\xE5\r\nk=???x\r\n");
+        // Past this limit the write fails even for root; the original must stay as it was.
+        row("failed write keeps the original", "[a]\r\nk=1\r\n", a, k, QString(1000, u'v'), {});
         row("utf-16le file gets utf-16le", utf16le(u"[a]\r\nk=1\r\n"), a, k,
             QStringLiteral("\u00F6\U0001F600"), utf16le(u"[a]\r\nk=\u00F6\U0001F600\r\n"));
     }
