@@ -4,6 +4,8 @@
 # program folder is read-only; checks the backup-set type; then builds the Debian package and
 # installs and removes it with dpkg in a private root. Usage: install_test.sh BUILD_DIR
 set -euo pipefail
+# A fresh login of an ordinary user may lack the administrators' folders, where dpkg lives.
+export PATH="$PATH:/usr/sbin:/sbin"
 build=$(cd "$1" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -34,12 +36,9 @@ for f in fwbagent fwb fwb-jet-engine "Icons/active.ico" "Icons/deactive.ico" \
 done
 [ -d "$prefix/Backup sets" ] || fail "no Backup sets folder"
 [ -z "$(ls -A "$prefix/Backup sets")" ] || fail "Backup sets is not empty"
-if command -v desktop-file-validate >/dev/null; then
-    desktop-file-validate "$prefix/share/applications/fwbagent.desktop"
-fi
-if command -v xmllint >/dev/null; then
-    xmllint --noout "$prefix/share/mime/packages/fwb-backup-set.xml"
-fi
+! command -v desktop-file-validate >/dev/null \
+    || desktop-file-validate "$prefix/share/applications/fwbagent.desktop"
+! command -v xmllint >/dev/null || xmllint --noout "$prefix/share/mime/packages/fwb-backup-set.xml"
 grep -qF "Exec=\"$prefix/fwbagent\"" "$prefix/share/applications/fwbagent.desktop" \
     || fail "menu entry does not start the installed Agent"
 
@@ -107,8 +106,7 @@ if ! command -v dpkg >/dev/null || ! command -v cpack >/dev/null; then
 fi
 (cd "$work" && cpack --config "$build/CPackConfig.cmake" -B "$work/pkg" >/dev/null)
 deb=$(ls "$work"/pkg/*.deb)
-root="$work/root"
-admin="$work/admin"
+root="$work/root" admin="$work/admin"
 mkdir -p "$root" "$admin/info" "$admin/updates" "$admin/triggers"
 touch "$admin/status" "$admin/available"
 dpkg_private() {

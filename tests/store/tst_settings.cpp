@@ -12,129 +12,87 @@ class tst_Settings : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    std::unique_ptr<test::ScopedPlatform> m_platform;
-
-    QString app(const QString &name = {}) const { return m_dir.path() + u'/' + name; }
-    void writeSettings(const QByteArray &settingsIni, const QByteArray &agentIni = {})
-    {
-        if (!settingsIni.isEmpty())
-            test::writeFile(app(QStringLiteral("settings.ini")), settingsIni);
-        if (!agentIni.isEmpty())
-            test::writeFile(app(QStringLiteral("fwbagent.ini")), agentIni);
-    }
 
 private Q_SLOTS:
-    void init()
+    // Each row writes the two settings files (empty: absent) and reads back, as
+    // "agent backup minimize width firstRunPending folder", what the program loaded.
+    void load_data()
     {
-        QVERIFY(m_dir.isValid());
-        QDir(m_dir.path()).removeRecursively();
-        QDir().mkpath(m_dir.path() + QStringLiteral("/Backup sets"));
-        m_platform = std::make_unique<test::ScopedPlatform>();
-        test::resetProgramState(m_dir.path());
+        QTest::addColumn<QByteArray>("settingsIni");
+        QTest::addColumn<QByteArray>("agentIni");
+        QTest::addColumn<QString>("loaded");
+        const auto modes = [](const char *name, const QByteArray &stored, const char *loaded) {
+            QTest::newRow(name) << QByteArray()
+                                << "[Options]\r\nGLO_AgentStartupMode=" + stored +
+                                       "\r\nGLO_BackupStartupMode=" + stored +
+                                       "\r\nGLO_MinimizeMode=" + stored + "\r\n"
+                                << QString::fromLatin1(loaded) + " 0 1 Backup sets/";
+        };
+        const auto options = [](const char *name, const QByteArray &line, const char *loaded) {
+            QTest::newRow(name) << "[Options]\r\n" + line + "\r\n"
+                                << QByteArray() << QString::fromLatin1(loaded);
+        };
+        const auto firstRun = [](const QByteArray &stored, const char *loaded) {
+            QTest::newRow("first run " + stored) << "[Settings]\r\n" + stored + "\r\n"
+                                                 << QByteArray() << QString::fromLatin1(loaded);
+        };
+        QTest::newRow("no files") << QByteArray() << QByteArray() << "0 2 1 0 1 Backup sets/";
+        modes("in range", "1", "1 1 1");
+        modes("out of 0-2 kept as read", "7", "7 7 7");
+        modes("largest byte", "255", "255 255 255");
+        modes("too large", "256", "0 2 1");
+        modes("not a number", "two", "0 2 1");
+        modes("quoted", "\"2\"", "2 2 2");
+        modes("whole fraction", "1.0", "1 1 1");
+        modes("fraction rounds", "1.6", "2 2 2");
+        modes("half to even", "2.5", "2 2 2");
+        modes("rounds past 255", "255.5", "0 2 1");
+        modes("not finite", "nan", "0 2 1");
+        firstRun("FirstRunOfGeneration5=1", "0 2 1 0 1 Backup sets/");
+        firstRun("FirstRunOfGeneration5=0", "0 2 1 0 0 Backup sets/");
+        firstRun("FirstRunOfGeneration5=01", "0 2 1 0 0 Backup sets/");
+        firstRun("Other=0", "0 2 1 0 1 Backup sets/");
+        options("width fraction kept", "GLO_IncreaseTextWidth=-1.5", "0 2 1 -1.5 1 Backup sets/");
+        options("width nan", "GLO_IncreaseTextWidth=nan", "0 2 1 0 1 Backup sets/");
+        options("width inf", "GLO_IncreaseTextWidth=inf", "0 2 1 0 1 Backup sets/");
+        options("width too large for single", "GLO_IncreaseTextWidth=1e39",
+                "0 2 1 0 1 Backup sets/");
+        options("missing folder", "LastOpenedDir={app}Gone", "0 2 1 0 1 Backup sets/");
+        options("stored case", "LastOpenedDir={app}my SETS", "0 2 1 0 1 My Sets/");
+        options("one trailing separator", "LastOpenedDir={app}My Sets/", "0 2 1 0 1 My Sets/");
+        options("lone separator", "LastOpenedDir=/", "0 2 1 0 1 Backup sets/");
     }
-    void cleanup() { m_platform.reset(); }
-
-    void defaultsWithoutFiles()
+    void load()
     {
-        settings().AgentStartupMode = 9; // proves LoadSettings sets every value
-        settings().FirstRunPending = false;
+        QFETCH(QByteArray, settingsIni);
+        QFETCH(QByteArray, agentIni);
+        QVERIFY(m_dir.isValid());
+        const QString app = m_dir.path() + u'/';
+        QDir(app).removeRecursively();
+        QDir().mkpath(app + QStringLiteral("Backup sets"));
+        QDir().mkpath(app + QStringLiteral("My Sets"));
+        const test::ScopedPlatform platform;
+        test::resetProgramState(m_dir.path());
+        settingsIni.replace("{app}", QFile::encodeName(app));
+        if (!settingsIni.isEmpty())
+            test::writeFile(app + QStringLiteral("settings.ini"), settingsIni);
+        if (!agentIni.isEmpty())
+            test::writeFile(app + QStringLiteral("fwbagent.ini"), agentIni);
+        // Values no load would give, so that one left unset shows.
+        settings() = {9, 9, 9, QStringLiteral("x"), 9, false, QStringLiteral("x")};
+
         LoadSettings();
         const AgentSettings &s = settings();
-        QCOMPARE(s.AgentStartupMode, 0);
-        QCOMPARE(s.BackupStartupMode, 2);
-        QCOMPARE(s.MinimizeMode, 1);
+        QVERIFY(s.BackupSetFolder.startsWith(app));
         QCOMPARE(s.CurrentLanguage, QString());
-        QCOMPARE(s.IncreaseTextWidth, 0.0f);
-        QVERIFY(s.FirstRunPending);
-        QCOMPARE(s.BackupSetFolder, app(QStringLiteral("Backup sets/")));
-    }
-
-    void modes_data()
-    {
-        QTest::addColumn<QByteArray>("stored");
-        QTest::addColumn<int>("agent");
-        QTest::addColumn<int>("backup");
-        QTest::addColumn<int>("minimize");
-        QTest::newRow("in range") << QByteArray("1") << 1 << 1 << 1;
-        QTest::newRow("out of 0-2 kept as read") << QByteArray("7") << 7 << 7 << 7;
-        QTest::newRow("largest byte") << QByteArray("255") << 255 << 255 << 255;
-        QTest::newRow("too large") << QByteArray("256") << 0 << 2 << 1;
-        QTest::newRow("not a number") << QByteArray("two") << 0 << 2 << 1;
-        QTest::newRow("quoted") << QByteArray("\"2\"") << 2 << 2 << 2;
-        QTest::newRow("whole fraction") << QByteArray("1.0") << 1 << 1 << 1;
-        QTest::newRow("fraction rounds") << QByteArray("1.6") << 2 << 2 << 2;
-        QTest::newRow("half to even") << QByteArray("2.5") << 2 << 2 << 2;
-        QTest::newRow("rounds past 255") << QByteArray("255.5") << 0 << 2 << 1;
-        QTest::newRow("not finite") << QByteArray("nan") << 0 << 2 << 1;
-    }
-    void modes()
-    {
-        QFETCH(QByteArray, stored);
-        writeSettings({}, "[Options]\r\nGLO_AgentStartupMode=" + stored +
-                              "\r\nGLO_BackupStartupMode=" + stored +
-                              "\r\nGLO_MinimizeMode=" + stored + "\r\n");
-        LoadSettings();
-        QTEST(int(settings().AgentStartupMode), "agent");
-        QTEST(int(settings().BackupStartupMode), "backup");
-        QTEST(int(settings().MinimizeMode), "minimize");
-    }
-
-    void firstRunFlag_data()
-    {
-        QTest::addColumn<QByteArray>("line");
-        QTest::addColumn<bool>("pending");
-        QTest::newRow("1") << QByteArray("FirstRunOfGeneration5=1") << true;
-        QTest::newRow("0") << QByteArray("FirstRunOfGeneration5=0") << false;
-        QTest::newRow("01") << QByteArray("FirstRunOfGeneration5=01") << false;
-        QTest::newRow("absent") << QByteArray("Other=0") << true;
-    }
-    void firstRunFlag()
-    {
-        QFETCH(QByteArray, line);
-        writeSettings("[Settings]\r\n" + line + "\r\n");
-        LoadSettings();
-        QTEST(settings().FirstRunPending, "pending");
-    }
-
-    void backupSetFolder_data()
-    {
-        QTest::addColumn<QString>("lastOpenedDir");
-        QTest::addColumn<QString>("expected"); // relative to the program folder
-        QTest::newRow("empty") << QString() << QStringLiteral("Backup sets/");
-        QTest::newRow("missing folder")
-            << QStringLiteral("{app}Gone") << QStringLiteral("Backup sets/");
-        QTest::newRow("stored case")
-            << QStringLiteral("{app}my SETS") << QStringLiteral("My Sets/");
-        QTest::newRow("one trailing separator")
-            << QStringLiteral("{app}My Sets/") << QStringLiteral("My Sets/");
-        QTest::newRow("lone separator") << QStringLiteral("/") << QStringLiteral("Backup sets/");
-    }
-    void backupSetFolder()
-    {
-        QFETCH(QString, lastOpenedDir);
-        QFETCH(QString, expected);
-        QDir().mkpath(app(QStringLiteral("My Sets")));
-        lastOpenedDir.replace(QStringLiteral("{app}"), app());
-        writeSettings("[Options]\r\nLastOpenedDir=" + lastOpenedDir.toUtf8() + "\r\n");
-        LoadSettings();
-        QCOMPARE(settings().BackupSetFolder, app(expected));
-    }
-
-    void increaseTextWidth_data()
-    {
-        QTest::addColumn<QByteArray>("stored");
-        QTest::addColumn<float>("width");
-        QTest::newRow("fraction kept") << QByteArray("-1.5") << -1.5f;
-        QTest::newRow("nan") << QByteArray("nan") << 0.0f;
-        QTest::newRow("inf") << QByteArray("inf") << 0.0f;
-        QTest::newRow("too large for single") << QByteArray("1e39") << 0.0f;
-    }
-    void increaseTextWidth()
-    {
-        QFETCH(QByteArray, stored);
-        writeSettings("[Options]\r\nGLO_IncreaseTextWidth=" + stored + "\r\n");
-        LoadSettings();
-        QTEST(settings().IncreaseTextWidth, "width");
+        QTEST(QStringLiteral("%1 %2 %3 %4 %5 %6")
+                  .arg(s.AgentStartupMode)
+                  .arg(s.BackupStartupMode)
+                  .arg(s.MinimizeMode)
+                  .arg(s.IncreaseTextWidth)
+                  .arg(int(s.FirstRunPending))
+                  .arg(s.BackupSetFolder.mid(app.size())),
+              "loaded");
     }
 };
 
