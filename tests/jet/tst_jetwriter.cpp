@@ -333,44 +333,41 @@ void JetWriterTest::rejectsWhatCannotBeStored_data()
         return QList<TableData>{{QStringLiteral("T"), {{QStringLiteral("C"), type}}, {{cell}}}};
     };
     QTest::newRow("text of 256 characters")
-        << one(ColumnType::Text, QString(256, u'x')) << QStringLiteral("row 1, column \"C\"");
+        << one(ColumnType::Text, QString(256, u'x')) << "row 1, column \"C\"";
     QTest::newRow("long integer overflow")
-        << one(ColumnType::LongInteger, QStringLiteral("2147483648"))
-        << QStringLiteral("not a whole number");
-    QTest::newRow("integer overflow") << one(ColumnType::Integer, QStringLiteral("32768"))
-                                      << QStringLiteral("from -32768 to 32767");
+        << one(ColumnType::LongInteger, QStringLiteral("2147483648")) << "not a whole number";
+    QTest::newRow("integer overflow")
+        << one(ColumnType::Integer, QStringLiteral("32768")) << "from -32768 to 32767";
     QTest::newRow("padded number")
-        << one(ColumnType::Integer, QStringLiteral(" 1")) << QStringLiteral("not a whole number");
+        << one(ColumnType::Integer, QStringLiteral(" 1")) << "not a whole number";
     QTest::newRow("text longer than the engine reads")
         << one(ColumnType::Memo, QString(jet::kMaxTextLength + 1, u'x'))
-        << QStringLiteral("65536 characters, a text holds at most 65535");
+        << "65536 characters, a text holds at most 65535";
     QList<TableData> ghost = one(ColumnType::Text, QStringLiteral("x"));
     ghost[0].deletedRows = {1};
-    QTest::newRow("deleted row that is not there") << ghost << QStringLiteral("no row 2");
+    QTest::newRow("deleted row that is not there") << ghost << "no row 2";
     QTest::newRow("mark then zero low byte")
-        << one(ColumnType::Memo, QChar(0xfeff) + QString(QChar(0x0100)))
-        << QStringLiteral("U+FEFF");
+        << one(ColumnType::Memo, QChar(0xfeff) + QString(QChar(0x0100))) << "U+FEFF";
 
     TableData two{
         QStringLiteral("T"),
         {{QStringLiteral("A"), ColumnType::Text}, {QStringLiteral("B"), ColumnType::Text}},
         {{QStringLiteral("a"), QStringLiteral("b")}, {QStringLiteral("a")}}};
-    QTest::newRow("row missing a cell")
-        << QList<TableData>{two} << QStringLiteral("row 2: 1 cells for 2 columns");
+    QTest::newRow("row missing a cell") << QList<TableData>{two} << "row 2: 1 cells for 2 columns";
     two.rows.clear();
     TableData renamed = two;
     renamed.name = QStringLiteral("t");
     QTest::newRow("same table name in other case")
-        << QList<TableData>{renamed, two} << QStringLiteral("used twice");
+        << QList<TableData>{renamed, two} << "used twice";
     renamed.name = QStringLiteral("msysobjects");
-    QTest::newRow("catalog's name") << QList<TableData>{renamed} << QStringLiteral("reserved");
+    QTest::newRow("catalog's name") << QList<TableData>{renamed} << "reserved";
     for (const QString &name : {QString(), QStringLiteral("a.b"), QString(65, u'n')}) {
         renamed.name = name;
         QTest::addRow("table name \"%s\"", qPrintable(name))
-            << QList<TableData>{renamed} << QStringLiteral("Table name");
+            << QList<TableData>{renamed} << "Table name";
     }
     two.columns[1].name = QStringLiteral("a");
-    QTest::newRow("same column twice") << QList<TableData>{two} << QStringLiteral("used twice");
+    QTest::newRow("same column twice") << QList<TableData>{two} << "used twice";
 
     TableData wide{QStringLiteral("Wide"), {}, {{}}};
     for (int c = 0; c < 9; ++c) {
@@ -378,7 +375,7 @@ void JetWriterTest::rejectsWhatCannotBeStored_data()
         wide.rows[0].append(QString(255, u'ω')); // two bytes each: not compressible
     }
     QTest::newRow("record larger than a page")
-        << QList<TableData>{wide} << QStringLiteral("row 1: the row takes more than 4060 bytes");
+        << QList<TableData>{wide} << "row 1: the row takes more than 4060 bytes";
 }
 
 void JetWriterTest::rejectsWhatCannotBeStored()
