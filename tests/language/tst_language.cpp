@@ -42,33 +42,31 @@ jet::TableData itemsTable(const QList<QList<Cell>> &rows)
             rows};
 }
 
+template <typename T> T *named(T *object, const char *name)
+{
+    object->setObjectName(QLatin1String(name));
+    return object;
+}
+
 // A form with the kinds of controls packs address.
 struct TestForm
 {
     QWidget form;
-    QLabel *label = new QLabel(QStringLiteral("Status:"), &form);
-    QPushButton *button = new QPushButton(QStringLiteral("&Quit"), &form);
-    QGroupBox *frame = new QGroupBox(QStringLiteral("Window"), &form);
-    QLineEdit *lineEdit = new QLineEdit(QStringLiteral("line"), &form);
-    QPlainTextEdit *log = new QPlainTextEdit(QStringLiteral("log"), &form);
-    QMenu *menu = new QMenu(&form);
-    QAction *action = menu->addAction(QStringLiteral("Open"));
+    QLabel *label = named(new QLabel(QStringLiteral("Status:"), &form), "LB_Status");
+    QPushButton *button = named(new QPushButton(QStringLiteral("&Quit"), &form), "CB_Quit");
+    QGroupBox *frame = named(new QGroupBox(QStringLiteral("Window"), &form), "FR_Window");
+    QLineEdit *lineEdit = named(new QLineEdit(QStringLiteral("line"), &form), "TX_Line");
+    QPlainTextEdit *log = named(new QPlainTextEdit(QStringLiteral("log"), &form), "TX_Log");
+    QAction *action = named((new QMenu(&form))->addAction(QStringLiteral("Open")), "CM_Open");
     QList<QRadioButton *> options;
 
     TestForm()
     {
         form.setObjectName(QStringLiteral("frmTEST"));
-        label->setObjectName(QStringLiteral("LB_Status"));
-        button->setObjectName(QStringLiteral("CB_Quit"));
-        frame->setObjectName(QStringLiteral("FR_Window"));
-        lineEdit->setObjectName(QStringLiteral("TX_Line"));
-        log->setObjectName(QStringLiteral("TX_Log"));
-        action->setObjectName(QStringLiteral("CM_Open"));
         for (int i = 0; i < 3; ++i) {
-            auto *option = new QRadioButton(QStringLiteral("option %1").arg(i), frame);
-            option->setObjectName(QStringLiteral("RB_Mode"));
-            option->setProperty("Index", i);
-            options.append(option);
+            options.append(
+                named(new QRadioButton(QStringLiteral("option %1").arg(i), frame), "RB_Mode"));
+            options.last()->setProperty("Index", i);
         }
     }
 };
