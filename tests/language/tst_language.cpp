@@ -60,6 +60,14 @@ struct TestForm
     QAction *action = named((new QMenu(&form))->addAction(QStringLiteral("Open")), "CM_Open");
     QList<QRadioButton *> options;
 
+    // Every caption, in the order the controls are made.
+    QStringList captions() const
+    {
+        return {label->text(),      button->text(),     frame->title(),
+                lineEdit->text(),   log->toPlainText(), action->text(),
+                options[0]->text(), options[1]->text(), options[2]->text()};
+    }
+
     TestForm()
     {
         form.setObjectName(QStringLiteral("frmTEST"));
@@ -127,7 +135,7 @@ private Q_SLOTS:
                  QStringLiteral("Auto-size Error"));
         TestForm form;
         TranslateForm(&form.form);
-        QCOMPARE(form.button->text(), QStringLiteral("&Quit"));
+        QCOMPARE(form.captions(), TestForm().captions()); // untranslated
     }
 
     void translateText_data()
@@ -225,15 +233,8 @@ private Q_SLOTS:
                   item("AGENT_frmOTHER", "LB_Status", "fel", "1", "-1")});
         TestForm form;
         TranslateForm(&form.form);
-        QCOMPARE(form.label->text(), QStringLiteral("Läge:"));
-        QCOMPARE(form.button->text(), QStringLiteral("A&vsluta"));
-        QCOMPARE(form.frame->title(), QStringLiteral("Fönster"));
-        QCOMPARE(form.lineEdit->text(), QStringLiteral("rad"));
-        QCOMPARE(form.log->toPlainText(), QStringLiteral("logg§§rad"));
-        QCOMPARE(form.action->text(), QStringLiteral("Öppna"));
-        QCOMPARE(form.options[0]->text(), QStringLiteral("option 0"));
-        QCOMPARE(form.options[1]->text(), QStringLiteral("andra"));
-        QCOMPARE(form.options[2]->text(), QStringLiteral("option 2"));
+        QCOMPARE(form.captions(), QStringList({"Läge:", "A&vsluta", "Fönster", "rad", "logg§§rad",
+                                               "Öppna", "option 0", "andra", "option 2"}));
     }
 
     void formLeftWholeOnBadRow_data()
@@ -254,7 +255,7 @@ private Q_SLOTS:
         QCOMPARE(LoadFormItems(QStringLiteral("frmTEST")).size(), 0);
         TestForm form;
         TranslateForm(&form.form);
-        QCOMPARE(form.button->text(), QStringLiteral("&Quit"));
+        QCOMPARE(form.captions(), TestForm().captions()); // untranslated
     }
 
     void formItemsInStoredOrder()
