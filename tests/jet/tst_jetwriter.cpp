@@ -35,41 +35,36 @@ QString varied(int length, int seed)
 
 QList<TableData> allColumnTypes()
 {
-    TableData table{"Mixed",
-                    {{"Label", ColumnType::Text},
-                     {"Notes", ColumnType::Memo},
-                     {"Count", ColumnType::LongInteger},
-                     {"Small", ColumnType::Integer}},
-                    {}};
-    table.rows = {
-        {"plain", "short memo", number(1), number(2)},
-        {Cell(), Cell(), Cell(), Cell()},
-        {"", "", number(0), number(0)},
-        {"åäöÅÄÖ", "Ärlig § paragraf", number(-1), number(-1)},
-        {"日本語のテキスト", "中文 한국어 日本語", number(42), Cell()},
-        {"tab\there", "line\nbreak\r\nand \\ backslash", Cell(), number(7)},
-        {"\\N", "\"quoted\", with commas;", number(std::numeric_limits<qint32>::min()),
-         number(-32768)},
-        {"§§ marks §§", "Zeile eins§§Zeile zwei", number(std::numeric_limits<qint32>::max()),
-         number(32767)},
-        {QString(255, QChar(u'ÿ')), " spaces ", number(100000), number(-300)},
-    };
-    return {table};
+    return {{"Mixed",
+             {{"Label", ColumnType::Text},
+              {"Notes", ColumnType::Memo},
+              {"Count", ColumnType::LongInteger},
+              {"Small", ColumnType::Integer}},
+             {
+                 {"plain", "short memo", number(1), number(2)},
+                 {Cell(), Cell(), Cell(), Cell()},
+                 {"", "", number(0), number(0)},
+                 {"åäöÅÄÖ", "Ärlig § paragraf", number(-1), number(-1)},
+                 {"日本語のテキスト", "中文 한국어 日本語", number(42), Cell()},
+                 {"tab\there", "line\nbreak\r\nand \\ backslash", Cell(), number(7)},
+                 {"\\N", "\"quoted\", with commas;", number(std::numeric_limits<qint32>::min()),
+                  number(-32768)},
+                 {"§§ marks §§", "Zeile eins§§Zeile zwei",
+                  number(std::numeric_limits<qint32>::max()), number(32767)},
+                 {QString(255, QChar(u'ÿ')), " spaces ", number(100000), number(-300)},
+             }}};
 }
 
 // Readers take a value that begins with the bytes FF FE for compressed text.
 QList<TableData> leadingByteOrderMarks()
 {
     const QChar mark(0xfeff);
-    TableData table{
-        QStringLiteral("Marks"), {{"Short", ColumnType::Text}, {"Long", ColumnType::Memo}}, {}};
-    table.rows = {
-        {mark + QStringLiteral("in text"), mark + QStringLiteral("in memo")},
-        {QString(mark), QString(mark)},
-        {QString(mark) + mark, mark + varied(3000, 1)},
-        {QStringLiteral("inside") + mark, QStringLiteral("inside") + mark},
-    };
-    return {table};
+    return {{"Marks",
+             {{"Short", ColumnType::Text}, {"Long", ColumnType::Memo}},
+             {{mark + QStringLiteral("in text"), mark + QStringLiteral("in memo")},
+              {QString(mark), QString(mark)},
+              {QString(mark) + mark, mark + varied(3000, 1)},
+              {QStringLiteral("inside") + mark, QStringLiteral("inside") + mark}}}};
 }
 
 QList<TableData> memos()
