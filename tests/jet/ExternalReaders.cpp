@@ -149,33 +149,33 @@ QString difference(const ReadTable &expected, const ReadTable &read)
     return {};
 }
 
-std::optional<MdbReader> MdbReader::install(const QString &root, const QString &script,
-                                            QString *failure)
+QString installMdbReader(const QString &root, const QString &script, QString *failure)
 {
     const QString npm = QStandardPaths::findExecutable(QStringLiteral("npm"));
     if (QStandardPaths::findExecutable(QStringLiteral("node")).isEmpty() || npm.isEmpty()) {
         *failure = QStringLiteral("node or npm is not installed (scripts/ensure-packages test)");
-        return std::nullopt;
+        return {};
     }
     if (!QFile::exists(root + QStringLiteral("/node_modules/mdb-reader/package.json")) &&
         !run(npm,
              {QStringLiteral("install"), QStringLiteral("--no-save"), QStringLiteral("--prefix"),
               root, QStringLiteral("mdb-reader")},
              failure, kInstallTimeoutMs))
-        return std::nullopt;
+        return {};
     // Beside node_modules, so the script's import of mdb-reader resolves there.
     const QString placed = root + QStringLiteral("/read_with_mdb_reader.mjs");
     QFile::remove(placed);
     if (!QFile::copy(script, placed)) {
         *failure = QStringLiteral("cannot copy %1 to %2").arg(script, placed);
-        return std::nullopt;
+        return {};
     }
-    return MdbReader(placed);
+    return placed;
 }
 
-std::optional<QList<ReadDatabase>> MdbReader::read(const QStringList &files, QString *failure) const
+std::optional<QList<ReadDatabase>> readWithMdbReader(const QString &placedScript,
+                                                     const QStringList &files, QString *failure)
 {
-    const auto out = run(QStringLiteral("node"), QStringList{m_script} + files, failure);
+    const auto out = run(QStringLiteral("node"), QStringList{placedScript} + files, failure);
     if (!out)
         return std::nullopt;
     QList<ReadDatabase> databases;

@@ -35,22 +35,12 @@ ReadTable asMdbtoolsSees(ReadTable table);
 // The first difference between the two; empty when they agree.
 QString difference(const ReadTable &expected, const ReadTable &read);
 
-// The mdb-reader package, installed once into a folder of the build tree with npm.
-class MdbReader
-{
-public:
-    // Installs the package into `root` unless it is there; nothing with the reason when node or
-    // npm is missing or the install fails.
-    static std::optional<MdbReader> install(const QString &root, const QString &script,
-                                            QString *failure);
+// Installs the mdb-reader package into `root` unless it is there and places the reading script
+// beside it; the placed script, or empty with the reason when node or npm is missing or fails.
+QString installMdbReader(const QString &root, const QString &script, QString *failure);
 
-    // Every table of every file, read by one node process.
-    std::optional<QList<ReadDatabase>> read(const QStringList &files, QString *failure) const;
-
-private:
-    explicit MdbReader(QString script) : m_script(std::move(script)) {}
-
-    QString m_script;
-};
+// Every table of every file, read by one node process running the placed script.
+std::optional<QList<ReadDatabase>> readWithMdbReader(const QString &placedScript,
+                                                     const QStringList &files, QString *failure);
 
 } // namespace fwb::test

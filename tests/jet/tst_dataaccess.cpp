@@ -112,39 +112,36 @@ void TestDataAccess::conditionHolds_data()
     QTest::addColumn<bool>("holds");
     QTest::addColumn<bool>("negationHolds");
 
-    const auto equal = [](const char *name, Cell cell, const QString &value, CompareAs as) {
-        QTest::newRow(name) << cell << value << as << true << false;
-    };
-    const auto differ = [](const char *name, Cell cell, const QString &value, CompareAs as) {
-        QTest::newRow(name) << cell << value << as << false << true;
-    };
-    // Neither the condition nor its negation holds.
-    const auto neither = [](const char *name, Cell cell, const QString &value, CompareAs as) {
-        QTest::newRow(name) << cell << value << as << false << false;
+    // Whether the condition holds, its negation does, or neither (NULL, a value that is no
+    // number or truth).
+    enum Outcome { equal, differ, neither };
+    const auto row = [](const char *name, Cell cell, const QString &value, CompareAs as,
+                        Outcome outcome) {
+        QTest::newRow(name) << cell << value << as << (outcome == equal) << (outcome == differ);
     };
     using enum CompareAs;
-    equal("text accented case", QStringLiteral("ÉTÉ à Zürich"), QStringLiteral("été À ZÜRICH"),
-          Text);
-    differ("text trailing blank counts", "Cancel", "Cancel ", Text);
-    differ("text number-like is text", "1.0", "1", Text);
-    differ("empty text is a value", "", "x", Text);
-    neither("NULL text", Cell(), "", Text);
-    neither("NULL number", Cell(), "0", Number);
-    equal("number trailing zeros", "3.5000", "3.5", Number);
-    equal("number exponent", "222", "2.22e2", Number);
-    equal("number negative exponent", "0.035", "35E-3", Number);
-    equal("number leading zeros and plus", "7", " +007.0 ", Number);
-    equal("number zero signs", "0", "-0.000", Number);
-    differ("number sign matters", "-1", "1", Number);
-    differ("number beyond double precision", "922337203685477.5807", "922337203685477.5808",
-           Number);
+    row("text accented case", QStringLiteral("ÉTÉ à Zürich"), QStringLiteral("été À ZÜRICH"), Text,
+        equal);
+    row("text trailing blank counts", "Cancel", "Cancel ", Text, differ);
+    row("text number-like is text", "1.0", "1", Text, differ);
+    row("empty text is a value", "", "x", Text, differ);
+    row("NULL text", Cell(), "", Text, neither);
+    row("NULL number", Cell(), "0", Number, neither);
+    row("number trailing zeros", "3.5000", "3.5", Number, equal);
+    row("number exponent", "222", "2.22e2", Number, equal);
+    row("number negative exponent", "0.035", "35E-3", Number, equal);
+    row("number leading zeros and plus", "7", " +007.0 ", Number, equal);
+    row("number zero signs", "0", "-0.000", Number, equal);
+    row("number sign matters", "-1", "1", Number, differ);
+    row("number beyond double precision", "922337203685477.5807", "922337203685477.5808", Number,
+        differ);
     for (const char *bad : {"zero", "", ".", "1,5", "1e", "0x10", "inf"})
-        neither(qPrintable(QStringLiteral("number \"%1\"").arg(bad)), "0", bad, Number);
-    equal("boolean true word", "1", "True", Boolean);
-    equal("boolean Jet true", "1", "-1", Boolean);
-    equal("boolean no", "0", "no", Boolean);
-    differ("boolean mismatch", "0", "on", Boolean);
-    neither("boolean not a truth", "1", "maybe", Boolean);
+        row(qPrintable(QStringLiteral("number \"%1\"").arg(bad)), "0", bad, Number, neither);
+    row("boolean true word", "1", "True", Boolean, equal);
+    row("boolean Jet true", "1", "-1", Boolean, equal);
+    row("boolean no", "0", "no", Boolean, equal);
+    row("boolean mismatch", "0", "on", Boolean, differ);
+    row("boolean not a truth", "1", "maybe", Boolean, neither);
 }
 
 void TestDataAccess::conditionHolds()

@@ -21,17 +21,13 @@ ToolRun runTool(const QStringList &args)
 {
     QProcess process;
     process.start(QStringLiteral(FWB_JET_TOOL), args);
-    ToolRun run;
-    if (!process.waitForFinished(120000)) {
+    const bool finished = process.waitForFinished(120000);
+    if (!finished) {
         process.kill();
         process.waitForFinished();
-        run.err = QStringLiteral("did not finish");
-        return run;
     }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput();
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+    return {finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput(), QString::fromUtf8(process.readAllStandardError())};
 }
 
 QByteArray canonicalSource()
@@ -111,13 +107,13 @@ void FwbJetToolTest::packRoundTrips()
     const QString pack = m_dir.filePath(QStringLiteral("round trip.mdb"));
     ToolRun run = runTool({QStringLiteral("pack-build"), writeSource(source), pack});
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-    run = runTool({QStringLiteral("pack-dump"), pack});
-    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-    QCOMPARE(run.out, dumped);
     // export prints any table in the same text form, so a pack's Items come out as its source.
-    run = runTool({QStringLiteral("export"), pack, QStringLiteral("Items")});
-    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-    QCOMPARE(run.out, dumped);
+    for (const QStringList &args : {QStringList{QStringLiteral("pack-dump"), pack},
+                                    {QStringLiteral("export"), pack, "Items"}}) {
+        run = runTool(args);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QCOMPARE(run.out, dumped);
+    }
 }
 
 void FwbJetToolTest::malformedSourcesNameTheLine_data()
@@ -127,27 +123,27 @@ void FwbJetToolTest::malformedSourcesNameTheLine_data()
     const QByteArray header = "Form\tName\tText\tType\tIndex\n";
     const QByteArray good = "GLOBAL\ta\tb\t0\t\\N\n";
     QTest::newRow("other header") << QByteArray("Form\tName\tText\tKind\tIndex\n")
-                                  << QStringLiteral("line 1: the header");
+                                  << "line 1: the header";
     QTest::newRow("four fields") << header + good + "GLOBAL\ta\tb\t0\n"
-                                 << QStringLiteral("line 3: 4 fields");
+                                 << "line 3: 4 fields";
     QTest::newRow("unknown escape") << header + "GLOBAL\ta\\x\tb\t0\t0\n"
-                                    << QStringLiteral("line 2: Name: unknown escape \\x");
+                                    << "line 2: Name: unknown escape \\x";
     QTest::newRow("backslash at the end") << header + "GLOBAL\ta\tb\\\t0\t0\n"
-                                          << QStringLiteral("line 2: Text: a backslash ends");
+                                          << "line 2: Text: a backslash ends";
     QTest::newRow("NULL inside a text") << header + "GLOBAL\ta\\N\tb\t0\t0\n"
-                                        << QStringLiteral("line 2: Name: \\N");
+                                        << "line 2: Name: \\N";
     QTest::newRow("word as type") << header + good + good + "GLOBAL\ta\tb\tzero\t0\n"
-                                  << QStringLiteral("line 4: Type: \"zero\"");
+                                  << "line 4: Type: \"zero\"";
     QTest::newRow("index too large") << header + "GLOBAL\ta\tb\t0\t40000\n"
-                                     << QStringLiteral("line 2: Index: \"40000\"");
+                                     << "line 2: Index: \"40000\"";
     QTest::newRow("invalid UTF-8") << header + good + "GLOBAL\t\xff\xfe\tb\t0\t0\n"
-                                   << QStringLiteral("line 3: not valid UTF-8");
+                                   << "line 3: not valid UTF-8";
     QTest::newRow("text longer than the engine reads")
         << header + good + "GLOBAL\ta\t" + QByteArray(65536, 'x') + "\t0\t0\n"
-        << QStringLiteral("line 3: Text has 65536 characters, a text holds at most 65535");
+        << "line 3: Text has 65536 characters, a text holds at most 65535";
     QTest::newRow("texts more than an answer holds")
         << header + ("GLOBAL\ta\t" + QByteArray(60000, 'x') + "\t0\t0\n").repeated(400)
-        << QStringLiteral("64 MiB that can be read back at once");
+        << "64 MiB that can be read back at once";
 }
 
 void FwbJetToolTest::malformedSourcesNameTheLine()

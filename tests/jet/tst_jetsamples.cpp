@@ -35,7 +35,7 @@ Query query(const QString &table, const QStringList &columns = {},
 
 Query selectA(const QList<Condition> &where = {}, int maxRows = -1)
 {
-    return query(QStringLiteral("Table1"), {QStringLiteral("A")}, where, maxRows);
+    return query("Table1", {QStringLiteral("A")}, where, maxRows);
 }
 
 QStringList columnValues(const std::optional<Table> &table)
@@ -68,7 +68,7 @@ private Q_SLOTS:
     void corruptedCopiesNeverHurtTheCaller();
 
 private:
-    QString goodFile() const { return sample(QStringLiteral("V2000_test.mdb")); }
+    QString goodFile() const { return sample("V2000_test.mdb"); }
     void verifyEngineWorks()
     {
         QCOMPARE(columnValues(m_access->select(goodFile(), selectA())),
@@ -81,7 +81,7 @@ private:
 
 void TestJetSamples::initTestCase()
 {
-    if (!QFileInfo::exists(sample(QStringLiteral("V2000_test.mdb"))))
+    if (!QFileInfo::exists(sample("V2000_test.mdb")))
         QSKIP(qPrintable(QStringLiteral("cannot run here: no Access-made samples in ") + kSamples));
     QVERIFY(m_dir.isValid());
     DataAccess::setEnginePath(QStringLiteral(FWB_JET_ENGINE));
@@ -155,11 +155,11 @@ void TestJetSamples::selectWithConditions()
 void TestJetSamples::unknownNamesFail_data()
 {
     QTest::addColumn<Query>("query");
-    QTest::newRow("table") << query(QStringLiteral("Items"));
-    QTest::newRow("column") << query(QStringLiteral("Table1"), {"A", "Z"});
-    QTest::newRow("condition column") << query(QStringLiteral("Table1"), {}, {{"Z", "1", false}});
+    QTest::newRow("table") << query("Items");
+    QTest::newRow("column") << query("Table1", {"A", "Z"});
+    QTest::newRow("condition column") << query("Table1", {}, {{"Z", "1", false}});
     // Known names in any case are the control: stored names, in the order asked for.
-    QTest::newRow("known names") << query(QStringLiteral("table1"), {"i", "B", "a"});
+    QTest::newRow("known names") << query("table1", {"i", "B", "a"});
 }
 
 void TestJetSamples::unknownNamesFail()
@@ -187,7 +187,7 @@ void TestJetSamples::badFilesFail_data()
     // Files libmdb never gets to parse must not cost the engine.
     QTest::addColumn<bool>("sameEngine");
 
-    const QByteArray good = sampleBytes(QStringLiteral("V2000_test.mdb"));
+    const QByteArray good = sampleBytes("V2000_test.mdb");
     QByteArray catalogNoise = good;
     QByteArray rowNoise = good;
     QRandomGenerator random(7);
@@ -239,32 +239,29 @@ void TestJetSamples::changedFileIsReadAgain()
 {
     const QString path = m_dir.filePath(QStringLiteral("pack.mdb"));
     const QString next = m_dir.filePath(QStringLiteral("pack.new"));
-    fwb::test::writeFile(path, sampleBytes(QStringLiteral("V2000_test.mdb")));
-    QCOMPARE(columnValues(m_access->select(path, selectA())), QStringList({"abcdefg", "a"}));
-
-    // Replaced by a file whose rows are stored the other way round.
-    fwb::test::writeFile(next, sampleBytes(QStringLiteral("V1997_test.mdb")));
-    QVERIFY(QFile::remove(path));
-    QVERIFY(QFile::rename(next, path));
+    const QStringList stored{"abcdefg", "a"};
+    fwb::test::writeFile(path, sampleBytes("V2000_test.mdb"));
+    QCOMPARE(columnValues(m_access->select(path, selectA())), stored);
+    // Replaced by a file whose rows are stored the other way round, then written over in place.
+    fwb::test::writeFile(next, sampleBytes("V1997_test.mdb"));
+    QVERIFY(QFile::remove(path) && QFile::rename(next, path));
     QCOMPARE(columnValues(m_access->select(path, selectA())), QStringList({"a", "abcdefg"}));
-
-    // Written over in place.
-    fwb::test::writeFile(path, sampleBytes(QStringLiteral("V2003_test.mdb")));
-    QCOMPARE(columnValues(m_access->select(path, selectA())), QStringList({"abcdefg", "a"}));
+    fwb::test::writeFile(path, sampleBytes("V2003_test.mdb"));
+    QCOMPARE(columnValues(m_access->select(path, selectA())), stored);
     QVERIFY(QFile::remove(path));
     QVERIFY(!m_access->select(path, selectA()));
 }
 
 void TestJetSamples::corruptedCopiesNeverHurtTheCaller()
 {
-    const QByteArray jet3 = sampleBytes(QStringLiteral("V1997_test.mdb"));
-    const QByteArray jet4 = sampleBytes(QStringLiteral("V2000_test.mdb"));
+    const QByteArray jet3 = sampleBytes("V1997_test.mdb");
+    const QByteArray jet4 = sampleBytes("V2000_test.mdb");
     QRandomGenerator random(20240601);
     // Short, so the copies that make the parser loop cost little; a slow start only fails a
     // request, which is counted like any other failure.
     m_access->setTimeLimit(200ms);
     int answered = 0;
-    const Query withCondition = query(QStringLiteral("Table1"), {QStringLiteral("B")},
+    const Query withCondition = query("Table1", {QStringLiteral("B")},
                                       {Condition{QStringLiteral("A"), QStringLiteral("a"), false}});
     for (int i = 0; i < 200; ++i) {
         QByteArray file = i % 2 ? jet4 : jet3;
@@ -282,7 +279,7 @@ void TestJetSamples::corruptedCopiesNeverHurtTheCaller()
         fwb::test::writeFile(path, file);
         // As the program does, a file that hung the engine is not asked about again.
         answered += m_access->tables(path).has_value();
-        for (const Query &asked : {query(QStringLiteral("Table1")), withCondition}) {
+        for (const Query &asked : {query("Table1"), withCondition}) {
             if (m_access->lastRequestAnswered())
                 answered += m_access->select(path, asked).has_value();
         }

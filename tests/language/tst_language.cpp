@@ -23,10 +23,6 @@ using Rows = QList<QList<Cell>>;
 namespace {
 
 const Cell null = std::nullopt;
-Cell text(const char *utf8)
-{
-    return QString::fromUtf8(utf8);
-}
 
 // One Items row: Form, Name, Text, Type, Index.
 QList<Cell> item(Cell form, Cell name, Cell translated, Cell type, Cell index = null)
@@ -46,33 +42,39 @@ jet::TableData itemsTable(const QList<QList<Cell>> &rows)
             rows};
 }
 
+template <typename T> T *named(T *object, const char *name)
+{
+    object->setObjectName(QLatin1String(name));
+    return object;
+}
+
 // A form with the kinds of controls packs address.
 struct TestForm
 {
     QWidget form;
-    QLabel *label = new QLabel(QStringLiteral("Status:"), &form);
-    QPushButton *button = new QPushButton(QStringLiteral("&Quit"), &form);
-    QGroupBox *frame = new QGroupBox(QStringLiteral("Window"), &form);
-    QLineEdit *lineEdit = new QLineEdit(QStringLiteral("line"), &form);
-    QPlainTextEdit *log = new QPlainTextEdit(QStringLiteral("log"), &form);
-    QMenu *menu = new QMenu(&form);
-    QAction *action = menu->addAction(QStringLiteral("Open"));
+    QLabel *label = named(new QLabel(QStringLiteral("Status:"), &form), "LB_Status");
+    QPushButton *button = named(new QPushButton(QStringLiteral("&Quit"), &form), "CB_Quit");
+    QGroupBox *frame = named(new QGroupBox(QStringLiteral("Window"), &form), "FR_Window");
+    QLineEdit *lineEdit = named(new QLineEdit(QStringLiteral("line"), &form), "TX_Line");
+    QPlainTextEdit *log = named(new QPlainTextEdit(QStringLiteral("log"), &form), "TX_Log");
+    QAction *action = named((new QMenu(&form))->addAction(QStringLiteral("Open")), "CM_Open");
     QList<QRadioButton *> options;
+
+    // Every caption, in the order the controls are made.
+    QStringList captions() const
+    {
+        return {label->text(),      button->text(),     frame->title(),
+                lineEdit->text(),   log->toPlainText(), action->text(),
+                options[0]->text(), options[1]->text(), options[2]->text()};
+    }
 
     TestForm()
     {
         form.setObjectName(QStringLiteral("frmTEST"));
-        label->setObjectName(QStringLiteral("LB_Status"));
-        button->setObjectName(QStringLiteral("CB_Quit"));
-        frame->setObjectName(QStringLiteral("FR_Window"));
-        lineEdit->setObjectName(QStringLiteral("TX_Line"));
-        log->setObjectName(QStringLiteral("TX_Log"));
-        action->setObjectName(QStringLiteral("CM_Open"));
         for (int i = 0; i < 3; ++i) {
-            auto *option = new QRadioButton(QStringLiteral("option %1").arg(i), frame);
-            option->setObjectName(QStringLiteral("RB_Mode"));
-            option->setProperty("Index", i);
-            options.append(option);
+            options.append(
+                named(new QRadioButton(QStringLiteral("option %1").arg(i), frame), "RB_Mode"));
+            options.last()->setProperty("Index", i);
         }
     }
 };
@@ -117,9 +119,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("language");
         QTest::newRow("no setting") << QString();
-        QTest::newRow("missing file") << QStringLiteral("Klingon.lng");
-        QTest::newRow("not a database") << QStringLiteral("broken.lng");
-        QTest::newRow("a folder") << QStringLiteral("folder.lng");
+        QTest::newRow("missing file") << "Klingon.lng";
+        QTest::newRow("not a database") << "broken.lng";
+        QTest::newRow("a folder") << "folder.lng";
     }
     void noPackKeepsEnglish()
     {
@@ -133,7 +135,7 @@ private Q_SLOTS:
                  QStringLiteral("Auto-size Error"));
         TestForm form;
         TranslateForm(&form.form);
-        QCOMPARE(form.button->text(), QStringLiteral("&Quit"));
+        QCOMPARE(form.captions(), TestForm().captions()); // untranslated
     }
 
     void translateText_data()
@@ -142,47 +144,44 @@ private Q_SLOTS:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("expected");
         const auto global = [](Cell name, Cell translated) {
-            return item(text("GLOBAL"), name, translated, text("0"));
+            return item("GLOBAL", name, translated, "0");
         };
-        QTest::newRow("not in pack") << Rows{global(text("Quit"), text("Avsluta"))}
-                                     << QStringLiteral("Open") << QStringLiteral("Open");
-        QTest::newRow("line breaks")
-            << Rows{global(text("Two lines"), text("En§§två§§§§tre§§"))}
-            << QStringLiteral("Two lines") << QStringLiteral("En\r\ntvå\r\n\r\ntre\r\n");
-        QTest::newRow("odd section sign kept")
-            << Rows{global(text("Para"), text("§1 §§§"))} << QStringLiteral("Para")
-            << QStringLiteral("§1 \r\n§");
+        QTest::newRow("not in pack") << Rows{global("Quit", "Avsluta")} << "Open"
+                                     << "Open";
+        QTest::newRow("line breaks") << Rows{global("Two lines", "En§§två§§§§tre§§")} << "Two lines"
+                                     << "En\r\ntvå\r\n\r\ntre\r\n";
+        QTest::newRow("odd section sign kept") << Rows{global("Para", "§1 §§§")} << "Para"
+                                               << "§1 \r\n§";
         QTest::newRow("other case used without exact row")
-            << Rows{global(text("NO LABEL"), text("Ingen etikett"))} << QStringLiteral("No label")
-            << QStringLiteral("Ingen etikett");
+            << Rows{global("NO LABEL", "Ingen etikett")} << "No label"
+            << "Ingen etikett";
         QTest::newRow("first of several other-case rows")
-            << Rows{global(text("NO LABEL"), text("först")), global(text("no LABEL"), text("sist"))}
-            << QStringLiteral("No label") << QStringLiteral("först");
+            << Rows{global("NO LABEL", "först"), global("no LABEL", "sist")} << "No label"
+            << "först";
         QTest::newRow("exact case preferred")
-            << Rows{global(text("NO LABEL"), text("versaler")),
-                    global(text("No label"), text("Ingen etikett")),
-                    global(text("no label"), text("gemener"))}
-            << QStringLiteral("No label") << QStringLiteral("Ingen etikett");
+            << Rows{global("NO LABEL", "versaler"), global("No label", "Ingen etikett"),
+                    global("no label", "gemener")}
+            << "No label"
+            << "Ingen etikett";
         QTest::newRow("double quote breaks the query")
-            << Rows{global(text("Say \"hi\""), text("Säg hej"))} << QStringLiteral("Say \"hi\"")
-            << QStringLiteral("Say \"hi\"");
-        QTest::newRow("null text gives english")
-            << Rows{global(text("Drive"), null)} << QStringLiteral("Drive")
-            << QStringLiteral("Drive");
+            << Rows{global("Say \"hi\"", "Säg hej")} << "Say \"hi\""
+            << "Say \"hi\"";
+        QTest::newRow("null text gives english") << Rows{global("Drive", null)} << "Drive"
+                                                 << "Drive";
         QTest::newRow("empty text is a translation")
-            << Rows{global(text("Drive"), text(""))} << QStringLiteral("Drive") << QString();
+            << Rows{global("Drive", "")} << "Drive" << QString();
         QTest::newRow("a row without type is no global text")
-            << Rows{item(text("GLOBAL"), text("Quit"), text("Sluta"), null)}
-            << QStringLiteral("Quit") << QStringLiteral("Quit");
+            << Rows{item("GLOBAL", "Quit", "Sluta", null)} << "Quit"
+            << "Quit";
         QTest::newRow("form rows are not global")
-            << Rows{item(text("AGENT_frmMAIN"), text("Quit"), text("Avsluta"), text("1"),
-                         text("-1")),
-                    item(text("GLOBAL"), text("Quit"), text("Sluta"), text("1"))}
-            << QStringLiteral("Quit") << QStringLiteral("Quit");
+            << Rows{item("AGENT_frmMAIN", "Quit", "Avsluta", "1", "-1"),
+                    item("GLOBAL", "Quit", "Sluta", "1")}
+            << "Quit"
+            << "Quit";
         QTest::newRow("trailing blank is part of the key")
-            << Rows{global(text("Main FW Backup program file not found. "), text("saknas. "))}
-            << QStringLiteral("Main FW Backup program file not found.")
-            << QStringLiteral("Main FW Backup program file not found.");
+            << Rows{global("Main FW Backup program file not found. ", "saknas. ")}
+            << "Main FW Backup program file not found."
+            << "Main FW Backup program file not found.";
     }
     void translateText()
     {
@@ -197,7 +196,7 @@ private Q_SLOTS:
     void packReadOnceAndAgainWhenChanged()
     {
         const auto global = [](const char *name, const char *translated) {
-            return item(text("GLOBAL"), text(name), text(translated), text("0"));
+            return item("GLOBAL", name, translated, "0");
         };
         openPack({global("Quit", "Avsluta"), global("Open", "Öppna")});
         jet::DataAccess::instance().shutdown();
@@ -218,65 +217,53 @@ private Q_SLOTS:
     {
         const auto row = [](const char *name, const char *translated, const char *type,
                             const char *index) {
-            return item(text("AGENT_frmTEST"), text(name), text(translated), text(type),
-                        text(index));
+            return item("AGENT_frmTEST", name, translated, type, index);
         };
-        openPack(
-            {row("LB_Status", "Läge:", "1", "-1"), row("CB_Quit", "&Sluta", "1", "-1"),
-             row("CB_Quit", "A&vsluta", "1", "-1"), // a later row wins
-             row("FR_Window", "Fönster", "1", "-1"), row("TX_Line", "rad", "2", "-1"),
-             row("TX_Log", "logg§§rad", "2", "-1"), row("CM_Open", "Öppna", "1", "-1"),
-             row("RB_Mode", "andra", "1", "1"),
-             row("RB_Mode", "fel", "1", "-1"),   // an array needs its index
-             row("RB_Mode", "femte", "1", "5"),  // no such element
-             row("CB_Quit", "fel", "1", "2"),    // not an array
-             row("LB_Status", "fel", "3", "-1"), // unknown type
-             row("TX_Line", "fel", "1", "-1"),   // a text box has no caption
-             row("LB_Missing", "fel", "1", "-1"),
-             item(text("AGENT_frmOTHER"), text("LB_Status"), text("fel"), text("1"), text("-1"))});
+        openPack({row("LB_Status", "Läge:", "1", "-1"), row("CB_Quit", "&Sluta", "1", "-1"),
+                  row("CB_Quit", "A&vsluta", "1", "-1"), // a later row wins
+                  row("FR_Window", "Fönster", "1", "-1"), row("TX_Line", "rad", "2", "-1"),
+                  row("TX_Log", "logg§§rad", "2", "-1"), row("CM_Open", "Öppna", "1", "-1"),
+                  row("RB_Mode", "andra", "1", "1"),
+                  row("RB_Mode", "fel", "1", "-1"),   // an array needs its index
+                  row("RB_Mode", "femte", "1", "5"),  // no such element
+                  row("CB_Quit", "fel", "1", "2"),    // not an array
+                  row("LB_Status", "fel", "3", "-1"), // unknown type
+                  row("TX_Line", "fel", "1", "-1"),   // a text box has no caption
+                  row("LB_Missing", "fel", "1", "-1"),
+                  item("AGENT_frmOTHER", "LB_Status", "fel", "1", "-1")});
         TestForm form;
         TranslateForm(&form.form);
-        QCOMPARE(form.label->text(), QStringLiteral("Läge:"));
-        QCOMPARE(form.button->text(), QStringLiteral("A&vsluta"));
-        QCOMPARE(form.frame->title(), QStringLiteral("Fönster"));
-        QCOMPARE(form.lineEdit->text(), QStringLiteral("rad"));
-        QCOMPARE(form.log->toPlainText(), QStringLiteral("logg§§rad"));
-        QCOMPARE(form.action->text(), QStringLiteral("Öppna"));
-        QCOMPARE(form.options[0]->text(), QStringLiteral("option 0"));
-        QCOMPARE(form.options[1]->text(), QStringLiteral("andra"));
-        QCOMPARE(form.options[2]->text(), QStringLiteral("option 2"));
+        QCOMPARE(form.captions(), QStringList({"Läge:", "A&vsluta", "Fönster", "rad", "logg§§rad",
+                                               "Öppna", "option 0", "andra", "option 2"}));
     }
 
     void formLeftWholeOnBadRow_data()
     {
         QTest::addColumn<QList<Cell>>("badRow");
         const auto row = [](Cell name, Cell translated, Cell type, Cell index) {
-            return item(text("AGENT_frmTEST"), name, translated, type, index);
+            return item("AGENT_frmTEST", name, translated, type, index);
         };
-        QTest::newRow("null index") << row(text("LB_Status"), text("x"), text("1"), null);
-        QTest::newRow("null text") << row(text("LB_Status"), null, text("1"), text("-1"));
-        QTest::newRow("null name") << row(null, text("x"), text("1"), text("-1"));
-        QTest::newRow("index out of 16 bits")
-            << row(text("LB_Status"), text("x"), text("1"), text("32768"));
+        QTest::newRow("null index") << row("LB_Status", "x", "1", null);
+        QTest::newRow("null text") << row("LB_Status", null, "1", "-1");
+        QTest::newRow("null name") << row(null, "x", "1", "-1");
+        QTest::newRow("index out of 16 bits") << row("LB_Status", "x", "1", "32768");
     }
     void formLeftWholeOnBadRow()
     {
         QFETCH(QList<Cell>, badRow);
-        openPack(
-            {item(text("AGENT_frmTEST"), text("CB_Quit"), text("A&vsluta"), text("1"), text("-1")),
-             badRow});
+        openPack({item("AGENT_frmTEST", "CB_Quit", "A&vsluta", "1", "-1"), badRow});
         QCOMPARE(LoadFormItems(QStringLiteral("frmTEST")).size(), 0);
         TestForm form;
         TranslateForm(&form.form);
-        QCOMPARE(form.button->text(), QStringLiteral("&Quit"));
+        QCOMPARE(form.captions(), TestForm().captions()); // untranslated
     }
 
     void formItemsInStoredOrder()
     {
-        openPack({item(text("AGENT_frmTEST"), text("B"), text("b"), text("2"), text("-1")),
-                  item(text("agent_FRMtest"), text("A"), text("a"), text("1"), text("-32768")),
-                  item(text("AGENT_frmTEST"), text("C"), text("c"), text("0"), text("-1")),
-                  item(text("AGENT_frmTEST"), text("D"), text("d"), null, text("-1"))});
+        openPack({item("AGENT_frmTEST", "B", "b", "2", "-1"),
+                  item("agent_FRMtest", "A", "a", "1", "-32768"),
+                  item("AGENT_frmTEST", "C", "c", "0", "-1"),
+                  item("AGENT_frmTEST", "D", "d", null, "-1")});
         const QList<FormItem> items = LoadFormItems(QStringLiteral("frmTEST"));
         // Type 0 rows are global texts; a row without type passes neither Type=0 nor its
         // negation.
