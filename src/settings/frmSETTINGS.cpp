@@ -42,8 +42,10 @@ std::uint8_t selectedIndex(const QList<QRadioButton *> &buttons, std::uint8_t cu
     return current;
 }
 
-void sizeAndStack(const QList<QRadioButton *> &buttons)
+// The page's heading is translated and may wrap, so the first button follows it.
+void sizeAndStack(const PageFrame *frame, const QList<QRadioButton *> &buttons)
 {
+    SetTopTwips(buttons[0], static_cast<float>(frame->contentTopTwips()));
     for (QRadioButton *button : buttons)
         AutoSizeHeight(button);
     for (qsizetype i = 1; i < buttons.size(); ++i)
@@ -138,7 +140,7 @@ void frmSETTINGS::buildControls()
     }
 }
 
-QGroupBox *frmSETTINGS::buildFrame(int index)
+PageFrame *frmSETTINGS::buildFrame(int index)
 {
     static const char *const captions[] = {"How the FWB Agent should be started",
                                            "How backups should be started",
@@ -150,7 +152,7 @@ QGroupBox *frmSETTINGS::buildFrame(int index)
     return frame;
 }
 
-QList<QRadioButton *> frmSETTINGS::buildOptionArray(QGroupBox *frame, const char *name,
+QList<QRadioButton *> frmSETTINGS::buildOptionArray(PageFrame *frame, const char *name,
                                                     const QStringList &captions,
                                                     QButtonGroup *group)
 {
@@ -216,7 +218,7 @@ void frmSETTINGS::showVersion()
 
 void frmSETTINGS::showFrame(int index)
 {
-    QGroupBox *frame = FR_Tabs.value(index);
+    PageFrame *frame = FR_Tabs.value(index);
     if (!frame)
         return;
     frame->raise();
@@ -237,15 +239,15 @@ void frmSETTINGS::ShowTab(int frameIndex)
 
 void frmSETTINGS::LayoutSettingsDialog()
 {
-    sizeAndStack(RB_AgentStartupMode);
+    sizeAndStack(FR_Tabs[0], RB_AgentStartupMode);
     PlaceBelow(RB_AgentStartupMode[2], CH_AutoStartAgent, true);
     AutoSizeFrameHeight(FR_Tabs[0], CH_AutoStartAgent);
-    sizeAndStack(RB_BackupStartupMode);
+    sizeAndStack(FR_Tabs[1], RB_BackupStartupMode);
     AutoSizeFrameHeight(FR_Tabs[1], RB_BackupStartupMode[2]);
-    sizeAndStack(RB_MinimizeMode);
+    sizeAndStack(FR_Tabs[2], RB_MinimizeMode);
     AutoSizeFrameHeight(FR_Tabs[2], RB_MinimizeMode[2]);
 
-    for (QGroupBox *frame : FR_Tabs) {
+    for (PageFrame *frame : FR_Tabs) {
         MoveTwips(frame, LeftTwips(TS_Settings) + 250, TopTwips(TS_Settings) + 500);
         frame->setEnabled(false);
         frame->hide();

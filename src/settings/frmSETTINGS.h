@@ -6,13 +6,14 @@
 
 class QButtonGroup;
 class QCheckBox;
-class QGroupBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
 class QTabBar;
 
 namespace fwb {
+
+class PageFrame;
 
 // The settings dialog: how the Agent starts, how triggered backups start, what minimizing
 // does, and whether the Agent starts with the session. Shown modally; OK applies and stores
@@ -35,18 +36,16 @@ public:
 
 private:
     void buildControls();
-    QGroupBox *buildFrame(int index);
-    QList<QRadioButton *> buildOptionArray(QGroupBox *frame, const char *name,
+    PageFrame *buildFrame(int index);
+    QList<QRadioButton *> buildOptionArray(PageFrame *frame, const char *name,
                                            const QStringList &captions, QButtonGroup *group);
     void connectControls();
     void showFrame(int index);
-    void layOutOptionArray(const QList<QRadioButton *> &buttons, QGroupBox *frame,
-                           QWidget *lowest = nullptr);
     void selectStoredModes();
     void showVersion();
 
     QTabBar *TS_Settings = nullptr;
-    QList<QGroupBox *> FR_Tabs;
+    QList<PageFrame *> FR_Tabs;
     QList<QRadioButton *> RB_AgentStartupMode;
     QList<QRadioButton *> RB_BackupStartupMode;
     QList<QRadioButton *> RB_MinimizeMode;

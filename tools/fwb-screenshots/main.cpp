@@ -57,8 +57,12 @@ int main(int argc, char *argv[])
         fwb::TranslateForm(&main);
         main.setWindowTitle(fwb::TranslateText(QStringLiteral("FW Backup Agent")));
     }
-    main.AddLogEntry(QStringLiteral("New drive found:\r\nDrive: /media/anna/BACKUPDISK/\r\n"
-                                    "Label: BACKUPDISK\r\nSerial number: 1A2B-3C4D"));
+    const auto line = [](const char *name, const char *value) {
+        return fwb::TranslateText(QLatin1String(name)) + QLatin1String(value);
+    };
+    main.AddLogEntry(line("New drive found", ":\r\n") +
+                     line("Drive", ": /media/anna/BACKUPDISK/\r\n") +
+                     line("Label", ": BACKUPDISK\r\n") + line("Serial number", ": 1A2B-3C4D"));
     bool ok = save(main, output + QStringLiteral("/main.png"));
 
     const QString sets = fwb::appPaths().DefaultBackupSetsFolder + u'/';
