@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 
 using namespace fwb;
@@ -66,13 +67,42 @@ double milliseconds(qint64 nanoseconds)
     return double(nanoseconds) / 1e6;
 }
 
-// One look through the folder; its time in nanoseconds, and how many triggers it found.
-qint64 timeOneLook(qsizetype *found)
+// The processor time this thread has used, user and system: unlike the wall clock, it does
+// not grow when other programs take turns on the processor.
+qint64 threadCpuNs()
 {
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1'000'000'000LL + now.tv_nsec;
+}
+
+struct Times
+{
+    qint64 wall = 0;
+    qint64 cpu = 0;
+};
+
+Times timeOf(const std::function<void()> &work)
+{
+    const qint64 cpuBefore = threadCpuNs();
     QElapsedTimer clock;
     clock.start();
-    *found = FindTriggerEntries().size();
-    return clock.nsecsElapsed();
+    work();
+    return {clock.nsecsElapsed(), threadCpuNs() - cpuBefore};
+}
+
+Times medianOf(const std::function<void()> &work)
+{
+    QList<qint64> walls;
+    QList<qint64> cpus;
+    for (int i = 0; i < kRepeats; ++i) {
+        const Times times = timeOf(work);
+        walls.append(times.wall);
+        cpus.append(times.cpu);
+    }
+    std::sort(walls.begin(), walls.end());
+    std::sort(cpus.begin(), cpus.end());
+    return {walls.at(kRepeats / 2), cpus.at(kRepeats / 2)};
 }
 
 bool measure(const char *what, int count, bool database)
@@ -85,25 +115,25 @@ bool measure(const char *what, int count, bool database)
     settings().BackupSetFolder = dir.path() + u'/';
 
     qsizetype found = 0;
-    const qint64 first = timeOneLook(&found);
-    QList<qint64> times;
-    for (int i = 0; i < kRepeats; ++i)
-        times.append(timeOneLook(&found));
-    std::sort(times.begin(), times.end());
-    const qint64 median = times.at(kRepeats / 2);
-    std::printf("%-22s %6d sets %6lld triggers   first %9.2f ms   median %9.2f ms   %7.1f us/set\n",
-                what, count, static_cast<long long>(found), milliseconds(first),
-                milliseconds(median), double(median) / 1000.0 / count);
+    const auto look = [&found] {
+        found = FindTriggerEntries().size();
+    };
+    const Times first = timeOf(look);
+    const Times median = medianOf(look);
+    std::printf("%-22s %6d sets %6lld triggers   first %9.2f ms   median %9.2f ms (processor "
+                "%9.2f ms)   %7.1f us/set\n",
+                what, count, static_cast<long long>(found), milliseconds(first.wall),
+                milliseconds(median.wall), milliseconds(median.cpu),
+                double(median.wall) / 1000.0 / count);
     if (!database) {
         // The floor: a plain C loop that lists the folder and reads every set file whole.
-        QList<qint64> floors;
-        for (int i = 0; i < kRepeats; ++i)
-            floors.append(bench::cReadLoopNs(dir.path()));
-        std::sort(floors.begin(), floors.end());
-        const qint64 floor = floors.at(kRepeats / 2);
-        std::printf("%-22s %6d sets   C read loop median %9.2f ms   FindTriggerEntries / loop "
-                    "%5.2fx\n",
-                    "", count, milliseconds(floor), double(median) / double(floor));
+        const QString folder = dir.path();
+        const Times floor = medianOf([&folder] { bench::cReadLoopNs(folder); });
+        std::printf("%-22s %6d sets   C read loop median %9.2f ms (processor %9.2f ms)   "
+                    "FindTriggerEntries / loop %5.2fx (processor %5.2fx)\n",
+                    "", count, milliseconds(floor.wall), milliseconds(floor.cpu),
+                    double(median.wall) / double(floor.wall),
+                    double(median.cpu) / double(floor.cpu));
     }
     return found == qsizetype(count) * 3;
 }

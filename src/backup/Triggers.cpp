@@ -101,20 +101,19 @@ QList<TriggerEntry> FindTriggerEntries()
 {
     const QString folder = settings().BackupSetFolder;
     QList<TriggerEntry> entries;
-    const QStringList names =
-        platform().fileSystem->listPlainFiles(folder, QStringLiteral("*.fwb"));
-    for (const QString &name : names) {
-        const QString path = folder + name;
-        // Each file is read once per scan and every test asks that one reading; a file that
-        // changes during the scan is still judged as one whole.
-        const ini::ProfileFile set = ini::ProfileFile::fromBytes(
-            platform().fileSystem->readPlainFile(path, ini::kMaxIniFileSize));
+    // Each file is read once per scan and every test asks that one reading; a file that
+    // changes during the scan is still judged as one whole.
+    const auto judge = [&](const QString &name, const std::optional<QByteArray> &bytes) {
+        const ini::ProfileFile set = ini::ProfileFile::fromBytes(bytes);
         if (IsPreTriggerSet(set))
-            continue;
+            return;
+        const QString path = folder + name;
         const QString list =
             IsIniBackupSet(set) ? ReadIniTriggers(set) : ReadDatabaseTriggers(path);
         entries.append(SplitTriggerList(path, list));
-    }
+    };
+    platform().fileSystem->readPlainFiles(folder, QStringLiteral("*.fwb"), ini::kMaxIniFileSize,
+                                          judge);
     return entries;
 }
 

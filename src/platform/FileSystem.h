@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace fwb {
@@ -36,6 +37,18 @@ public:
     // missing, is anything else (a FIFO is never opened, so this never waits for a writer),
     // cannot be read, or holds more than `maxBytes`.
     virtual std::optional<QByteArray> readPlainFile(const QString &path, qint64 maxBytes) const = 0;
+
+    // listPlainFiles() and readPlainFile() of each file listed, in one pass over the folder:
+    // `visit` gets each name, in name order, and its content.
+    using PlainFileVisitor =
+        std::function<void(const QString &name, const std::optional<QByteArray> &bytes)>;
+    virtual void readPlainFiles(const QString &folder, const QString &pattern, qint64 maxBytes,
+                                const PlainFileVisitor &visit) const
+    {
+        const QString base = folder.endsWith(u'/') ? folder : folder + u'/';
+        for (const QString &name : listPlainFiles(folder, pattern))
+            visit(name, readPlainFile(base + name, maxBytes));
+    }
 
     // Creates one folder whose parent exists. False when it could not be created.
     virtual bool createDirectory(const QString &path) = 0;

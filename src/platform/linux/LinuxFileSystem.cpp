@@ -86,12 +86,13 @@ bool LinuxFileSystem::isDriveReady(const QString &root) const
     return true;
 }
 
-QStringList LinuxFileSystem::listPlainFiles(const QString &folder, const QString &pattern) const
+namespace {
+
+// The plain files of an open folder whose names match `pattern`, in name order (so that the
+// order of the sets does not depend on the file system's).
+QStringList plainFilesIn(DIR *dir, const QString &pattern)
 {
     QStringList files;
-    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
-    if (!dir)
-        return files;
     while (const dirent *entry = ::readdir(dir)) {
         const QString name = QFile::decodeName(entry->d_name);
         if (name.startsWith(u'.') || !WildcardMatch(pattern, name))
@@ -106,21 +107,20 @@ QStringList LinuxFileSystem::listPlainFiles(const QString &folder, const QString
              ::fstatat(::dirfd(dir), entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode)))
             files.append(name);
     }
-    ::closedir(dir);
-    // In name order, so that the order of the sets does not depend on the file system's.
     std::sort(files.begin(), files.end());
     return files;
 }
 
-std::optional<QByteArray> LinuxFileSystem::readPlainFile(const QString &path, qint64 maxBytes) const
+// Reads one entry of a folder whole. It is looked at before it is opened, so nothing but a
+// regular file (or a link to one) is ever opened; the opening cannot wait either way, for an
+// entry replaced by a FIFO since.
+std::optional<QByteArray> readPlainEntry(int folderFd, const char *name, qint64 maxBytes)
 {
-    // Plain system calls, and nothing looked at twice: a look through a folder of backup
-    // sets reads thousands of these files, and each new drive costs one such look.
-    const QByteArray name = QFile::encodeName(path);
     struct stat info;
-    if (::stat(name.constData(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > maxBytes)
+    if (::fstatat(folderFd, name, &info, 0) != 0 || !S_ISREG(info.st_mode) ||
+        info.st_size > maxBytes)
         return std::nullopt;
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::openat(folderFd, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return std::nullopt;
     QByteArray bytes;
@@ -143,6 +143,36 @@ std::optional<QByteArray> LinuxFileSystem::readPlainFile(const QString &path, qi
     }
     ::close(fd);
     return bytes;
+}
+
+} // namespace
+
+QStringList LinuxFileSystem::listPlainFiles(const QString &folder, const QString &pattern) const
+{
+    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return {};
+    QStringList files = plainFilesIn(dir, pattern);
+    ::closedir(dir);
+    return files;
+}
+
+std::optional<QByteArray> LinuxFileSystem::readPlainFile(const QString &path, qint64 maxBytes) const
+{
+    return readPlainEntry(AT_FDCWD, QFile::encodeName(path).constData(), maxBytes);
+}
+
+// A look through a folder of backup sets reads thousands of files, and each new drive costs
+// one such look: every file is looked up from the open folder, not from the root again.
+void LinuxFileSystem::readPlainFiles(const QString &folder, const QString &pattern, qint64 maxBytes,
+                                     const PlainFileVisitor &visit) const
+{
+    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return;
+    for (const QString &name : plainFilesIn(dir, pattern))
+        visit(name, readPlainEntry(::dirfd(dir), QFile::encodeName(name).constData(), maxBytes));
+    ::closedir(dir);
 }
 
 bool LinuxFileSystem::createDirectory(const QString &path)

@@ -13,6 +13,8 @@ public:
     bool isDriveReady(const QString &root) const override;
     QStringList listPlainFiles(const QString &folder, const QString &pattern) const override;
     std::optional<QByteArray> readPlainFile(const QString &path, qint64 maxBytes) const override;
+    void readPlainFiles(const QString &folder, const QString &pattern, qint64 maxBytes,
+                        const PlainFileVisitor &visit) const override;
     bool createDirectory(const QString &path) override;
 };
 
