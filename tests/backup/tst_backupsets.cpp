@@ -72,7 +72,7 @@ private Q_SLOTS:
         m_platform.reset();
     }
 
-    // Which files of the folder count, by generation and kind, beside every kind of bad file.
+    // Which files of the folder count, by generation and kind, beside files that hold no set.
     void findTriggerEntries()
     {
         const auto ini = [this](const char *name, const QByteArray &general,
