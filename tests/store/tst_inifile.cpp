@@ -1,16 +1,14 @@
 #include "TestSupport.h"
-#include "store/IniCodec.h"
+#include "store/AppPaths.h"
 #include "store/IniFile.h"
+#include "store/Settings.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 #include <filesystem>
-#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,13 +17,8 @@ using namespace fwb;
 
 namespace {
 
-QByteArray utf16le(QStringView text)
-{
-    QByteArray bytes("\xFF\xFE");
-    for (const QChar c : text)
-        bytes.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
-    return bytes;
-}
+const QString a = QStringLiteral("a");
+const QString k = QStringLiteral("k");
 
 QStringList entriesOf(const QString &folder)
 {
@@ -48,157 +41,83 @@ private Q_SLOTS:
     void read_data()
     {
         QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QString>("section");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("defaultValue");
-        QTest::addColumn<int>("bufferSize");
         QTest::addColumn<QString>("expected");
-
-        const QString a = QStringLiteral("a");
-        const QString k = QStringLiteral("k");
-        const QString d = QStringLiteral("dflt");
-        auto row = [&](const char *name, const QByteArray &content, const QString &section,
-                       const QString &key, const QString &expected, const QString &def = QString(),
-                       int bufferSize = 257) {
-            QTest::newRow(name) << content << section << key << (def.isNull() ? d : def)
-                                << bufferSize << expected;
+        const auto row = [](const char *name, const QByteArray &content, const QString &value) {
+            QTest::newRow(name) << content << value;
         };
-
-        row("crlf", "[a]\r\nx=1\r\nk=v\r\n", a, k, "v");
-        row("mixed endings, last line unterminated", "[a]\r\nx=1\rk=v\ny=2", a, k, "v");
-        row("lines trimmed", " \t[ a ]\t\r\n \t k \v= \t v w \t\r\n", a, k, "v w");
-        row("value keeps later =", "[a]\r\nk=x=y\r\n", a, k, "x=y");
-        // Wine ends the name at the last ']' and skips a header without ']'.
-        row("first ] ends the name", "[a]b]\r\nk=v\r\n", a, k, "v");
-        row("header without ]", "[a\r\nk=v\r\n", a, k, "v");
-        row("key without = gives default", "[a]\r\nk\r\nk=v\r\n", a, k, d);
-        row("comment never matches", "[a]\r\n;k=v\r\n", a, ";k", d);
-        row("hash is ordinary text", "[a]\r\n#k=v\r\n", a, "#k", "v");
-        row("lines before the first section", "k=v\r\n[a]\r\nx=1\r\n", a, k, d);
-        row("section case", "[OpTiOnS]\r\nk=v\r\n", "options", k, "v");
-        row("non-ASCII case", "[\xC3\x85sa]\r\nk=v\r\n", QStringLiteral("\u00E5SA"), k, "v");
-        // Wine also ignores tabs around the arguments.
-        row("tab before section argument", "[a]\r\nk=v\r\n", "\ta", k, d);
-        row("only first matching section", "[a]\r\nx=1\r\n[b]\r\n[A]\r\nk=v\r\n", a, k, d);
-        row("first matching key wins", "[a]\r\nk=1\r\nK=2\r\n", a, k, "1");
-        row("double quotes", "[a]\r\nk= \" v w \" \r\n", a, k, " v w ");
-        row("one pair only", "[a]\r\nk=\"\"v\"\"\r\n", a, k, "\"v\"");
-        row("empty quotes", "[a]\r\nk=\"\"\r\n", a, k, "");
-        row("mismatched quotes", "[a]\r\nk=\"v'\r\n", a, k, "\"v'");
-        row("empty value is not the default", "[a]\r\nk=\r\n", a, k, "");
-        row("default loses trailing spaces", "", a, k, " d", " d   ");
-        row("value cut to buffer", "[a]\r\nk=abcdef\r\n", a, k, "abc", d, 4);
-        row("257 keeps 256", "[a]\r\nk=" + QByteArray(300, 'x') + "\r\n", a, k, QString(256, u'x'),
-            d, 257);
-        row("cut counts characters", "[a]\r\nk=\xC3\xA5\xF0\x9F\x98\x80z\r\n", a, k,
-            QStringLiteral("\u00E5\U0001F600"), d, 3);
-        row("NUL ends a value", QByteArray("[a]\r\nk=ab\0cd\r\n", 13), a, k, "ab");
-        row("NUL ends a value before its quotes", QByteArray("[a]\r\nk=\"x") + '\0' + "y\"\r\n", a,
-            k, "\"x");
-        row("NUL ends a section", QByteArray("[a\0junk]\r\nk=v\r\n", 15), a, k, "v");
+        row("mixed endings, last line unterminated", "[a]\r\nx=1\rk=v\ny=2", "v");
+        row("lines trimmed, value keeps later =", " \t[ a ]\t\r\n \t k \v= \t v=w \t\r\n", "v=w");
+        row("key without = gives default", "[a]\r\nk\r\nk=v\r\n", "dflt");
+        row("only first matching section", "[a]\r\nx=1\r\n[b]\r\n[A]\r\nk=v\r\n", "dflt");
+        row("first matching key wins", "[a]\r\nk=1\r\nK=2\r\n", "1");
+        row("double quotes", "[a]\r\nk= \" v w \" \r\n", " v w ");
+        row("empty value is not the default", "[a]\r\nk=\r\n", "");
         // The text encodings a settings file may come in.
-        row("utf-8", "[a]\r\nk=\xC3\xA5\xE2\x82\xAC\r\n", a, k, QStringLiteral("\u00E5\u20AC"));
-        row("windows-1252", "[a]\r\nk=\x9F\xE5\x80\r\n", a, k,
-            QStringLiteral("\u0178\u00E5\u20AC"));
-        row("one bad byte makes it 1252", "[a]\r\nx=\xC3\xA5\r\nk=\xC3\xA5\xE5\r\n", a, k,
+        row("windows-1252", "[a]\r\nk=\x9F\xE5\x80\r\n", QStringLiteral("\u0178\u00E5\u20AC"));
+        row("one bad byte makes it 1252", "[a]\r\nx=\xC3\xA5\r\nk=\xC3\xA5\xE5\r\n",
             QStringLiteral("\u00C3\u00A5\u00E5"));
-        row("utf-8 mark", "\xEF\xBB\xBF[a]\r\nk=\xC3\xA5\r\n", a, k, QStringLiteral("\u00E5"));
-        row("utf-16le", utf16le(u"[a]\r\nk=\u00E5\u20AC\U0001F600\r\n"), a, k,
-            QStringLiteral("\u00E5\u20AC\U0001F600"));
+        row("utf-16le", QByteArray("\xFF\xFE[\0a\0]\0\n\0k\0=\0\xE5\0\x3D\xD8\0\xDE", 20),
+            QStringLiteral("\u00E5\U0001F600"));
     }
-
     void read()
     {
         QFETCH(QByteArray, content);
-        QFETCH(QString, section);
-        QFETCH(QString, key);
-        QFETCH(QString, defaultValue);
-        QFETCH(int, bufferSize);
-
         const QString path = m_dir.filePath(QStringLiteral("read.ini"));
         test::writeFile(path, content);
-        QTEST(ini::readProfileString(path, section, key, defaultValue, bufferSize), "expected");
+        QTEST(ini::readProfileString(path, a, k, QStringLiteral("dflt"), 257), "expected");
+    }
+
+    // How the arguments are taken: names in any case, without spaces (but not tabs) around
+    // them; a default without trailing spaces; a value cut to the caller's buffer.
+    void readArguments()
+    {
+        const auto read = [](const QByteArray &content, const QString &section, const QString &key,
+                             const QString &fallback, int bufferSize) {
+            return ini::ProfileFile::fromBytes(content).read(section, key, fallback, bufferSize);
+        };
+        QCOMPARE(read("[\xC3\x85sa]\r\nk=v", QStringLiteral(" \u00E5SA "), k, {}, 9),
+                 QStringLiteral("v"));
+        QCOMPARE(read("[a]\r\nk=v", QStringLiteral("\ta"), k, {}, 9), QString());
+        QCOMPARE(read("", a, k, QStringLiteral(" d   "), 9), QStringLiteral(" d"));
+        QCOMPARE(read("[a]\r\nk=\xC3\xA5\xF0\x9F\x98\x80z", a, k, {}, 3),
+                 QStringLiteral("\u00E5\U0001F600"));
     }
 
     void write_data()
     {
         QTest::addColumn<QByteArray>("before");
-        QTest::addColumn<QString>("section");
-        QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QByteArray>("after");
-
-        const QString a = QStringLiteral("a");
-        const QString b = QStringLiteral("b");
-        const QString k = QStringLiteral("k");
-        auto row = [](const char *name, const QByteArray &before, const QString &section,
-                      const QString &key, const QString &value, const QByteArray &after) {
-            QTest::newRow(name) << before << section << key << value << after;
+        const auto row = [](const char *name, const QByteArray &before, const QString &value,
+                            const QByteArray &after) {
+            QTest::newRow(name) << before << value << after;
         };
-
-        row("new file", {}, "Options", "GLO_MinimizeMode", "2",
-            "[Options]\r\nGLO_MinimizeMode=2\r\n");
-        row("replace keeps the line's ending", "[a]\r\nk=1\rz=3\n", a, k, "2", "[a]\r\nk=2\rz=3\n");
-        row("replace keeps stored spelling", "[OpTions]\r\n  Glo_Key = 1 \r\n", "options",
-            "GLO_KEY", "2", "[OpTions]\r\nGlo_Key=2\r\n");
-        row("replace first occurrence only", "[a]\r\nk=1\r\nk=1\r\n[a]\r\nk=1\r\n", a, k, "2",
-            "[a]\r\nk=2\r\nk=1\r\n[a]\r\nk=1\r\n");
-        row("comments and blank lines kept",
-            "; head\r\n\r\n[a]\r\n; about k\r\n\r\nk=1\r\n\r\n[b]\r\nx=1\r\n", a, k, "2",
-            "; head\r\n\r\n[a]\r\n; about k\r\n\r\nk=2\r\n\r\n[b]\r\nx=1\r\n");
-        row("new key after the last key line", "[a]\r\nx=1\r\n; trailing\r\n\r\n[b]\r\ny=2\r\n", a,
-            k, "v", "[a]\r\nx=1\r\nk=v\r\n; trailing\r\n\r\n[b]\r\ny=2\r\n");
-        row("new key after last line without ending", "[a]\r\nx=1", a, k, "v",
-            "[a]\r\nx=1\r\nk=v\r\n");
-        row("new key in the first of two sections", "[a]\r\nx=1\r\n[b]\r\n[A]\r\nk=1\r\n", a, k,
-            "2", "[a]\r\nx=1\r\nk=2\r\n[b]\r\n[A]\r\nk=1\r\n");
-        row("new section", "[a]\r\nx=1\r\n", b, k, "v", "[a]\r\nx=1\r\n[b]\r\nk=v\r\n");
-        row("new names as given", "", "  My Section  ", " My Key ", "v",
-            "[My Section]\r\nMy Key=v\r\n");
-        row("value verbatim", "[a]\r\nk=1\r\n", a, k, "  \"q\" ; x\t",
-            "[a]\r\nk=  \"q\" ; x\t\r\n");
-        row("utf-8 file gets utf-8", "[a]\r\nn=\xC3\xA5\r\n", a, k, QStringLiteral("\u00F6\u20AC"),
+        row("new file, value verbatim", {}, " \"q\" ; x\t", "[a]\r\nk= \"q\" ; x\t\r\n");
+        row("replace keeps line ending and spelling", "[A]\r\n  K = 1 \rz=3\n", "2",
+            "[A]\r\nK=2\rz=3\n");
+        row("new key after the last key line", "[a]\r\nx=1\r\n; c\r\n\r\n[b]\r\ny=2\r\n", "v",
+            "[a]\r\nx=1\r\nk=v\r\n; c\r\n\r\n[b]\r\ny=2\r\n");
+        row("new key in the first of two sections", "[a]\r\nx=1\r\n[b]\r\n[A]\r\nk=1\r\n", "2",
+            "[a]\r\nx=1\r\nk=2\r\n[b]\r\n[A]\r\nk=1\r\n");
+        row("new section", "[b]\r\nx=1", "v", "[b]\r\nx=1\r\n[a]\r\nk=v\r\n");
+        row("utf-8 file gets utf-8", "[a]\r\nn=\xC3\xA5\r\n", QStringLiteral("\u00F6\u20AC"),
             "[a]\r\nn=\xC3\xA5\r\nk=\xC3\xB6\xE2\x82\xAC\r\n");
-        row("1252 file gets 1252", "[a]\r\nn=\xE5\x81\r\n", a, k, QStringLiteral("\u00F6\u20AC"),
-            "[a]\r\nn=\xE5\x81\r\nk=\xF6\x80\r\n");
-        row("1252 file turning ascii", "[a]\r\nk=\xE5\r\n", a, k, "x", "[a]\r\nk=x\r\n");
         // Without its one 1252 byte the file would read as UTF-8, and n as "\u00E5".
-        row("1252 file never turns utf-8", "[a]\r\nn=\xC3\xA5\r\nk=\xE5\r\n", a, k, "x", {});
-        row("1252 file cannot hold everything", "[a]\r\nn=\xE5\r\n", a, k,
+        row("1252 file never turns utf-8", "[a]\r\nn=\xC3\xA5\r\nk=\xE5\r\n", "x", {});
+        row("1252 file cannot hold everything", "[a]\r\nn=\xE5\r\n",
             QStringLiteral("\u65E5\U0001F600\u0080x"), "[a]\r\nn=\xE5\r\nk=???x\r\n");
         // Past this limit the write fails even for root; the original must stay as it was.
-        row("failed write keeps the original", "[a]\r\nk=1\r\n", a, k, QString(1000, u'v'), {});
-        row("utf-16le file gets utf-16le", utf16le(u"[a]\r\nk=1\r\n"), a, k,
-            QStringLiteral("\u00F6\U0001F600"), utf16le(u"[a]\r\nk=\u00F6\U0001F600\r\n"));
+        row("failed write keeps the original", "[a]\r\nk=1\r\n", QString(1000, u'v'), {});
     }
-
     void write()
     {
         QFETCH(QByteArray, before);
-        QFETCH(QString, section);
-        QFETCH(QString, key);
         QFETCH(QString, value);
         QFETCH(QByteArray, after);
-
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("w.ini"));
         if (!before.isNull())
             test::writeFile(path, before);
-        // Temporary files of earlier writers: only the one left long ago, by a writer no longer
-        // there to hold it, is cleared away.
-        const auto temporary = [&](const char *suffix, int ageSeconds) {
-            const QString name = QStringLiteral("w.ini.fwbtmp-") + QLatin1String(suffix);
-            test::writeFile(dir.filePath(name), "half-written");
-            QFile file(dir.filePath(name));
-            return file.open(QIODevice::ReadWrite) &&
-                   file.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
-                                    QFileDevice::FileModificationTime);
-        };
-        QVERIFY(temporary("stale0", 120) && temporary("fresh0", 0) && temporary("held00", 120));
-        QFile held(dir.filePath(QStringLiteral("w.ini.fwbtmp-held00")));
-        QVERIFY(held.open(QIODevice::ReadOnly) && ::flock(held.handle(), LOCK_EX) == 0);
-        const QStringList others{QStringLiteral("w.ini.fwbtmp-fresh0"),
-                                 QStringLiteral("w.ini.fwbtmp-held00")};
 
         const bool refused = after.isNull();
         const bool limited = value.size() > 64; // the one row that meets the file-size limit
@@ -206,90 +125,106 @@ private Q_SLOTS:
         getrlimit(RLIMIT_FSIZE, &saved);
         const rlimit lowered{limited ? 64 : saved.rlim_cur, saved.rlim_max};
         setrlimit(RLIMIT_FSIZE, &lowered);
-        const bool written = ini::writeProfileString(path, section, key, value);
+        const bool written = ini::writeProfileString(path, a, k, value);
         setrlimit(RLIMIT_FSIZE, &saved);
         QCOMPARE(written, !refused);
         QCOMPARE(test::readFile(path), refused ? before : after);
         if (!refused || limited)
-            QCOMPARE(entriesOf(dir.path()), QStringList{QStringLiteral("w.ini")} + others);
+            QCOMPARE(entriesOf(dir.path()), QStringList{"w.ini"}); // no temporary file left
     }
 
+    // A write through a link replaces the target, keeping its permissions; a link whose
+    // target does not exist yet gets the target created.
     void replacementKeepsModeAndLink()
     {
         QTemporaryDir dir;
         const QString target = dir.filePath(QStringLiteral("real/settings.ini"));
-        const QString link = dir.filePath(QStringLiteral("settings.ini"));
         test::writeFile(target, "[a]\r\nk=1\r\n");
         QVERIFY(::chmod(QFile::encodeName(target).constData(), 0604) == 0);
-        QVERIFY(QFile::link(target, link));
-        QVERIFY(ini::writeProfileString(link, QStringLiteral("a"), QStringLiteral("k"),
-                                        QStringLiteral("2")));
-        QVERIFY(QFileInfo(link).isSymLink());
-        QCOMPARE(test::readFile(target), QByteArray("[a]\r\nk=2\r\n"));
+        for (const char *name : {"settings.ini", "fwbagent.ini"}) {
+            const QString link = dir.filePath(QString::fromLatin1(name));
+            QVERIFY(QFile::link(dir.filePath(QStringLiteral("real/") + name), link));
+            QVERIFY(ini::writeProfileString(link, a, k, QStringLiteral("2")));
+            QVERIFY(QFileInfo(link).isSymLink());
+            QCOMPARE(test::readFile(link), QByteArray("[a]\r\nk=2\r\n"));
+        }
         QCOMPARE(
             int(std::filesystem::status(QFile::encodeName(target).toStdString()).permissions()),
             0604);
         QCOMPARE(entriesOf(dir.filePath(QStringLiteral("real"))),
-                 QStringList{QStringLiteral("settings.ini")});
-
-        // A link whose target does not exist yet gets the target created.
-        const QString dangling = dir.filePath(QStringLiteral("fwbagent.ini"));
-        const QString newTarget = dir.filePath(QStringLiteral("real/fwbagent.ini"));
-        QVERIFY(QFile::link(newTarget, dangling));
-        QVERIFY(ini::writeProfileString(dangling, QStringLiteral("a"), QStringLiteral("k"),
-                                        QStringLiteral("v")));
-        QVERIFY(QFileInfo(dangling).isSymLink());
-        QCOMPARE(test::readFile(newTarget), QByteArray("[a]\r\nk=v\r\n"));
+                 QStringList({"fwbagent.ini", "settings.ini"}));
     }
 
-    void specialFilesReadAsAbsent_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::newRow("fifo") << QStringLiteral("fifo");
-        QTest::newRow("link to a fifo") << QStringLiteral("link");
-        QTest::newRow("folder") << QStringLiteral("folder");
-        QTest::newRow("huge file") << QStringLiteral("huge");
-        QTest::newRow("missing folder") << QStringLiteral("missing");
-    }
-
+    // A reader or writer that wrongly opens a FIFO waits for a peer forever: the alarm ends
+    // the test instead.
     void specialFilesReadAsAbsent()
     {
-        QFETCH(QString, kind);
         QTemporaryDir dir;
-        QString path = dir.filePath(QStringLiteral("x.ini"));
-        const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("pipe")));
-        qint64 hugeSize = 0;
-        if (kind == u"fifo" || kind == u"link") {
-            QVERIFY(::mkfifo(fifo.constData(), 0600) == 0);
-            if (kind == u"fifo")
-                path = QFile::decodeName(fifo);
-            else
-                QVERIFY(QFile::link(QFile::decodeName(fifo), path));
-        } else if (kind == u"missing") {
-            path = dir.filePath(QStringLiteral("missing/x.ini"));
-        } else if (kind == u"folder") {
-            QVERIFY(QDir().mkdir(path));
-        } else {
-            test::writeFile(path, "[a]\r\nk=v\r\n");
-            QFile file(path);
-            hugeSize = 17 * 1024 * 1024;
-            QVERIFY(file.resize(hugeSize));
-        }
-
-        // A reader or writer that wrongly opens a FIFO waits for a peer forever: the alarm ends the
-        // test instead.
+        const QString fifo = dir.filePath(QStringLiteral("fifo"));
+        const QString link = dir.filePath(QStringLiteral("link"));
+        const QString huge = dir.filePath(QStringLiteral("huge"));
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        QVERIFY(QFile::link(fifo, link));
+        test::writeFile(huge, "[a]\r\nk=v\r\n");
+        QVERIFY(QFile(huge).resize(17 * 1024 * 1024));
+        const QString missing = dir.filePath(QStringLiteral("missing/x.ini"));
         ::alarm(10);
-        QCOMPARE(ini::readProfileString(path, QStringLiteral("a"), QStringLiteral("k"),
-                                        QStringLiteral("dflt"), 257),
-                 QStringLiteral("dflt"));
-        QVERIFY(!ini::writeProfileString(path, QStringLiteral("a"), QStringLiteral("k"),
-                                         QStringLiteral("w")));
+        for (const QString &path : {fifo, link, huge, dir.path(), missing}) {
+            QCOMPARE(ini::readProfileString(path, a, k, QStringLiteral("dflt"), 257),
+                     QStringLiteral("dflt"));
+            QVERIFY(!ini::writeProfileString(path, a, k, QStringLiteral("w")));
+        }
         ::alarm(0);
-        const QFileInfo after(path);
-        QCOMPARE(after.isFile(), kind == u"huge");
-        QCOMPARE(after.dir().exists(), kind != u"missing");
-        if (kind == u"huge")
-            QCOMPARE(after.size(), hugeSize);
+        QCOMPARE(QFileInfo(huge).size(), qint64(17 * 1024 * 1024));
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("missing"))));
+    }
+
+    // Each row writes one settings file and reads back, as
+    // "agent backup minimize width firstRunPending folder", what the program loaded.
+    void loadSettings_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("loaded");
+        const auto modes = [](const char *name, const QByteArray &stored, const char *loaded) {
+            QTest::newRow(name) << QStringLiteral("fwbagent.ini")
+                                << "[Options]\r\nGLO_AgentStartupMode=" + stored +
+                                       "\r\nGLO_BackupStartupMode=" + stored +
+                                       "\r\nGLO_MinimizeMode=" + stored
+                                << QString::fromLatin1(loaded) + " 0 1 Backup sets/";
+        };
+        const auto options = [](const char *name, const QByteArray &lines, const char *loaded) {
+            QTest::newRow(name) << QStringLiteral("settings.ini") << "[Options]\r\n" + lines
+                                << QString::fromLatin1(loaded);
+        };
+        options("defaults", {}, "0 2 1 0 1 Backup sets/");
+        modes("out of 0-2 kept as read", "7", "7 7 7");
+        modes("too large", "256", "0 2 1");
+        modes("half to even", "2.5", "2 2 2");
+        options("first run only for 1", "[Settings]\r\nFirstRunOfGeneration5=01",
+                "0 2 1 0 0 Backup sets/");
+        options("stored case", "LastOpenedDir={app}my SETS", "0 2 1 0 1 My Sets/");
+    }
+    void loadSettings()
+    {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, text);
+        QTemporaryDir dir;
+        const QString app = dir.path() + u'/';
+        QVERIFY(QDir().mkpath(app + QStringLiteral("Backup sets")) &&
+                QDir().mkpath(app + QStringLiteral("My Sets")));
+        const test::ScopedPlatform platform;
+        test::resetProgramState(dir.path());
+        test::writeFile(app + file, text.replace("{app}", QFile::encodeName(app)));
+        // Values no load would give, so that one left unset shows.
+        settings() = {9, 9, 9, QStringLiteral("x"), 9, false, QStringLiteral("x")};
+        LoadSettings();
+        const AgentSettings &s = settings();
+        QCOMPARE(s.BackupSetFolder.left(app.size()), app);
+        QTEST(QString::asprintf("%d %d %d %g %d ", s.AgentStartupMode, s.BackupStartupMode,
+                                s.MinimizeMode, s.IncreaseTextWidth, int(s.FirstRunPending)) +
+                  s.BackupSetFolder.mid(app.size()),
+              "loaded");
     }
 };
 
