@@ -17,8 +17,8 @@
 
 using namespace fwb;
 
-// The count-down and confirmation dialog as the arrival of a drive opens it beside a main
-// window, and what each way of leaving it starts.
+// The count-down dialog as the arrival of a drive opens it beside a main window, and what each
+// way of leaving it starts.
 class tst_Balloon : public QObject
 {
     Q_OBJECT
@@ -123,10 +123,23 @@ private Q_SLOTS:
             auto *sets = dialog.findChild<QListWidget *>(QStringLiteral("LV_Sets"));
             for (int row = 0; row < 3; ++row)
                 sets->item(row)->setCheckState(checks[row] == u'1' ? Qt::Checked : Qt::Unchecked);
-            if (command == QLatin1String("end"))
-                for (int second = 0; second <= 60; ++second)
+            if (command == QLatin1String("end")) {
+                // Counts down from 60 while not paused, and decides one tick after 0.
+                QCOMPARE(dialog.windowTitle(), QStringLiteral("FW Backup Agent - Count Down"));
+                auto *pause = dialog.findChild<QPushButton *>(QStringLiteral("CB_PauseCount"));
+                pause->click();
+                QVERIFY(pause->text() == QStringLiteral(">") &&
+                        !dialog.findChild<QTimer *>()->isActive());
+                pause->click();
+                QVERIFY(pause->text() == QStringLiteral("||") &&
+                        dialog.findChild<QTimer *>()->isActive());
+                for (int left = 59; left >= 0; --left) {
                     dialog.TR_CountDown_Timer();
-            else if (command == QLatin1String("Esc"))
+                    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("LB_TimeLeft"))->text(),
+                             QString::number(left));
+                }
+                dialog.TR_CountDown_Timer();
+            } else if (command == QLatin1String("Esc"))
                 QTest::keyClick(sets, Qt::Key_Escape);
             else if (command == QLatin1String("close"))
                 dialog.close();
@@ -143,65 +156,6 @@ private Q_SLOTS:
         QCOMPARE(test::readFile(appPaths().AgentIniPath),
                  QByteArray("; mine\r\n[Options]\r\nGLO_BackupStartupMode=") +
                      (dontAsk ? "0" : "1") + "\r\n");
-        QCOMPARE(settings().BackupStartupMode == 1, !dontAsk);
-    }
-
-    // Counts down from 60 while not paused, and starts one tick after 0; any other mode asks
-    // for confirmation and never starts by itself.
-    void countDownOrConfirmation_data()
-    {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<QString>("title");
-        QTest::newRow("count-down") << 1 << "FW Backup Agent - Count Down";
-        QTest::newRow("confirmation") << 2 << "FW Backup Agent - Confirm Start-up";
-        QTest::newRow("unexpected value") << 7 << "FW Backup Agent - Confirm Start-up";
-    }
-    void countDownOrConfirmation()
-    {
-        QFETCH(int, mode);
-        settings().BackupStartupMode = std::uint8_t(mode);
-        decide(setFiles({"a"}), [&](frmBALLOON &dialog) {
-            QTEST(dialog.windowTitle(), "title");
-            auto *pause = dialog.findChild<QPushButton *>(QStringLiteral("CB_PauseCount"));
-            auto *timeLeft = dialog.findChild<QLabel *>(QStringLiteral("LB_TimeLeft"));
-            auto *timer = dialog.findChild<QTimer *>(QStringLiteral("TR_CountDown"));
-            QCOMPARE(pause->isVisible() && timeLeft->isVisible() && timer->isActive(), mode == 1);
-            if (mode != 1)
-                return dialog.CB_Cancel_Click();
-            pause->click();
-            QCOMPARE(pause->text(), QStringLiteral(">"));
-            QVERIFY(!timer->isActive());
-            pause->click();
-            QCOMPARE(pause->text(), QStringLiteral("||"));
-            for (int second = 59; second >= 0; --second) {
-                dialog.TR_CountDown_Timer();
-                QCOMPARE(timeLeft->text(), QString::number(second));
-            }
-            QVERIFY(timer->isActive() && frmBALLOON::openDialog());
-            dialog.TR_CountDown_Timer();
-        });
-        QCOMPARE(outcome(), mode == 1 ? "a" : "cancelled");
-    }
-
-    // Sets of later drives join the open dialog, each once and checked; it decides for all.
-    void laterSetsJoinTheOpenDialog()
-    {
-        const QStringList paths = setFiles({"a", "b", "c"});
-        decide({paths[0], paths[1], paths[0]}, [&](frmBALLOON &dialog) {
-            auto *sets = dialog.findChild<QListWidget *>(QStringLiteral("LV_Sets"));
-            QCOMPARE(sets->count(), 2);
-            sets->item(1)->setCheckState(Qt::Unchecked);
-            // A second dialog here would block; close it so the fault shows as a failure.
-            QTimer::singleShot(0, this, [&] {
-                if (frmBALLOON::openDialog() != &dialog)
-                    frmBALLOON::openDialog()->close();
-            });
-            ConfirmTriggeredBackups({paths[1], paths[2], paths[2], paths[0]});
-            QCOMPARE(sets->count(), 3);
-            QCoreApplication::processEvents();
-            dialog.CB_Start_Click();
-        });
-        QCOMPARE(outcome(), "a c");
     }
 };
 

@@ -9,7 +9,6 @@
 #include "store/Settings.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QTest>
 #include <QTimer>
 #include <QVariantMap>
@@ -39,8 +38,8 @@ class tst_Notifications : public QObject
     Q_OBJECT
 
     FakeNotificationService m_service;
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<test::ScopedPlatform> m_platform;
+    QTemporaryDir m_dir;
+    test::ScopedPlatform m_platform;
     DBusNotifier m_notifier;
 
     // Everything sent before it has arrived once this marker has: one connection keeps order.
@@ -69,16 +68,12 @@ private Q_SLOTS:
     }
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_platform = std::make_unique<test::ScopedPlatform>();
-        test::resetProgramState(m_dir->path());
+        test::resetProgramState(m_dir.path());
         platform().notifier = &m_notifier;
         test::writeFile(appPaths().FwbExePath, "x");
     }
-    void cleanup() { m_platform.reset(); }
 
-    // Notified when the user is not asked in sight; the body reaches the service as escaped
-    // markup.
+    // Notified when the user is not asked in sight; the body reaches the service as markup.
     void shownWhenNobodyIsAsked_data()
     {
         QTest::addColumn<int>("mode");
@@ -95,7 +90,7 @@ private Q_SLOTS:
         QFETCH(int, mode);
         QFETCH(bool, inSight);
         QFETCH(QString, expected);
-        const QString set = m_dir->path() + QStringLiteral("/Daily <b>&</b> set.fwb");
+        const QString set = m_dir.path() + QStringLiteral("/Daily <b>&</b> set.fwb");
         test::writeFile(set, "[General]\r\n");
         settings().BackupStartupMode = std::uint8_t(mode);
         QWidget mainWindow;

@@ -1,26 +1,24 @@
 #include "TestSupport.h"
-#include "controls/Controls.h"
 #include "controls/DialogFont.h"
-#include "controls/Twips.h"
 #include "jet/DataAccess.h"
 #include "language/LanguagePack.h"
+#include "platform/linux/XdgAutoStartStore.h"
 #include "settings/frmSETTINGS.h"
-#include "shell/frmMAIN.h"
 #include "store/AppPaths.h"
 #include "store/Settings.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QFontInfo>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
-#include <QPushButton>
+#include <QProcess>
 #include <QRadioButton>
-#include <QSet>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QTabBar>
 #include <QTest>
-#include <QTimer>
+#include <sys/stat.h>
 
 using namespace fwb;
 using Kind = AutoStartStore::Entry::Kind;
@@ -29,12 +27,6 @@ Q_DECLARE_METATYPE(Kind)
 namespace {
 
 const QString kAgent = QStringLiteral("/opt/Ferrow Backup/fwbagent");
-
-QString describe(const QWidget *control)
-{
-    const QVariant index = control->property("Index");
-    return control->objectName() + (index.isValid() ? u'(' + index.toString() + u')' : QString());
-}
 
 QSize textSize(const QWidget *control, QString text, int width, bool wrap)
 {
@@ -56,11 +48,6 @@ QString textProblem(const QWidget *control)
             style->pixelMetric(radio ? S::PM_ExclusiveIndicatorWidth : S::PM_IndicatorWidth) +
             style->pixelMetric(radio ? S::PM_RadioButtonLabelSpacing : S::PM_CheckBoxLabelSpacing);
         needed = textSize(control, control->property("text").toString(), room.width(), true);
-    } else if (auto *button = qobject_cast<const QPushButton *>(control)) {
-        const int margin = style->pixelMetric(S::PM_ButtonMargin, nullptr, button) +
-                           style->pixelMetric(S::PM_DefaultFrameWidth, nullptr, button);
-        room -= QSize(2 * margin, 2 * margin);
-        needed = textSize(button, button->text(), 100000, false);
     } else if (auto *label = qobject_cast<const QLabel *>(control)) {
         needed = textSize(label, label->text(), room.width(), label->wordWrap());
     } else if (auto *tabs = qobject_cast<const QTabBar *>(control)) {
@@ -90,15 +77,16 @@ QStringList layoutProblems(const QWidget *parent)
     for (qsizetype i = 0; i < controls.size(); ++i) {
         const QWidget *a = controls[i];
         if (const QString text = textProblem(a); !text.isEmpty())
-            problems.append(describe(a) + QStringLiteral(": ") + text);
+            problems.append(a->objectName() + QStringLiteral(": ") + text);
         if (!parent->rect().contains(a->geometry()))
-            problems.append(describe(a) + QStringLiteral(" sticks out of ") + describe(parent));
+            problems.append(a->objectName() + QStringLiteral(" sticks out of ") +
+                            parent->objectName());
         for (const QWidget *b : controls.mid(i + 1)) {
             const bool pageOnStrip =
                 (qobject_cast<const QGroupBox *>(a) && qobject_cast<const QTabBar *>(b)) ||
                 (qobject_cast<const QGroupBox *>(b) && qobject_cast<const QTabBar *>(a));
             if (!pageOnStrip && a->geometry().intersects(b->geometry()))
-                problems.append(describe(a) + QStringLiteral(" overlaps ") + describe(b));
+                problems.append(a->objectName() + QStringLiteral(" overlaps ") + b->objectName());
         }
         if (qobject_cast<const QGroupBox *>(a))
             problems += layoutProblems(a);
@@ -106,21 +94,10 @@ QStringList layoutProblems(const QWidget *parent)
     return problems;
 }
 
-QSet<QString> captions(const QWidget &dialog)
-{
-    QSet<QString> texts;
-    for (const QAbstractButton *button : dialog.findChildren<QAbstractButton *>())
-        texts.insert(button->text());
-    for (const QGroupBox *frame : dialog.findChildren<QGroupBox *>())
-        texts.insert(frame->title());
-    texts.remove(QString()); // the tab strip's own arrow buttons
-    return texts;
-}
-
 } // namespace
 
-// The settings dialog: its captions' sizing rules and the layout they give in each shipped
-// language, and what OK and Cancel keep of the user's choices.
+// The settings dialog: the layout of its pages in each shipped language, what OK and Esc keep
+// of the user's choices, and the autostart entry in the real file system.
 class tst_SettingsDialog : public QObject
 {
     Q_OBJECT
@@ -129,8 +106,10 @@ class tst_SettingsDialog : public QObject
     std::unique_ptr<test::ScopedPlatform> m_platform;
     std::unique_ptr<frmSETTINGS> m_dialog;
 
-    FakeAutoStartStore &store() { return m_platform->autoStart; }
-    QString iniPath() const { return appPaths().AgentIniPath; }
+    QString entryPath() const
+    {
+        return m_dir->filePath(QStringLiteral("autostart/fwbagent.desktop"));
+    }
     template <typename T> T *control(const char *name) const
     {
         return m_dialog->findChild<T *>(QLatin1String(name));
@@ -139,10 +118,7 @@ class tst_SettingsDialog : public QObject
     {
         static const char *const names[] = {"RB_AgentStartupMode", "RB_BackupStartupMode",
                                             "RB_MinimizeMode"};
-        for (QRadioButton *found : m_dialog->findChildren<QRadioButton *>(names[page]))
-            if (found->property("Index").toInt() == index)
-                return found;
-        qFatal("no option %s(%d)", names[page], index);
+        return m_dialog->findChildren<QRadioButton *>(names[page]).at(index);
     }
     void load(const QList<int> &stored)
     {
@@ -176,54 +152,12 @@ private Q_SLOTS:
         m_platform = std::make_unique<test::ScopedPlatform>();
         test::resetProgramState(m_dir->path());
         appPaths().AgentExePath = kAgent;
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir->path()));
     }
     void cleanup()
     {
         m_dialog.reset();
         m_platform.reset();
-    }
-
-    // IncreaseTextWidth is set so that the text's room, with the allowances `kind` has, comes
-    // out 20 twips short of or over the control's width.
-    void autoSizeHeight_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<double>("allowance");
-        QTest::addColumn<double>("offset");
-        QTest::addColumn<int>("height");
-        QTest::newRow("radio, just below a line") << "radio" << 610.0 << -20.0 << 195;
-        QTest::newRow("radio, just above a line") << "radio" << 610.0 << 20.0 << 390;
-        QTest::newRow("bold needs more margin") << "bold" << 310.0 << -20.0 << 390;
-        QTest::newRow("check box has a box") << "check" << 310.0 << -20.0 << 390;
-        QTest::newRow("a line per forced break") << "breaks" << 310.0 << -20.0 << 585;
-    }
-    void autoSizeHeight()
-    {
-        QFETCH(QString, kind);
-        QFETCH(double, allowance);
-        QFETCH(double, offset);
-        QWidget form;
-        form.setFont(QFont(QStringLiteral("DejaVu Sans"), 8));
-        if (QFontInfo(form.font()).family() != QLatin1String("DejaVu Sans"))
-            QSKIP("DejaVu Sans is not installed (Debian: fonts-dejavu-core)");
-        const QString text = kind == QLatin1String("breaks")
-                                 ? QStringLiteral("one\r\ntwo\r\nthree")
-                                 : QStringLiteral("Count down before backup start");
-        QWidget *control = kind == QLatin1String("radio") ? new QRadioButton(&form)
-                           : kind == QLatin1String("check")
-                               ? new QCheckBox(&form)
-                               : static_cast<QWidget *>(new QLabel(&form));
-        control->setProperty("text", text);
-        QFont font = control->font();
-        font.setBold(kind == QLatin1String("bold"));
-        control->setFont(font);
-        SetGeometryTwips(control, 225, 50, 4245, 600);
-        const double natural = TextWidth(&form, text, font.bold()) + allowance + text.size() / 1.8;
-        settings().IncreaseTextWidth = float(4245 + offset - natural);
-
-        AutoSizeHeight(control);
-        QTEST(int(PixelsToTwips(control->height())), "height");
-        QCOMPARE(PixelsToTwips(control->width()), 4245.0);
     }
 
     // Every page, in English and in the shipped Swedish pack, in the dialog's font and in a
@@ -250,11 +184,6 @@ private Q_SLOTS:
             QVERIFY2(OpenLanguagePack(), qPrintable(pack));
         }
         load({0, 2, 1});
-        if (!pack.isEmpty()) {
-            const QStringList untranslated =
-                captions(frmSETTINGS()).intersect(captions(*m_dialog)).values();
-            QVERIFY2(untranslated.isEmpty(), qPrintable(untranslated.join(u'|')));
-        }
         QStringList problems;
         for (int page = 0; page < 3; ++page) {
             control<QTabBar>("TS_Settings")->setCurrentIndex(page);
@@ -265,24 +194,28 @@ private Q_SLOTS:
         QVERIFY(m_platform->boxes.shown.isEmpty());
     }
 
-    // The stored modes are selected (none where a value is out of range); OK keeps the options
-    // clicked, and a value no option stands for stays unless one is chosen.
-    void okStoresTheModes_data()
+    // The stored modes are selected (none where a value is out of range). OK keeps the
+    // options clicked, and a value no option stands for unless one is chosen; Esc keeps none.
+    void closingKeepsOrDropsTheModes_data()
     {
         QTest::addColumn<QList<int>>("stored");
         QTest::addColumn<QList<int>>("clicks"); // per page, -1 for none
         QTest::addColumn<QList<int>>("result");
-        QTest::newRow("all changed") << QList{0, 2, 1} << QList{2, 0, 0} << QList{2, 0, 0};
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("all changed") << QList{0, 2, 1} << QList{2, 0, 0} << QList{2, 0, 0} << true;
         QTest::newRow("out of range kept")
-            << QList{7, 2, 200} << QList{-1, 1, -1} << QList{7, 1, 200};
+            << QList{7, 2, 200} << QList{-1, 1, -1} << QList{7, 1, 200} << true;
         QTest::newRow("out of range replaced")
-            << QList{3, 255, 1} << QList{1, 0, -1} << QList{1, 0, 1};
+            << QList{3, 255, 1} << QList{1, 0, -1} << QList{1, 0, 1} << true;
+        QTest::newRow("Esc") << QList{0, 2, 1} << QList{2, 1, 0} << QList{0, 2, 1} << false;
     }
-    void okStoresTheModes()
+    void closingKeepsOrDropsTheModes()
     {
         QFETCH(QList<int>, stored);
         QFETCH(QList<int>, clicks);
         QFETCH(QList<int>, result);
+        QFETCH(bool, ok);
+        m_platform->autoStart.entry = {Kind::Program, kAgent};
         load(stored);
         for (int page = 0; page < 3; ++page) {
             for (int index = 0; index < 3; ++index)
@@ -290,112 +223,104 @@ private Q_SLOTS:
             if (clicks[page] >= 0)
                 choose(page, clicks[page]);
         }
-        QCOMPARE(inMemory(), stored);
-        click("CB_Ok");
-
-        QCOMPARE(inMemory(), result);
-        QCOMPARE(test::readFile(iniPath()),
-                 QStringLiteral("[Options]\r\nGLO_AgentStartupMode=%1\r\nGLO_BackupStartupMode=%2"
-                                "\r\nGLO_MinimizeMode=%3\r\n")
-                     .arg(result[0])
-                     .arg(result[1])
-                     .arg(result[2])
-                     .toLatin1());
-        QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
-        QVERIFY(store().changes.isEmpty());
-    }
-
-    void okRegistersOrRemovesAutoStart_data()
-    {
-        QTest::addColumn<Kind>("kind");
-        QTest::addColumn<QString>("program");
-        QTest::addColumn<bool>("check");
-        QTest::addColumn<bool>("refuse");
-        QTest::addColumn<QString>("change");
-        QTest::addColumn<QString>("box");
-        const QString write = "write " + kAgent;
-        const QString cannotAdd = QStringLiteral(
-            "The Agent could not be set up to start with Windows. You will have to add the Agent "
-            "to the 'Startup' folder in the Start Menu manually.");
-        const QString cannotRemove = QStringLiteral(
-            "The Agent could not be removed from the list of application that are started with "
-            "Windows. You will have to use the regedit or msconfig tools to remove it manually.");
-        QTest::newRow("add") << Kind::Missing << "" << true << false << write << "";
-        QTest::newRow("keep") << Kind::Program << kAgent << true << false << ""
-                              << "";
-        QTest::newRow("remove") << Kind::Program << kAgent << false << false << "remove"
-                                << "";
-        // Only the own path, exactly as written, counts as registered.
-        QTest::newRow("letter case")
-            << Kind::Program << kAgent.toUpper() << true << false << write << "";
-        QTest::newRow("switched off") << Kind::Other << kAgent << false << false << ""
-                                      << "";
-        QTest::newRow("add refused") << Kind::Missing << "" << true << true << write << cannotAdd;
-        QTest::newRow("remove refused")
-            << Kind::Program << kAgent << false << true << "remove" << cannotRemove;
-    }
-    void okRegistersOrRemovesAutoStart()
-    {
-        QFETCH(Kind, kind);
-        QFETCH(QString, program);
-        QFETCH(bool, check);
-        QFETCH(bool, refuse);
-        QFETCH(QString, change);
-        QFETCH(QString, box);
-        store().entry = {kind, program};
-        store().refuseWrites = store().refuseRemoves = refuse;
-        load({0, 2, 1});
-        auto *autoStart = control<QCheckBox>("CH_AutoStartAgent");
-        if (autoStart->isChecked() != check)
+        if (ok) {
+            QCOMPARE(inMemory(), stored);
+            click("CB_Ok");
+        } else {
             click("CH_AutoStartAgent");
-        QCOMPARE(autoStart->isChecked(), check);
-        m_platform->boxes.onShow = [this](const FakeMessageBoxes::Box &) {
-            QVERIFY(!QFileInfo::exists(iniPath())); // the modes are stored after the box
-        };
-        click("CB_Ok");
-
-        QCOMPARE(store().changes, change.isEmpty() ? QStringList() : QStringList{change});
-        QCOMPARE(m_platform->boxes.shown.size(), box.isEmpty() ? 0 : 1);
-        if (!box.isEmpty()) {
-            QCOMPARE(m_platform->boxes.shown[0].text, box);
-            QCOMPARE(m_platform->boxes.shown[0].title,
-                     QStringLiteral("FW Backup Agent - Auto-start Error"));
-            QCOMPARE(m_platform->boxes.shown[0].icon, BoxIcon::Stop);
+            QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
         }
-        QVERIFY(test::readFile(iniPath()).contains("GLO_MinimizeMode=1"));
-        QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
-    }
-
-    void cancelDropsEverything()
-    {
-        store().entry = {Kind::Program, kAgent};
-        load({0, 2, 1});
-        for (int page = 0; page < 3; ++page)
-            choose(page, 2 - page);
-        click("CH_AutoStartAgent");
-        QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
-
         QVERIFY(!m_dialog->isVisible());
-        QCOMPARE(inMemory(), (QList{0, 2, 1}));
-        QVERIFY(!QFileInfo::exists(iniPath()));
-        QVERIFY(store().changes.isEmpty());
+        QCOMPARE(inMemory(), result);
+        QCOMPARE(test::readFile(appPaths().AgentIniPath),
+                 ok ? QString::asprintf(
+                          "[Options]\r\nGLO_AgentStartupMode=%d\r\nGLO_BackupStartupMode=%d"
+                          "\r\nGLO_MinimizeMode=%d\r\n",
+                          result[0], result[1], result[2])
+                          .toLatin1()
+                    : QByteArray());
+        QVERIFY(m_platform->autoStart.changes.isEmpty());
     }
 
-    void settingsButtonOpensTheDialogModally()
+    // Each kind of character a folder name can bring, and the Exec value it is written as.
+    void writesQuotedAndReadsBack_data()
     {
-        frmMAIN window(m_dir->path());
-        window.show();
-        QString version;
-        QTimer::singleShot(0, this, [&] {
-            auto *dialog = qobject_cast<frmSETTINGS *>(QApplication::activeModalWidget());
-            QVERIFY(dialog && dialog->parentWidget() == &window);
-            QCOMPARE(dialog->windowTitle(), QStringLiteral("FWB Agent - Settings"));
-            version = dialog->findChild<QLabel *>(QStringLiteral("LB_Version"))->text();
-            dialog->findChild<QPushButton *>(QStringLiteral("CB_Cancel"))->click();
-        });
-        window.findChild<QPushButton *>(QStringLiteral("CB_Settings"))->click();
-        QCOMPARE(version, QStringLiteral("[version " FWB_VERSION_TEXT "]"));
-        QVERIFY(!window.findChild<frmSETTINGS *>());
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QByteArray>("exec");
+        QTest::newRow("plain") << "/opt/fwb/fwbagent" << QByteArray("/opt/fwb/fwbagent");
+        QTest::newRow("spaces") << "/opt/F B/fwbagent" << QByteArray("\"/opt/F B/fwbagent\"");
+        QTest::newRow("quotes") << "/opt/\"hi\"/a" << QByteArray("\"/opt/\\\\\"hi\\\\\"/a\"");
+        QTest::newRow("dollar") << "/opt/$HOME/a" << QByteArray("\"/opt/\\\\$HOME/a\"");
+        QTest::newRow("backslash") << "/opt/b\\s/a" << QByteArray("\"/opt/b\\\\\\\\s/a\"");
+        QTest::newRow("tab") << "/opt/a\tb/a" << QByteArray("\"/opt/a\\tb/a\"");
+    }
+    void writesQuotedAndReadsBack()
+    {
+        QFETCH(QString, program);
+        QFETCH(QByteArray, exec);
+        XdgAutoStartStore store;
+        QVERIFY(store.write(program));
+        QCOMPARE(test::readFile(entryPath()),
+                 "[Desktop Entry]\nType=Application\nName=Ferrow Backup Agent\nExec=" + exec +
+                     "\n");
+        QCOMPARE(store.read().kind, Kind::Program);
+        QCOMPARE(store.read().program, program);
+        // Written beside and renamed: nothing else is left in the folder.
+        const QDir folder = QFileInfo(entryPath()).dir();
+        QCOMPARE(folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(),
+                 1);
+
+        const QString validator =
+            QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+        if (validator.isEmpty())
+            QSKIP("desktop-file-validate is not installed (Debian: desktop-file-utils)");
+        QProcess check;
+        check.start(validator, {entryPath()});
+        QVERIFY(check.waitForFinished());
+        const QByteArray output = check.readAllStandardOutput() + check.readAllStandardError();
+        QVERIFY2(check.exitCode() == 0 && !output.contains("error"), output.constData());
+    }
+
+    // Only an entry that runs exactly one program, with no arguments, is the Agent's.
+    void readsHandWrittenEntries_data()
+    {
+        QTest::addColumn<QString>("program"); // empty: not the Agent's entry
+        QTest::addColumn<QByteArray>("text");
+        const QByteArray head = "[Desktop Entry]\nType=Application\nName=X\n";
+        QTest::newRow("hidden") << "" << head + "Hidden=true\nExec=/opt/fwbagent\n";
+        QTest::newRow("argument") << "" << head + "Exec=/opt/fwbagent --hidden\n";
+        QTest::newRow("unquoted space") << "" << head + "Exec=/opt/F B/fwbagent\n";
+        QTest::newRow("CRLF, comments")
+            << "/a" << QByteArray("# by hand\r\n\r\n[Desktop Entry]\r\nExec=/a\r\n");
+        QTest::newRow("last Exec counts") << "/a" << head + "Exec=/opt/old\nExec=/a\n";
+        QTest::newRow("string escapes")
+            << "/opt/a b\\c/a" << head + "Exec=\"/opt/a\\sb\\\\\\\\c/a\"\n";
+    }
+    void readsHandWrittenEntries()
+    {
+        QFETCH(QString, program);
+        QFETCH(QByteArray, text);
+        test::writeFile(entryPath(), text);
+        const auto entry = XdgAutoStartStore().read();
+        QCOMPARE(entry.kind, program.isEmpty() ? Kind::Other : Kind::Program);
+        QCOMPARE(entry.program, program);
+    }
+
+    // A FIFO is not read (which would block) and can be removed; a folder is not written over.
+    void missingAndOddEntries()
+    {
+        XdgAutoStartStore store;
+        QCOMPARE(store.read().kind, Kind::Missing);
+        QVERIFY(store.remove());
+        QVERIFY(!QFileInfo::exists(QFileInfo(entryPath()).path())); // removing created nothing
+        QVERIFY(QDir().mkpath(QFileInfo(entryPath()).path()));
+        QVERIFY(::mkfifo(QFile::encodeName(entryPath()).constData(), 0600) == 0);
+        QCOMPARE(store.read().kind, Kind::Other);
+        QVERIFY(store.remove());
+        QCOMPARE(store.read().kind, Kind::Missing);
+        QVERIFY(QDir().mkpath(entryPath()));
+        QCOMPARE(store.read().kind, Kind::Other);
+        QVERIFY(!store.write(QStringLiteral("/opt/fwbagent")));
     }
 };
 
