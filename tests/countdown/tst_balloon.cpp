@@ -107,10 +107,8 @@ private Q_SLOTS:
         row("Start all", "CM_More_StartAllSets", "000", "a b c");
         row("and don't ask again", "CM_More_StartAllAndDontAskAgain", "100", "a b c");
         row("count-down end", "end", "011", "b c");
-        row("count-down end, none", "end", "000", "cancelled");
         row("Cancel", "CB_Cancel", "111", "cancelled");
         row("Esc", "Esc", "111", "cancelled");
-        row("close box", "close", "111", "cancelled");
         row("and stop monitoring", "CM_More_CancelAndStopMonitoring", "111", "cancelled");
         row("and start FWB", "CM_More_CancelAndStartFWB", "111", "FWB cancelled");
         row("and show the Agent", "CM_More_CancelAndShowAgent", "111", "");

@@ -81,8 +81,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected"); // the summary; the body is the set's path
         QTest::newRow("automatic") << 0 << true << "FW Backup Agent | Launching backup set: ";
         QTest::newRow("count-down, hidden") << 1 << false << "FW Backup Agent - Count Down | ";
-        QTest::newRow("confirmation, hidden")
-            << 2 << false << "FW Backup Agent - Confirm Start-up | ";
         QTest::newRow("count-down, in sight") << 1 << true << "";
     }
     void shownWhenNobodyIsAsked()
