@@ -109,6 +109,7 @@ private Q_SLOTS:
         row("count-down end", "end", "011", "b c");
         row("Cancel", "CB_Cancel", "111", "cancelled");
         row("Esc", "Esc", "111", "cancelled");
+        row("close box", "close", "111", "cancelled");
         row("and stop monitoring", "CM_More_CancelAndStopMonitoring", "111", "cancelled");
         row("and start FWB", "CM_More_CancelAndStartFWB", "111", "FWB cancelled");
         row("and show the Agent", "CM_More_CancelAndShowAgent", "111", "");
