@@ -193,7 +193,7 @@ private Q_SLOTS:
     }
 
     // The stored modes are selected (none where a value is out of range). OK keeps the
-    // options clicked, and a value no option stands for where none is; Esc keeps none.
+    // options clicked, and an out-of-range value stays if none is chosen; Esc keeps none.
     void closingKeepsOrDropsTheModes_data()
     {
         QTest::addColumn<QList<int>>("stored");
