@@ -1,10 +1,9 @@
 #include "TestSupport.h"
-#include "controls/Controls.h"
 #include "controls/DialogFont.h"
-#include "controls/Twips.h"
+#include "jet/DataAccess.h"
 #include "language/LanguagePack.h"
+#include "platform/linux/XdgAutoStartStore.h"
 #include "settings/frmSETTINGS.h"
-#include "shell/frmMAIN.h"
 #include "store/AppPaths.h"
 #include "store/Settings.h"
 
@@ -12,36 +11,91 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
-#include <QPushButton>
+#include <QProcess>
 #include <QRadioButton>
+#include <QStandardPaths>
+#include <QStyle>
 #include <QTabBar>
 #include <QTest>
-#include <QTimer>
 
 using namespace fwb;
+using Kind = AutoStartStore::Entry::Kind;
+Q_DECLARE_METATYPE(Kind)
 
 namespace {
 
-using Kind = AutoStartStore::Entry::Kind;
-
 const QString kAgent = QStringLiteral("/opt/Ferrow Backup/fwbagent");
-const QString kBoxTitle = QStringLiteral("FW Backup Agent - Auto-start Error");
-const QString kCannotAdd = QStringLiteral(
-    "The Agent could not be set up to start with Windows. You will have to add the Agent to "
-    "the 'Startup' folder in the Start Menu manually.");
-const QString kCannotRemove = QStringLiteral(
-    "The Agent could not be removed from the list of application that are started with "
-    "Windows. You will have to use the regedit or msconfig tools to remove it manually.");
 
-QList<int> modes(int agent, int backup, int minimize)
+QSize textSize(const QWidget *control, QString text, int width, bool wrap)
 {
-    return {agent, backup, minimize};
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    const int flags = Qt::TextShowMnemonic | (wrap ? Qt::TextWordWrap : 0);
+    return control->fontMetrics().boundingRect(QRect(0, 0, width, 100000), flags, text).size();
+}
+
+// What a control's text does not fit into, or nothing.
+QString textProblem(const QWidget *control)
+{
+    using S = QStyle;
+    const QStyle *style = control->style();
+    QSize room = control->contentsRect().size();
+    QSize needed;
+    const bool radio = qobject_cast<const QRadioButton *>(control);
+    if (radio || qobject_cast<const QCheckBox *>(control)) {
+        room.rwidth() -=
+            style->pixelMetric(radio ? S::PM_ExclusiveIndicatorWidth : S::PM_IndicatorWidth) +
+            style->pixelMetric(radio ? S::PM_RadioButtonLabelSpacing : S::PM_CheckBoxLabelSpacing);
+        needed = textSize(control, control->property("text").toString(), room.width(), true);
+    } else if (auto *label = qobject_cast<const QLabel *>(control)) {
+        needed = textSize(label, label->text(), room.width(), label->wordWrap());
+    } else if (auto *tabs = qobject_cast<const QTabBar *>(control)) {
+        const int padding = style->pixelMetric(S::PM_TabBarTabHSpace, nullptr, tabs);
+        for (int i = 0; i < tabs->count(); ++i) {
+            const int text = textSize(tabs, tabs->tabText(i), 100000, false).width();
+            if (tabs->tabRect(i).right() >= tabs->width() ||
+                text + padding > tabs->tabRect(i).width())
+                return QStringLiteral("tab \"%1\" does not fit").arg(tabs->tabText(i));
+        }
+    }
+    if (needed.width() <= room.width() && needed.height() <= room.height())
+        return {};
+    return QString::asprintf("text needs %dx%d px, has %dx%d", needed.width(), needed.height(),
+                             room.width(), room.height());
+}
+
+// Every text fits its control, each control lies inside its parent, and no two controls of
+// one level share a pixel, except a page's frame, which lies on the tab strip by design.
+QStringList layoutProblems(const QWidget *parent)
+{
+    QStringList problems;
+    QList<QWidget *> controls;
+    for (QWidget *child : parent->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        if (child->isVisible())
+            controls.append(child);
+    for (qsizetype i = 0; i < controls.size(); ++i) {
+        const QWidget *a = controls[i];
+        if (const QString text = textProblem(a); !text.isEmpty())
+            problems.append(a->objectName() + QStringLiteral(": ") + text);
+        if (!parent->rect().contains(a->geometry()))
+            problems.append(a->objectName() + QStringLiteral(" sticks out of ") +
+                            parent->objectName());
+        for (const QWidget *b : controls.mid(i + 1)) {
+            const bool pageOnStrip =
+                (qobject_cast<const QGroupBox *>(a) && qobject_cast<const QTabBar *>(b)) ||
+                (qobject_cast<const QGroupBox *>(b) && qobject_cast<const QTabBar *>(a));
+            if (!pageOnStrip && a->geometry().intersects(b->geometry()))
+                problems.append(a->objectName() + QStringLiteral(" overlaps ") + b->objectName());
+        }
+        if (qobject_cast<const QGroupBox *>(a))
+            problems += layoutProblems(a);
+    }
+    return problems;
 }
 
 } // namespace
 
-Q_DECLARE_METATYPE(Kind)
-
+// The settings dialog: the layout of its pages in each shipped language and what OK and Esc
+// keep of the user's choices; and the autostart entry, checked by the desktop's validator.
 class tst_SettingsDialog : public QObject
 {
     Q_OBJECT
@@ -50,28 +104,20 @@ class tst_SettingsDialog : public QObject
     std::unique_ptr<test::ScopedPlatform> m_platform;
     std::unique_ptr<frmSETTINGS> m_dialog;
 
-    FakeAutoStartStore &store() { return m_platform->autoStart; }
-    QString iniPath() const { return m_dir->filePath(QStringLiteral("fwbagent.ini")); }
-
-    template <typename T> T *control(const char *name, int index = -1) const
+    QString entryPath() const
     {
-        for (T *found : m_dialog->findChildren<T *>(QLatin1String(name))) {
-            const QVariant element = found->property("Index");
-            if (index < 0 ? !element.isValid() : element.isValid() && element.toInt() == index)
-                return found;
-        }
-        qFatal("no control %s(%d)", name, index);
+        return m_dir->filePath(QStringLiteral("autostart/fwbagent.desktop"));
     }
-    QRadioButton *option(int array, int index) const
+    template <typename T> T *control(const char *name) const
+    {
+        return m_dialog->findChild<T *>(QLatin1String(name));
+    }
+    QRadioButton *option(int page, int index) const
     {
         static const char *const names[] = {"RB_AgentStartupMode", "RB_BackupStartupMode",
                                             "RB_MinimizeMode"};
-        return control<QRadioButton>(names[array], index);
+        return m_dialog->findChildren<QRadioButton *>(names[page]).at(index);
     }
-    QTabBar *tabs() const { return control<QTabBar>("TS_Settings"); }
-    QGroupBox *frame(int index) const { return control<QGroupBox>("FR_Tabs", index); }
-    QCheckBox *autoStart() const { return control<QCheckBox>("CH_AutoStartAgent"); }
-
     void load(const QList<int> &stored)
     {
         settings().AgentStartupMode = std::uint8_t(stored[0]);
@@ -86,230 +132,143 @@ class tst_SettingsDialog : public QObject
     {
         return {settings().AgentStartupMode, settings().BackupStartupMode, settings().MinimizeMode};
     }
-    // Clicks the option on whichever tab it is.
-    void choose(int array, int index)
+    // Clicks an option on its page, at the end of its text.
+    void choose(int page, int index)
     {
-        tabs()->setCurrentIndex(array);
-        QRadioButton *button = option(array, index);
-        QTest::mouseClick(button, Qt::LeftButton, {},
-                          QPoint(button->width() - 2, button->height() - 2));
+        control<QTabBar>("TS_Settings")->setCurrentIndex(page);
+        QRadioButton *button = option(page, index);
+        QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().bottomRight() - QPoint(1, 1));
     }
+    void click(const char *name) { QTest::mouseClick(control<QWidget>(name), Qt::LeftButton); }
 
 private Q_SLOTS:
-    void initTestCase() { QApplication::setFont(DialogFont()); }
+    void initTestCase() { jet::DataAccess::setEnginePath(QStringLiteral(FWB_JET_ENGINE)); }
     void init()
     {
+        QApplication::setFont(DialogFont());
         m_dir = std::make_unique<QTemporaryDir>();
         m_platform = std::make_unique<test::ScopedPlatform>();
         test::resetProgramState(m_dir->path());
-        appPaths().AgentIniPath = iniPath();
         appPaths().AgentExePath = kAgent;
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir->path()));
     }
     void cleanup()
     {
         m_dialog.reset();
         m_platform.reset();
-        m_dir.reset();
     }
 
-    void captionsAndPages()
+    // Every page, in English and in the shipped Swedish pack, in the dialog's font and in a
+    // desktop's wider one: each text fits its control and no control hides another.
+    void everyPageFits_data()
     {
-        load(modes(0, 2, 1));
-        QCOMPARE(m_dialog->windowTitle(), QStringLiteral("FWB Agent - Settings"));
-        const QStringList captions{
-            "Start normally",
-            "Start minimized",
-            "Start hidden (not shown in the task bar or in system tray)",
-            "Start backup automatically",
-            "Count down before backup start",
-            "Do not run backup until it has been manually confirmed",
-            "Minimize FWB Agent to task bar",
-            "Minimize FWB Agent to system tray",
-            "Hide FWB Agent when minimized (do not show in task bar or system tray)."};
-        for (int array = 0; array < 3; ++array) {
-            for (int index = 0; index < 3; ++index)
-                QCOMPARE(option(array, index)->text(), captions[array * 3 + index]);
+        QTest::addColumn<QString>("pack");
+        QTest::addColumn<QFont>("font");
+        const QString swedish = QStringLiteral(FWB_SWEDISH_PACK);
+        const QFont wide(QStringLiteral("DejaVu Sans"), 8);
+        QTest::newRow("English") << QString() << DialogFont();
+        QTest::newRow("Swedish") << swedish << DialogFont();
+        QTest::newRow("English, wide font") << QString() << wide;
+        QTest::newRow("Swedish, wide font") << swedish << wide;
+    }
+    void everyPageFits()
+    {
+        QFETCH(QString, pack);
+        QFETCH(QFont, font);
+        QApplication::setFont(font);
+        if (!pack.isEmpty()) {
+            appPaths().LanguagePacksFolder = QFileInfo(pack).absolutePath() + u'/';
+            settings().CurrentLanguage = QFileInfo(pack).fileName();
+            QVERIFY2(OpenLanguagePack(), qPrintable(pack));
         }
-        QCOMPARE(autoStart()->text(), QStringLiteral("Start FWB Agent when Windows starts"));
-        QCOMPARE(control<QLabel>("LB_Version")->text(),
-                 QStringLiteral("[version " FWB_VERSION_TEXT "]"));
-        for (const int tab : {0, 2, 1, 0}) {
-            QTest::mouseClick(tabs(), Qt::LeftButton, {}, tabs()->tabRect(tab).center());
-            QCOMPARE(tabs()->currentIndex(), tab);
-            for (int index = 0; index < 3; ++index) {
-                QCOMPARE(frame(index)->isVisible(), index == tab);
-                QCOMPARE(frame(index)->isEnabled(), index == tab);
-            }
+        load({0, 2, 1});
+        QStringList problems;
+        for (int page = 0; page < 3; ++page) {
+            control<QTabBar>("TS_Settings")->setCurrentIndex(page);
+            for (const QString &problem : layoutProblems(m_dialog.get()))
+                problems.append(QStringLiteral("page %1: ").arg(page + 1) + problem);
         }
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+        QVERIFY(m_platform->boxes.shown.isEmpty());
     }
 
-    void selectsTheStoredModes_data()
+    // The stored modes are selected (none where a value is out of range). OK keeps the
+    // options clicked, and an out-of-range value stays if none is chosen; Esc keeps none.
+    void closingKeepsOrDropsTheModes_data()
     {
         QTest::addColumn<QList<int>>("stored");
-        QTest::newRow("defaults") << modes(0, 2, 1);
-        QTest::newRow("others") << modes(2, 0, 0);
-        QTest::newRow("out of range") << modes(3, 255, 2);
-    }
-    void selectsTheStoredModes()
-    {
-        QFETCH(QList<int>, stored);
-        load(stored);
-        for (int array = 0; array < 3; ++array) {
-            for (int index = 0; index < 3; ++index)
-                QCOMPARE(option(array, index)->isChecked(), index == stored[array]);
-        }
-    }
-
-    void okStoresTheModes_data()
-    {
-        QTest::addColumn<QList<int>>("stored");
-        QTest::addColumn<QList<int>>("clicks"); // per array, -1 for none
+        QTest::addColumn<QList<int>>("clicks"); // per page, -1 for none
         QTest::addColumn<QList<int>>("result");
-        QTest::newRow("all changed") << modes(0, 2, 1) << modes(2, 0, 0) << modes(2, 0, 0);
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("all changed") << QList{0, 2, 1} << QList{2, 0, 0} << QList{2, 0, 0} << true;
         QTest::newRow("out of range kept")
-            << modes(7, 2, 200) << modes(-1, 1, -1) << modes(7, 1, 200);
-        QTest::newRow("out of range replaced")
-            << modes(7, 2, 1) << modes(1, -1, -1) << modes(1, 2, 1);
+            << QList{7, 2, 200} << QList{-1, 1, -1} << QList{7, 1, 200} << true;
+        QTest::newRow("Esc") << QList{0, 2, 1} << QList{2, 1, 0} << QList{0, 2, 1} << false;
     }
-    void okStoresTheModes()
+    void closingKeepsOrDropsTheModes()
     {
         QFETCH(QList<int>, stored);
         QFETCH(QList<int>, clicks);
         QFETCH(QList<int>, result);
+        QFETCH(bool, ok);
+        m_platform->autoStart.entry = {Kind::Program, kAgent};
         load(stored);
-        for (int array = 0; array < 3; ++array) {
-            if (clicks[array] >= 0)
-                choose(array, clicks[array]);
+        for (int page = 0; page < 3; ++page) {
+            for (int index = 0; index < 3; ++index)
+                QCOMPARE(option(page, index)->isChecked(), index == stored[page]);
+            if (clicks[page] >= 0)
+                choose(page, clicks[page]);
         }
-        QCOMPARE(inMemory(), stored); // nothing changes before OK
-        QTest::mouseClick(control<QPushButton>("CB_Ok"), Qt::LeftButton);
-
-        QCOMPARE(inMemory(), result);
-        QCOMPARE(test::readFile(iniPath()),
-                 QStringLiteral("[Options]\r\nGLO_AgentStartupMode=%1\r\nGLO_BackupStartupMode=%2"
-                                "\r\nGLO_MinimizeMode=%3\r\n")
-                     .arg(result[0])
-                     .arg(result[1])
-                     .arg(result[2])
-                     .toLatin1());
-        QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
-        QVERIFY(!m_dialog->isVisible());
-        QVERIFY(store().changes.isEmpty());
-        QVERIFY(m_platform->boxes.shown.isEmpty());
-    }
-
-    void okRegistersOrRemovesAutoStart_data()
-    {
-        QTest::addColumn<Kind>("kind");
-        QTest::addColumn<QString>("program");
-        QTest::addColumn<bool>("check");
-        QTest::addColumn<bool>("refuse");
-        QTest::addColumn<QStringList>("changes");
-        QTest::addColumn<QString>("box");
-        const QStringList none;
-        const QStringList write{"write " + kAgent};
-        const QStringList remove{"remove"};
-        QTest::newRow("add") << Kind::Missing << QString() << true << false << write << QString();
-        QTest::newRow("keep") << Kind::Program << kAgent << true << false << none << QString();
-        QTest::newRow("remove") << Kind::Program << kAgent << false << false << remove << QString();
-        QTest::newRow("moved program rewritten")
-            << Kind::Program << "/old/place/fwbagent" << true << false << write << QString();
-        // Only the own path, exactly as written, counts as registered.
-        QTest::newRow("other letter case rewritten")
-            << Kind::Program << kAgent.toUpper() << true << false << write << QString();
-        QTest::newRow("quoted path rewritten")
-            << Kind::Program << '"' + kAgent + '"' << true << false << write << QString();
-        QTest::newRow("switched-off entry left alone")
-            << Kind::Other << kAgent << false << false << none << QString();
-        QTest::newRow("add refused")
-            << Kind::Missing << QString() << true << true << write << kCannotAdd;
-        QTest::newRow("remove refused")
-            << Kind::Program << kAgent << false << true << remove << kCannotRemove;
-    }
-    void okRegistersOrRemovesAutoStart()
-    {
-        QFETCH(Kind, kind);
-        QFETCH(QString, program);
-        QFETCH(bool, check);
-        QFETCH(bool, refuse);
-        QFETCH(QStringList, changes);
-        QFETCH(QString, box);
-        store().entry = {kind, program};
-        store().refuseWrites = store().refuseRemoves = refuse;
-        load(modes(0, 2, 1));
-        if (autoStart()->isChecked() != check)
-            QTest::mouseClick(autoStart(), Qt::LeftButton);
-        QCOMPARE(autoStart()->isChecked(), check);
-        QVERIFY(store().changes.isEmpty());
-
-        m_platform->boxes.onShow = [this](const FakeMessageBoxes::Box &) {
-            // The modes are stored only after the box is dismissed.
-            QVERIFY(!QFileInfo::exists(iniPath()));
-        };
-        QTest::mouseClick(control<QPushButton>("CB_Ok"), Qt::LeftButton);
-
-        QCOMPARE(store().changes, changes);
-        if (box.isEmpty()) {
-            QVERIFY(m_platform->boxes.shown.isEmpty());
+        if (ok) {
+            QCOMPARE(inMemory(), stored);
+            click("CB_Ok");
         } else {
-            QCOMPARE(m_platform->boxes.shown.size(), 1);
-            QCOMPARE(m_platform->boxes.shown[0].text, box);
-            QCOMPARE(m_platform->boxes.shown[0].title, kBoxTitle);
-            QCOMPARE(m_platform->boxes.shown[0].icon, BoxIcon::Stop);
-        }
-        // Whatever became of the entry, the modes are stored and the dialog closes.
-        QVERIFY(test::readFile(iniPath()).contains("GLO_MinimizeMode=1"));
-        QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
-    }
-
-    void cancelDropsEverything_data()
-    {
-        QTest::addColumn<QString>("how");
-        QTest::newRow("Cancel") << "Cancel";
-        QTest::newRow("close box") << "close";
-        QTest::newRow("Esc") << "Esc";
-    }
-    void cancelDropsEverything()
-    {
-        QFETCH(QString, how);
-        store().entry = {Kind::Program, kAgent};
-        load(modes(0, 2, 1));
-        choose(0, 2);
-        choose(1, 0);
-        choose(2, 2);
-        tabs()->setCurrentIndex(0);
-        QTest::mouseClick(autoStart(), Qt::LeftButton);
-        QVERIFY(!autoStart()->isChecked());
-
-        if (how == QLatin1String("Cancel"))
-            QTest::mouseClick(control<QPushButton>("CB_Cancel"), Qt::LeftButton);
-        else if (how == QLatin1String("close"))
-            m_dialog->close();
-        else
+            click("CH_AutoStartAgent");
             QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
-
+        }
         QVERIFY(!m_dialog->isVisible());
-        QCOMPARE(m_dialog->result(), int(QDialog::Rejected));
-        QCOMPARE(inMemory(), modes(0, 2, 1));
-        QVERIFY(!QFileInfo::exists(iniPath()));
-        QVERIFY(store().changes.isEmpty());
+        QCOMPARE(inMemory(), result);
+        QCOMPARE(test::readFile(appPaths().AgentIniPath),
+                 ok ? QString::asprintf(
+                          "[Options]\r\nGLO_AgentStartupMode=%d\r\nGLO_BackupStartupMode=%d"
+                          "\r\nGLO_MinimizeMode=%d\r\n",
+                          result[0], result[1], result[2])
+                          .toLatin1()
+                    : QByteArray());
+        QVERIFY(m_platform->autoStart.changes.isEmpty());
     }
 
-    void settingsButtonOpensTheDialogModally()
+    // Each kind of character a folder name can bring, and the Exec value it is written as.
+    void writesQuotedAndReadsBack_data()
     {
-        frmMAIN window(m_dir->path());
-        window.show();
-        bool seen = false;
-        QTimer::singleShot(0, this, [&] {
-            auto *dialog = qobject_cast<frmSETTINGS *>(QApplication::activeModalWidget());
-            seen = dialog && dialog->parentWidget() == &window &&
-                   dialog->findChild<QTabBar *>(QStringLiteral("TS_Settings"))->count() == 3;
-            if (dialog)
-                dialog->findChild<QPushButton *>(QStringLiteral("CB_Cancel"))->click();
-        });
-        window.findChild<QPushButton *>(QStringLiteral("CB_Settings"))->click();
-        QVERIFY(seen);
-        QVERIFY(!window.findChild<frmSETTINGS *>());
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QByteArray>("exec");
+        QTest::newRow("plain") << "/opt/fwb/fwbagent" << QByteArray("/opt/fwb/fwbagent");
+        QTest::newRow("spaces") << "/opt/F B/fwbagent" << QByteArray("\"/opt/F B/fwbagent\"");
+        QTest::newRow("quotes") << "/opt/\"hi\"/a" << QByteArray("\"/opt/\\\\\"hi\\\\\"/a\"");
+        QTest::newRow("dollar") << "/opt/$HOME/a" << QByteArray("\"/opt/\\\\$HOME/a\"");
+        QTest::newRow("backslash") << "/opt/b\\s/a" << QByteArray("\"/opt/b\\\\\\\\s/a\"");
+    }
+    void writesQuotedAndReadsBack()
+    {
+        QFETCH(QString, program);
+        QFETCH(QByteArray, exec);
+        XdgAutoStartStore store;
+        QVERIFY(store.write(program));
+        QCOMPARE(test::readFile(entryPath()),
+                 "[Desktop Entry]\nType=Application\nName=Ferrow Backup Agent\nExec=" + exec +
+                     "\n");
+        QCOMPARE(store.read().kind, Kind::Program);
+        QCOMPARE(store.read().program, program);
+        const QString validator =
+            QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+        if (validator.isEmpty())
+            QSKIP("desktop-file-validate is not installed (Debian: desktop-file-utils)");
+        QProcess check;
+        check.start(validator, {entryPath()});
+        QVERIFY(check.waitForFinished());
+        const QByteArray output = check.readAllStandardOutput() + check.readAllStandardError();
+        QVERIFY2(check.exitCode() == 0 && !output.contains("error"), output.constData());
     }
 };
 
