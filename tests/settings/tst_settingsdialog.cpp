@@ -3,6 +3,7 @@
 #include "jet/DataAccess.h"
 #include "language/LanguagePack.h"
 #include "platform/linux/XdgAutoStartStore.h"
+#include "settings/TabStrip.h"
 #include "settings/frmSETTINGS.h"
 #include "store/AppPaths.h"
 #include "store/Settings.h"
@@ -86,8 +87,20 @@ QStringList layoutProblems(const QWidget *parent)
             if (!pageOnStrip && a->geometry().intersects(b->geometry()))
                 problems.append(a->objectName() + QStringLiteral(" overlaps ") + b->objectName());
         }
-        if (qobject_cast<const QGroupBox *>(a))
-            problems += layoutProblems(a);
+        if (const auto *page = qobject_cast<const QGroupBox *>(a)) {
+            problems += layoutProblems(page);
+            // The page's heading, bold and wrapped to its controls' width, ends above them.
+            QFont bold = page->font();
+            bold.setBold(true);
+            const QWidget *first = page->findChildren<QWidget *>().value(0);
+            for (const QWidget *child : page->findChildren<QWidget *>())
+                first = child->y() < first->y() ? child : first;
+            const QRect column(first->x(), 0, first->width(), 100000);
+            if (QFontMetrics(bold).boundingRect(column, Qt::TextWordWrap, page->title()).height() >=
+                first->y())
+                problems.append(page->title() + QStringLiteral(" runs into ") +
+                                first->objectName());
+        }
     }
     return problems;
 }
@@ -190,6 +203,21 @@ private Q_SLOTS:
         }
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
         QVERIFY(m_platform->boxes.shown.isEmpty());
+    }
+
+    // However long the translated captions, each tab can be brought into view.
+    void everyTabWithinReach()
+    {
+        TabStrip tabs;
+        tabs.resize(300, 30);
+        for (const char *caption : {"&Programmstartseinstellungen", "&Sicherungsstarteinstellungen",
+                                    "&Fenstereinstellungen"})
+            tabs.addTab(QString::fromLatin1(caption).repeated(3));
+        tabs.show();
+        for (int i = 0; i < tabs.count(); ++i) {
+            tabs.setCurrentIndex(i);
+            QVERIFY2(tabs.rect().contains(tabs.tabRect(i).center()), qPrintable(tabs.tabText(i)));
+        }
     }
 
     // The stored modes are selected (none where a value is out of range). OK keeps the
