@@ -1,0 +1,804 @@
+#include "TestSupport.h"
+#include "jet/CellCompare.h"
+#include "jet/DataAccess.h"
+#include "jet/EngineProtocol.h"
+#include "jet/TextLimit.h"
+#include "jet/writer/JetWriter.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+#include <csignal>
+#include <sys/stat.h>
+#include <thread>
+
+using namespace fwb::jet;
+using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
+using Rows = QList<QList<Cell>>;
+
+namespace {
+
+constexpr int kPageSize = 4096;
+
+struct Run
+{
+    int exitCode = -1; // also when the program did not start, crashed or hung
+    QByteArray out;
+    QString err;
+};
+
+Run run(const QString &program, const QStringList &args)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // mdbtools refuses non-ASCII table names under the POSIX locale; the Access 97 sample's
+    // texts are Windows-1252.
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    environment.insert(QStringLiteral("MDB_JET3_CHARSET"), QStringLiteral("CP1252"));
+    process.setProcessEnvironment(environment);
+    process.start(program, args);
+    const bool finished = process.waitForFinished(300000);
+    return {finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput(), QString::fromUtf8(process.readAllStandardError())};
+}
+
+// A table under a line naming it, as mdb-export -Q -e -0 '\N' prints it. mdbtools hands NULL and
+// empty text to its programs alike, so with `emptyIsNull` empty texts are shown as NULL.
+QStringList exported(const QString &name, const QStringList &columns, const Rows &rows,
+                     bool emptyIsNull)
+{
+    QStringList lines{QStringLiteral("== ") + name, columns.join(u'\t')};
+    for (const QList<Cell> &row : rows) {
+        QStringList fields;
+        for (const Cell &cell : row) {
+            fields.append(!cell || (emptyIsNull && cell->isEmpty())
+                              ? QStringLiteral("\\N")
+                              : QString(*cell)
+                                    .replace(u'\\', "\\\\"_L1)
+                                    .replace(u'\t', "\\t"_L1)
+                                    .replace(u'\n', "\\n"_L1)
+                                    .replace(u'\r', "\\r"_L1));
+        }
+        lines.append(fields.join(u'\t'));
+    }
+    return lines;
+}
+
+QStringList readWithMdbtools(const QString &file)
+{
+    const Run tables = run(QStringLiteral("mdb-tables"), {QStringLiteral("-1"), file});
+    if (tables.exitCode != 0)
+        return {tables.err};
+    QStringList lines;
+    for (const QString &table : QString::fromUtf8(tables.out).split(u'\n', Qt::SkipEmptyParts)) {
+        const Run out = run("mdb-export", {"-Q", "-e", "-d", "\t", "-0", "\\N", file, table});
+        lines << QStringLiteral("== ") + table + out.err
+              << QString::fromUtf8(out.out).split(u'\n', Qt::SkipEmptyParts);
+    }
+    return lines;
+}
+
+Query all(const QString &table, const QStringList &columns = {})
+{
+    return Query{table, columns, {}, -1};
+}
+
+QStringList readWithEngine(DataAccess &access, const QString &file, bool emptyIsNull)
+{
+    QStringList lines;
+    for (const QString &table : access.tables(file).value_or(QStringList{"no tables listed"})) {
+        const std::optional<Table> read = access.select(file, all(table));
+        lines << (read ? exported(table, read->columns, read->rows, emptyIsNull)
+                       : QStringList{table + QStringLiteral(" cannot be read")});
+    }
+    return lines;
+}
+
+// What a reader should see of written tables: the rows not stored as deleted.
+QStringList expected(const QList<TableData> &tables, bool emptyIsNull)
+{
+    QStringList lines;
+    for (const TableData &table : tables) {
+        QStringList columns;
+        for (const ColumnDef &column : table.columns)
+            columns.append(column.name);
+        Rows rows;
+        for (qsizetype r = 0; r < table.rows.size(); ++r) {
+            if (!table.deletedRows.contains(r))
+                rows.append(table.rows.at(r));
+        }
+        lines << exported(table.name, columns, rows, emptyIsNull);
+    }
+    return lines;
+}
+
+Cell number(qint64 value)
+{
+    return QString::number(value);
+}
+
+// Text that is not one character repeated, so a piece read from the wrong place shows.
+QString varied(int length, int seed)
+{
+    static const QString alphabet = QString::fromUtf8("abcdefghijklmnopqrstuvwxyzåäöÅÄÖ§日本語 ");
+    QString result;
+    for (int i = 0; i < length; ++i)
+        result += alphabet.at((i * 7 + seed + i / 97) % alphabet.size());
+    return result;
+}
+
+QList<TableData> mixedTables()
+{
+    // Readers take a value that begins with the bytes FF FE for compressed text.
+    const QString mark(QChar(0xfeff));
+    TableData mixed{"Mixed",
+                    {{"Label", ColumnType::Text},
+                     {"Notes", ColumnType::Memo},
+                     {"Count", ColumnType::LongInteger},
+                     {"Small", ColumnType::Integer}},
+                    {{"plain", "Ärlig § paragraf", number(INT32_MIN), number(-32768)},
+                     {Cell(), Cell(), Cell(), Cell()},
+                     {"", "", number(INT32_MAX), number(32767)},
+                     {"日本語", "tab\there, line\nbreak\r\n \\ \\N", number(0), Cell()},
+                     {QString(255, u'ÿ'), "中文 한국어", number(-1), number(-300)},
+                     {mark + "in text", mark + varied(3000, 1), Cell(), Cell()},
+                     {mark, mark + mark, Cell(), Cell()},
+                     {"inside" + mark, "inside" + mark, Cell(), Cell()}}};
+    TableData memos{"Memos", {{"Id", ColumnType::LongInteger}, {"Body", ColumnType::Memo}}, {}};
+    for (int length : {0, 1, 127, 128, 129, 2040, 2041, 4000, 9000, int(kMaxTextLength)})
+        memos.rows.append({number(length), varied(length, length)});
+    memos.rows.append({Cell(), Cell()});
+    // Twenty memos that would each stay in the record, too many together for one record.
+    TableData wide{"WideMemos", {}, {{}, QList<Cell>(20), QList<Cell>(20, QString())}};
+    for (int c = 0; c < 20; ++c) {
+        wide.columns.append({QStringLiteral("M%1").arg(c), ColumnType::Memo});
+        wide.rows[0].append(varied(120, c));
+    }
+    return {mixed, memos, wide, {"Texte på svenska", {{"Första", ColumnType::Text}}, {}}};
+}
+
+// Every eleventh word and every fifth number NULL; words of 1 to `textLength` characters, or
+// all of `textLength` when `fullLength`.
+TableData manyRows(int rowCount, int textLength, bool fullLength)
+{
+    TableData table{
+        "Many",
+        {{"N", ColumnType::LongInteger}, {"Word", ColumnType::Text}, {"Half", ColumnType::Integer}},
+        {}};
+    for (int i = 0; i < rowCount; ++i) {
+        const int length = fullLength ? textLength : i % textLength + 1;
+        table.rows.append({number(i), i % 11 ? Cell(varied(length, i)) : Cell(),
+                           i % 5 ? number(i % 30000 - 15000) : Cell()});
+    }
+    return table;
+}
+
+// 255 columns with 64-character names: the table definition spans ten pages.
+TableData widestTable()
+{
+    TableData table{"Widest", {}, {{}, {}}};
+    for (int c = 0; c < 255; ++c) {
+        const QString name =
+            QStringLiteral("Column %1 ").arg(c, 3, 10, QChar(u'0')) + varied(64, c);
+        table.columns.append({name.left(64), c % 3 ? ColumnType::Integer : ColumnType::Memo});
+        table.rows[0].append(number(c));
+        table.rows[1].append(c % 2 ? Cell() : number(-c));
+    }
+    return table;
+}
+
+// Rows deleted where Access leaves them: the first and the last row, one between live rows, a
+// run longer than two pages hold, and every row of a table, long memos among them.
+QList<TableData> deletedRows()
+{
+    TableData many = manyRows(1200, 60, false);
+    many.deletedRows = {0, 5, many.rows.size() - 1};
+    for (qsizetype r = 100; r < 700; ++r)
+        many.deletedRows.insert(r);
+    return {many,
+            {"Gone",
+             {{"Id", ColumnType::LongInteger}, {"Body", ColumnType::Memo}},
+             {{number(1), varied(5000, 1)}, {number(2), varied(9000, 2)}},
+             {0, 1}}};
+}
+
+// Databases to write and read back, each meant to catch a different way a writer goes wrong.
+const QList<std::pair<QString, QList<TableData>>> &dataSets()
+{
+    static const QList<std::pair<QString, QList<TableData>>> sets{
+        {"mixed", mixedTables()},
+        {"rows past one usage bitmap", {manyRows(5000, 255, true)}},
+        {"255 columns", {widestTable()}},
+        {"deleted rows", deletedRows()},
+        // Stored as UTF-16 surrogate pairs, which mdbtools reads as "?".
+        {"beyond U+FFFF", {{"Faces", {{"T", ColumnType::Text}}, {{"a😀b 𝄞"}}}}}};
+    return sets;
+}
+
+QString sample(const char *name)
+{
+    return QStringLiteral(FWB_JET_SAMPLES "/") + QLatin1String(name);
+}
+
+Query selectA(const QList<Condition> &where = {}, int maxRows = -1)
+{
+    return Query{"Table1", {"A"}, where, maxRows};
+}
+
+// Column A of a select, or "failed".
+QString columnA(const std::optional<Table> &table)
+{
+    QStringList values;
+    for (const QList<Cell> &row : table ? table->rows : Rows())
+        values.append(row.at(0).value_or(QStringLiteral("NULL")));
+    return table ? values.join(u' ') : QStringLiteral("failed");
+}
+
+} // namespace
+
+// The Jet engine behind DataAccess, the writer and the fwb-jet tool, checked against files Access
+// made and against other readers. Functions named sample* need the Access-made samples.
+class TestJet : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_good;
+    std::unique_ptr<DataAccess> m_access;
+    int m_sources = 0;
+
+    QString write(const QString &name, const QList<TableData> &tables)
+    {
+        const QString path = m_dir.filePath(name + QStringLiteral(".mdb"));
+        QString error;
+        if (!writeDatabase(path, tables, &error))
+            qWarning("%s", qPrintable(error));
+        return path;
+    }
+
+    // A request on an intact file works: what every failure must leave behind.
+    void verifyEngineWorks() { QCOMPARE(columnA(m_access->select(m_good, selectA())), "abc a"); }
+
+    QString source(const QByteArray &bytes)
+    {
+        const QString path = m_dir.filePath(QStringLiteral("source %1.txt").arg(++m_sources));
+        fwb::test::writeFile(path, bytes);
+        return path;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        // Lets the engines started by this test honour stall requests.
+        qputenv("FWB_JET_ENGINE_TEST", "1");
+        m_good = write("good", {{"Table1", {{"A", ColumnType::Memo}}, {{"abc"}, {"a"}}},
+                                {"Long", {{"A", ColumnType::Memo}}, {{QString(300, u'x')}}}});
+    }
+
+    void init()
+    {
+        if (QByteArray(QTest::currentTestFunction()).startsWith("sample") &&
+            !QFile::exists(sample("V2000_test.mdb")))
+            QSKIP("cannot run here: no Access-made samples in " FWB_JET_SAMPLES);
+        DataAccess::setEnginePath(QStringLiteral(FWB_JET_ENGINE));
+        m_access = std::make_unique<DataAccess>();
+        m_access->setTimeLimit(5s);
+    }
+
+    void conditionHolds()
+    {
+        using enum CompareAs;
+        // A cell, a value, how they compare, and whether the condition and its negation hold.
+        const std::tuple<Cell, QString, CompareAs, bool, bool> cases[] = {
+            {"ÉTÉ à Zürich", "été À ZÜRICH", Text, true, false},
+            {"Cancel", "Cancel ", Text, false, true},
+            {Cell(), "", Text, false, false},
+            {"0.035", "35E-3", Number, true, false},
+            {"0", "-0.000", Number, true, false},
+            {"-1", "1", Number, false, true},
+            {"922337203685477.5807", "922337203685477.5808", Number, false, true},
+            {"0", "1,5", Number, false, false},
+            {"0", "inf", Number, false, false},
+            {"1", "True", Boolean, true, false},
+            {"1", "maybe", Boolean, false, false}};
+        for (const auto &[cell, value, as, holds, negation] : cases) {
+            QVERIFY2(fwb::jet::conditionHolds(cell, value, false, as) == holds &&
+                         fwb::jet::conditionHolds(cell, value, true, as) == negation,
+                     qPrintable(value));
+        }
+    }
+
+    void garbledMessagesAreRefused()
+    {
+        using namespace protocol;
+        const Request request{77, RequestKind::Select, "/media/a \"b\".fwb",
+                              Query{"Items", {"Text"}, {{"Name", "Zürich\r\n§§", true}}, 3}};
+        const Answer answer{9, true, {}, {{"Name", "Text"}, {{"OK", Cell()}, {"", "Été"}}}};
+        const QByteArray requestBytes = encodeRequest(request);
+        const QByteArray answerBytes = encodeAnswer(answer, RequestKind::Select);
+        QCOMPARE(decodeRequest(requestBytes)->query.where.at(0).value, "Zürich\r\n§§");
+        QCOMPARE(decodeAnswer(answerBytes, RequestKind::Select)->table.rows, answer.table.rows);
+        for (qsizetype size = 0; size < requestBytes.size(); ++size)
+            QVERIFY(!decodeRequest(requestBytes.left(size)));
+        // Tag, serial, done, then a count of 0x7fffffff ahead of the columns or the rows; a
+        // text longer than the payload.
+        QList<QByteArray> garbled{answerBytes + 'x',
+                                  "Q" + answerBytes.mid(1),
+                                  QByteArray(answerBytes).replace(5, 1, "\x02"),
+                                  QByteArray::fromHex("4100000009017fffffff") + answerBytes.mid(10),
+                                  QByteArray::fromHex("410000000901000000007fffffff"),
+                                  QByteArray::fromHex("4100000009010000000100ffffff41")};
+        for (qsizetype size = 0; size < answerBytes.size(); ++size)
+            garbled.append(answerBytes.left(size));
+        for (const QByteArray &bytes : garbled)
+            QVERIFY2(!decodeAnswer(bytes, RequestKind::Select), bytes.toHex().constData());
+    }
+
+    void engineKilled_data()
+    {
+        QTest::addColumn<bool>("midRequest");
+        QTest::addColumn<bool>("eventsRun");
+        QTest::newRow("mid-request") << true << false;
+        QTest::newRow("while idle") << false << false;
+        // The program's event loop runs between requests, so the process object learns of the
+        // death before the next request does.
+        QTest::newRow("while idle, events run") << false << true;
+    }
+    void engineKilled()
+    {
+        QFETCH(bool, midRequest);
+        QVERIFY(m_access->tables(m_good));
+        const qint64 engine = m_access->engineProcessId();
+        if (midRequest) {
+            m_access->setTimeLimit(60s);
+            // The delay only lets the stall request reach the engine before it dies.
+            std::thread killer([engine] {
+                std::this_thread::sleep_for(200ms);
+                ::kill(pid_t(engine), SIGKILL);
+            });
+            // The death ends the wait: the time limit would fail the test's time-out.
+            QVERIFY(!m_access->stall(60000));
+            killer.join();
+            QCOMPARE(m_access->engineProcessId(), 0);
+        } else {
+            QCOMPARE(::kill(pid_t(engine), SIGKILL), 0);
+            // Waits for the exit without handling events: the next request must notice the
+            // death by itself.
+            const QDeadlineTimer deadline(5s);
+            const QString stat = QStringLiteral("/proc/%1/stat").arg(engine);
+            while (QFile::exists(stat) && !fwb::test::readFile(stat).contains(") Z "))
+                QVERIFY(!deadline.hasExpired());
+            QFETCH(bool, eventsRun);
+            if (eventsRun)
+                QTest::qWait(100);
+        }
+        // Not even the first request after the death is lost.
+        verifyEngineWorks();
+        QVERIFY(m_access->engineProcessId() != engine);
+    }
+
+    void hangPastTimeLimit()
+    {
+        QVERIFY(m_access->stall(10));
+        m_access->setTimeLimit(300ms);
+        QVERIFY(!m_access->stall(60000));
+        // So the caller need not ask again about a file that hangs the engine.
+        QVERIFY(!m_access->lastRequestAnswered());
+        QCOMPARE(m_access->engineProcessId(), 0);
+        verifyEngineWorks();
+        QVERIFY(m_access->lastRequestAnswered());
+    }
+
+    void brokenEngines()
+    {
+        // cat echoes the request, which is no answer; yes floods the pipe with an absurd frame.
+        for (const char *program : {"/bin/cat", "/usr/bin/yes", "/bin/true", "/nonexistent"}) {
+            DataAccess::setEnginePath(QString::fromLatin1(program));
+            QVERIFY2(!m_access->tables(m_good), program);
+            QCOMPARE(m_access->engineProcessId(), 0);
+        }
+        DataAccess::setEnginePath(QStringLiteral(FWB_JET_ENGINE));
+        verifyEngineWorks();
+    }
+
+    void oversizedAnswerFails()
+    {
+        m_access->setAnswerLimit(200);
+        QVERIFY(!m_access->select(m_good, all("Long")));
+        m_access->setAnswerLimit(400);
+        QCOMPARE(m_access->select(m_good, all("Long"))->rows.size(), 1);
+    }
+
+    void damagedMemoChainFails()
+    {
+        // Two bytes a character: three pieces, each on a long-value page of its own.
+        const QString path =
+            write("chain", {{"T", {{"A", ColumnType::Memo}}, {{QString(5000, u'日')}}}});
+        const QByteArray bytes = fwb::test::readFile(path);
+        QList<qsizetype> pages;
+        for (qsizetype page = 0; page < bytes.size(); page += kPageSize) {
+            if (bytes.at(page) == 0x01 && bytes.mid(page + 4, 4) == "LVAL")
+                pages.append(page);
+        }
+        QCOMPARE(pages.size(), 3);
+        QCOMPARE(columnA(m_access->select(path, all("T"))), QString(5000, u'日'));
+        // The pieces were placed last to first. The middle piece's pointer to the last one is
+        // cut, or turned back to the first piece, which would fill the length with wrong text.
+        const qsizetype middleRow =
+            pages[1] + (qFromLittleEndian<quint16>(bytes.constData() + pages[1] + 14) & 0x1fff);
+        for (const quint32 pointer : {0u, quint32(pages[2] / kPageSize) << 8}) {
+            QByteArray damaged = bytes;
+            qToLittleEndian(pointer, damaged.data() + middleRow);
+            fwb::test::writeFile(m_dir.filePath(QStringLiteral("damaged chain.mdb")), damaged);
+            QCOMPARE(columnA(m_access->select(m_dir.filePath("damaged chain.mdb"), all("T"))),
+                     "failed");
+        }
+    }
+
+    void readersReadWhatWasWritten_data()
+    {
+        QTest::addColumn<QList<TableData>>("tables");
+        for (const auto &[name, tables] : dataSets())
+            QTest::newRow(qPrintable(name)) << tables;
+    }
+    void readersReadWhatWasWritten()
+    {
+        QFETCH(QList<TableData>, tables);
+        const QString path = write(QTest::currentDataTag(), tables);
+        if (qstrcmp(QTest::currentDataTag(), "beyond U+FFFF") != 0)
+            QCOMPARE(readWithMdbtools(path), expected(tables, true));
+        QCOMPARE(readWithEngine(*m_access, path, false), expected(tables, false));
+    }
+
+    // In its own test entry: it needs node and the mdb-reader package, which a machine may lack.
+    void mdbReaderReadsWhatWasWritten()
+    {
+        const QString root = QStringLiteral(FWB_NODE_MODULES_ROOT);
+        if (QStandardPaths::findExecutable("node").isEmpty() ||
+            QStandardPaths::findExecutable("npm").isEmpty())
+            QSKIP("cannot run here: node or npm is not installed (scripts/ensure-packages test)");
+        if (!QFile::exists(root + "/node_modules/mdb-reader/package.json")) {
+            const Run npm = run("npm", {"install", "--no-save", "--prefix", root, "mdb-reader"});
+            if (npm.exitCode != 0)
+                QSKIP(qPrintable("cannot run here: no mdb-reader: " + npm.err));
+        }
+        // Beside node_modules, so the script's import of mdb-reader resolves there.
+        const QString script = root + QStringLiteral("/read_with_mdb_reader.mjs");
+        QFile::remove(script);
+        QVERIFY(QFile::copy(QStringLiteral(FWB_MDB_READER_SCRIPT), script));
+        QStringList files{script};
+        QStringList want;
+        for (const auto &[name, tables] : dataSets()) {
+            files.append(write(name, tables));
+            want << expected(tables, false);
+        }
+        const Run node = run("node", files);
+        QVERIFY2(node.exitCode == 0, qPrintable(node.err));
+        QStringList read;
+        for (const QJsonValue &file : QJsonDocument::fromJson(node.out).array()) {
+            for (const QJsonValue &name : file[u"tables"].toArray()) {
+                const QJsonValue table = file[u"contents"][name.toString()];
+                Rows rows;
+                for (const QJsonValue &row : table[u"rows"].toArray()) {
+                    rows.append(QList<Cell>());
+                    for (const QJsonValue &cell : row.toArray())
+                        rows.last().append(cell.isNull()     ? Cell()
+                                           : cell.isDouble() ? number(qint64(cell.toDouble()))
+                                                             : cell.toString());
+                }
+                read << exported(name.toString(), table[u"columns"].toVariant().toStringList(),
+                                 rows, false);
+            }
+        }
+        QCOMPARE(read, want);
+    }
+
+    // Readers tolerate wrong free-space counts; Access relies on them when it adds rows.
+    void rowsFillPagesInOrder()
+    {
+        const auto image = buildDatabase(deletedRows());
+        QVERIFY(image);
+        int dataPages = 0;
+        for (qsizetype offset = 0; offset < image->size(); offset += kPageSize) {
+            const char *page = image->constData() + offset;
+            if (page[0] != 0x01 || qstrncmp(page + 4, "LVAL", 4) == 0)
+                continue;
+            ++dataPages;
+            const int rows = qFromLittleEndian<quint16>(page + 12);
+            const int lowest = qFromLittleEndian<quint16>(page + 14 + 2 * (rows - 1)) & 0x1fff;
+            QVERIFY2(rows > 0 && rows < 256, qPrintable(QString::number(offset / kPageSize)));
+            QCOMPARE(qFromLittleEndian<quint16>(page + 2), lowest - 14 - 2 * rows);
+        }
+        QVERIFY2(dataPages >= 5, qPrintable(QString::number(dataPages)));
+    }
+
+    void rejectsWhatCannotBeStored()
+    {
+        using enum ColumnType;
+        const auto one = [](ColumnType type, const Cell &cell, const QString &table = "T") {
+            return QList<TableData>{{table, {{"C", type}}, {{cell}}}};
+        };
+        QList<TableData> ghost = one(Text, "x");
+        ghost[0].deletedRows = {1};
+        QList<TableData> twoColumns = one(Text, "x");
+        twoColumns[0].columns.append({"D", Text});
+        TableData wide{"Wide", {}, {{}}, {}};
+        for (int c = 0; c < 9; ++c) {
+            wide.columns.append({QStringLiteral("C%1").arg(c), Text});
+            wide.rows[0].append(QString(255, u'ω')); // two bytes each: not compressible
+        }
+        const std::pair<QList<TableData>, const char *> cases[] = {
+            {one(Text, QString(256, u'x')), "row 1, column \"C\""},
+            {one(LongInteger, "2147483648"), "not a whole number"},
+            {one(Integer, "32768"), "from -32768 to 32767"},
+            {one(Memo, QString(kMaxTextLength + 1, u'x')),
+             "65536 characters, a text holds at most 65535"},
+            {one(Memo, QChar(0xfeff) + QString(QChar(0x100))), "U+FEFF"},
+            {one(Text, "x", "a.b"), "Table name"},
+            {one(Text, "x") + one(Text, "x", "t"), "used twice"},
+            {ghost, "no row 2"},
+            {twoColumns, "row 1: 1 cells for 2 columns"},
+            {{{"T", {{"C", Text}, {"c", Text}}, {}}}, "used twice"},
+            {QList<TableData>{wide}, "row 1: the row takes more than 4060 bytes"}};
+        for (const auto &[tables, problem] : cases) {
+            QString error;
+            QVERIFY(!buildDatabase(tables, &error));
+            QVERIFY2(error.contains(QLatin1String(problem)), qPrintable(error));
+        }
+    }
+
+    void replacesTheFileAsAWhole()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("whole/pack.mdb"));
+        const TableData first{"First", {{"A", ColumnType::Text}}, {}};
+        QVERIFY(QDir().mkpath(m_dir.filePath("whole")));
+        QVERIFY(writeDatabase(path, {first}));
+        QVERIFY(writeDatabase(path, {{"Second", {{"B", ColumnType::Memo}}, {}}}));
+        QCOMPARE(m_access->tables(path), QStringList{"Second"});
+        const QByteArray before = fwb::test::readFile(path);
+        QString error;
+        QVERIFY(!writeDatabase(path, {{"Broken", {}, {}}}, &error));
+        QCOMPARE(fwb::test::readFile(path), before);
+        QCOMPARE(QDir(m_dir.filePath("whole")).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"pack.mdb"});
+        QVERIFY(!writeDatabase(m_dir.path(), {first}, &error));
+        QVERIFY2(error.contains(m_dir.path()), qPrintable(error));
+    }
+
+    void sampleMatchesMdbExport()
+    {
+        for (const char *file : {"V1997_test.mdb", "V2000_test.mdb", "V2003_test.mdb"}) {
+            QCOMPARE(m_access->tables(sample(file)).value_or(QStringList()).size(), 4);
+            QCOMPARE(readWithEngine(*m_access, sample(file), true), readWithMdbtools(sample(file)));
+        }
+        // Only system tables.
+        QCOMPARE(m_access->tables(sample("V2000_empty.mdb")), QStringList());
+    }
+
+    void sampleSelect_data()
+    {
+        QTest::addColumn<Query>("query");
+        QTest::addColumn<QString>("values");
+        const auto row = [](const char *name, const QList<Condition> &where, const char *values,
+                            int maxRows = -1) {
+            QTest::newRow(name) << selectA(where, maxRows) << QString::fromUtf8(values);
+        };
+        row("column name ignoring case", {{"b", "B"}}, "a");
+        row("text needs the whole value", {{"A", "abc"}}, "");
+        row("byte", {{"C", "2.0"}}, "abcdefg");
+        row("integer", {{"D", "2.22e2"}}, "abcdefg");
+        row("double", {{"F", "444.555"}}, "abcdefg");
+        row("currency", {{"H", "3.5"}}, "abcdefg");
+        row("negated number", {{"D", "0", true}}, "abcdefg");
+        row("yes/no Jet true", {{"I", "-1"}}, "abcdefg");
+        row("yes/no false", {{"I", "0"}}, "a");
+        row("date as shown", {{"G", "12/12/81 00:00:00"}}, "a");
+        row("all conditions hold", {{"A", "a"}, {"C", "0"}}, "a");
+        row("max rows", {}, "abcdefg", 1);
+        row("max rows counts matches", {{"A", "abcdefg", true}}, "a", 1);
+        row("unknown condition column", {{"Z", "1"}}, "failed");
+        QTest::newRow("unknown table") << all("Items") << "failed";
+        QTest::newRow("unknown column") << all("Table1", {"A", "Z"}) << "failed";
+        // Stored names, in the order asked for.
+        QTest::newRow("names in any case") << all("table1", {"i", "B", "a"}) << "1 0";
+    }
+    void sampleSelect()
+    {
+        QFETCH(Query, query);
+        QVERIFY(m_access->tables(sample("V2000_test.mdb")));
+        const qint64 engine = m_access->engineProcessId();
+        const std::optional<Table> table = m_access->select(sample("V2000_test.mdb"), query);
+        QTEST(columnA(table), "values");
+        if (table && query.columns.size() == 3) {
+            QCOMPARE(table->columns, QStringList({"I", "B", "A"}));
+            QCOMPARE(table->rows.at(1), QList<Cell>({"0", "b", "a"}));
+        }
+        // A plain failure, not a crash: the same engine answers the next request.
+        QVERIFY(m_access->lastRequestAnswered());
+        QCOMPARE(m_access->engineProcessId(), engine);
+    }
+
+    void sampleBadFilesFail_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("listable");
+        // Files libmdb never gets to parse must not cost the engine.
+        QTest::addColumn<bool>("sameEngine");
+        const QByteArray good = fwb::test::readFile(sample("V2000_test.mdb"));
+        QTest::newRow("missing") << QByteArray() << false << true;
+        QTest::newRow("text") << QByteArray("[GENERAL]\nGEN_Version=30\n") << false << true;
+        QTest::newRow("folder") << QByteArray() << false << true;
+        QTest::newRow("fifo") << QByteArray() << false << true;
+        QTest::newRow("first page only") << good.left(kPageSize + 100) << false << false;
+        // Cut after Table1's definition (page 24), before its rows (page 27).
+        QTest::newRow("cut before the rows") << good.left(25 * kPageSize) << true << false;
+    }
+    void sampleBadFilesFail()
+    {
+        QFETCH(QByteArray, content);
+        const QString tag = QTest::currentDataTag();
+        const QString path = m_dir.filePath(tag + ".mdb");
+        if (tag == "folder")
+            QVERIFY(QDir().mkpath(path));
+        else if (tag == "fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else if (!content.isNull())
+            fwb::test::writeFile(path, content);
+        QVERIFY(m_access->tables(m_good));
+        const qint64 engine = m_access->engineProcessId();
+        QTEST(m_access->tables(path).has_value(), "listable");
+        QCOMPARE(columnA(m_access->select(path, selectA())), "failed");
+        QFETCH(bool, sameEngine);
+        QVERIFY(!sameEngine || m_access->engineProcessId() == engine);
+        verifyEngineWorks();
+    }
+
+    void sampleChangedFileIsReadAgain()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("changed.mdb"));
+        fwb::test::writeFile(path, fwb::test::readFile(sample("V2000_test.mdb")));
+        QCOMPARE(columnA(m_access->select(path, selectA())), "abcdefg a");
+        // Replaced by a file whose rows are stored the other way round, then written over in place.
+        fwb::test::writeFile(path + ".new", fwb::test::readFile(sample("V1997_test.mdb")));
+        QVERIFY(QFile::remove(path) && QFile::rename(path + ".new", path));
+        QCOMPARE(columnA(m_access->select(path, selectA())), "a abcdefg");
+        fwb::test::writeFile(path, fwb::test::readFile(sample("V2003_test.mdb")));
+        QCOMPARE(columnA(m_access->select(path, selectA())), "abcdefg a");
+        QVERIFY(QFile::remove(path));
+        QCOMPARE(columnA(m_access->select(path, selectA())), "failed");
+    }
+
+    void sampleCorruptedCopiesNeverHurtTheCaller()
+    {
+        const QByteArray files[] = {fwb::test::readFile(sample("V1997_test.mdb")),
+                                    fwb::test::readFile(sample("V2000_test.mdb"))};
+        QRandomGenerator random(20240601);
+        // Short, so the copies that make the parser loop cost little; a slow start only fails a
+        // request, which is counted like any other failure.
+        m_access->setTimeLimit(200ms);
+        int answered = 0;
+        for (int i = 0; i < 200; ++i) {
+            QByteArray file = files[i % 2];
+            if (i % 5 == 4) {
+                file.truncate(random.bounded(qint64(file.size())));
+            } else {
+                // Damage where the structure lives: the first pages hold the header, the
+                // catalog and the table definitions.
+                const int span = int(qMin<qsizetype>(file.size(), 64 * kPageSize));
+                for (int n = random.bounded(1, 64); n > 0; --n)
+                    file[random.bounded(span)] = char(random.bounded(256));
+            }
+            // A new name each time: a rewrite within the same second could look unchanged.
+            const QString path = m_dir.filePath(QStringLiteral("corrupt-%1.mdb").arg(i));
+            fwb::test::writeFile(path, file);
+            // As the program does, a file that hung the engine is not asked about again.
+            answered += m_access->tables(path).has_value();
+            for (const Query &asked : {all("Table1"), selectA({{"A", "a"}})}) {
+                if (m_access->lastRequestAnswered())
+                    answered += m_access->select(path, asked).has_value();
+            }
+        }
+        qInfo("%d of 600 requests answered", answered);
+        m_access->setTimeLimit(5s);
+        verifyEngineWorks();
+    }
+
+    void toolRoundTripsPacks_data()
+    {
+        QTest::addColumn<QByteArray>("source");
+        QTest::addColumn<QByteArray>("dumped");
+        const QByteArray header = "Form\tName\tText\tType\tIndex\n";
+        // Characters beyond U+FFFF are stored as surrogate pairs, which libmdb's own conversion
+        // turns into "?"; texts of 65535 characters are the longest, stored compressed or not.
+        const QByteArray canonical =
+            header + "GLOBAL\tLine one\\r\\nLine two\tRad ett§§Rad två§§\t0\t\\N\n" +
+            "GLOBAL\tQuote \" and \\\\ backslash\tCitat \" och \\\\\t0\t0\n" +
+            "AGENT_frmSETTINGS\ttxtPath\t\t2\t32767\n" + "\\N\t\t\\N\t\\N\t-32768\n" +
+            "GLOBAL\ttab\\there\t\\\\N is not NULL\t-2147483648\t\\N\n" +
+            "OTHER\tSmile 😀\ta😀b 𝄞\t2147483647\t0\n" +
+            "GLOBAL\tÄrlig\tÄrlig 日本 x\xc4\x80y\t0\t0\n" +
+            "GLOBAL\tnul\0end\t\0a\0\0b\0\t0\t\\N\n"_ba + "GLOBAL\t" +
+            QByteArray("A long sentence, ").repeated(60) + "\t" +
+            QByteArray("Ett långt svar § ").repeated(400) + "\t0\t\\N\n" + "GLOBAL\tå\t" +
+            QByteArray("å").repeated(65535) + "\t0\t\\N\n" + "GLOBAL\t日\t" +
+            QByteArray("日").repeated(65535) + "\t0\t\\N\n";
+        QTest::newRow("canonical") << canonical << canonical;
+        QTest::newRow("loose") << "\xef\xbb\xbf"
+                                  "Form\tName\tText\tType\tIndex\r\nGLOBAL\tA\tb\t007\t-0\r\n"
+                                  "GLOBAL\tC\tD\t1\t2"_ba
+                               << header + "GLOBAL\tA\tb\t7\t0\nGLOBAL\tC\tD\t1\t2\n";
+    }
+    void toolRoundTripsPacks()
+    {
+        QFETCH(QByteArray, source);
+        const QString pack = m_dir.filePath(QStringLiteral("round trip.mdb"));
+        Run ran = run(FWB_JET_TOOL, {"pack-build", this->source(source), pack});
+        QVERIFY2(ran.exitCode == 0, qPrintable(ran.err));
+        // export prints any table in the same text form, so a pack's Items come out as its source.
+        for (const QStringList &args :
+             {QStringList{"pack-dump", pack}, {"export", pack, "Items"}}) {
+            ran = run(FWB_JET_TOOL, args);
+            QVERIFY2(ran.exitCode == 0, qPrintable(ran.err));
+            QTEST(ran.out, "dumped");
+        }
+    }
+
+    void toolFailuresAreReported_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("problem");
+        const QString never = m_dir.filePath(QStringLiteral("never.mdb"));
+        const auto row = [](const char *name, const QStringList &args, int exitCode,
+                            const QString &problem) {
+            QTest::newRow(name) << args << exitCode << problem;
+        };
+        const auto build = [&](const char *name, const QByteArray &body, const QString &problem) {
+            row(name, {"pack-build", source("Form\tName\tText\tType\tIndex\n" + body), never}, 1,
+                problem);
+        };
+        const QString fifo = m_dir.filePath(QStringLiteral("fifo.mdb"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const QString unwritable = m_dir.filePath(QStringLiteral("no folder/pack.mdb"));
+        row("unknown command", {"pack-make", "a"}, 2, "unknown command \"pack-make\"");
+        row("missing pack", {"pack-dump", never}, 1, "no such file");
+        row("fifo", {"export", fifo, "Items"}, 1, "not a regular file");
+        row("text file as pack", {"pack-dump", source("text\n")}, 1, "cannot be read as a Jet");
+        row("pack without Items", {"pack-dump", m_good}, 1, "has no table \"Items\"");
+        row("unwritable pack",
+            {"pack-build", source("Form\tName\tText\tType\tIndex\n"), unwritable}, 1, unwritable);
+        row("other header", {"pack-build", source("Form\tName\tText\tKind\tIndex\n"), never}, 1,
+            "line 1: the header");
+        build("four fields", "GLOBAL\ta\tb\t0\t\\N\nGLOBAL\ta\tb\t0\n", "line 3: 4 fields");
+        build("unknown escape", "GLOBAL\ta\\x\tb\t0\t0\n", "line 2: Name: unknown escape \\x");
+        build("word as type", "GLOBAL\ta\tb\tzero\t0\n", "line 2: Type: \"zero\"");
+        build("invalid UTF-8", "GLOBAL\t\xff\xfe\tb\t0\t0\n", "line 2: not valid UTF-8");
+        build("text too long", "GLOBAL\ta\t" + QByteArray(65536, 'x') + "\t0\t0\n",
+              "line 2: Text has 65536 characters, a text holds at most 65535");
+        build("texts more than an answer holds",
+              ("GLOBAL\ta\t" + QByteArray(60000, 'x') + "\t0\t0\n").repeated(400),
+              "64 MiB that can be read back at once");
+    }
+    void toolFailuresAreReported()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, problem);
+        const Run ran = run(FWB_JET_TOOL, args);
+        QTEST(ran.exitCode, "exitCode");
+        QVERIFY2(ran.err.startsWith("fwb-jet: ") && ran.err.contains(problem), qPrintable(ran.err));
+        QVERIFY(ran.out.isEmpty());
+        QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("never.mdb"))));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestJet)
+#include "tst_jet.moc"
