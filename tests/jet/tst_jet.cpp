@@ -258,10 +258,7 @@ class TestJet : public QObject
     QString write(const QString &name, const QList<TableData> &tables)
     {
         const QString path = m_dir.filePath(name + QStringLiteral(".mdb"));
-        QString error;
-        if (!writeDatabase(path, tables, &error))
-            qWarning("%s", qPrintable(error));
-        return path;
+        return writeDatabase(path, tables) ? path : QString();
     }
 
     // A request on an intact file works: what every failure must leave behind.
@@ -294,29 +291,23 @@ private Q_SLOTS:
         m_access->setTimeLimit(5s);
     }
 
+    // What the samples cannot show: NULL cells, numbers beyond a double, words as truths.
     void conditionHolds()
     {
         using enum CompareAs;
-        // A cell, a value, how they compare, and whether the condition and its negation hold.
         const std::tuple<Cell, QString, CompareAs, bool, bool> cases[] = {
-            {"ÉTÉ à Zürich", "été À ZÜRICH", Text, true, false},
-            {"Cancel", "Cancel ", Text, false, true},
             {Cell(), "", Text, false, false},
-            {"0.035", "35E-3", Number, true, false},
-            {"0", "-0.000", Number, true, false},
-            {"-1", "1", Number, false, true},
+            {"ÉTÉ", "été ", Text, false, true},
             {"922337203685477.5807", "922337203685477.5808", Number, false, true},
-            {"0", "1,5", Number, false, false},
-            {"0", "inf", Number, false, false},
             {"1", "True", Boolean, true, false},
             {"1", "maybe", Boolean, false, false}};
+        // Whether the condition holds, and whether its negation does.
         for (const auto &[cell, value, as, holds, negation] : cases) {
             QVERIFY2(fwb::jet::conditionHolds(cell, value, false, as) == holds &&
                          fwb::jet::conditionHolds(cell, value, true, as) == negation,
                      qPrintable(value));
         }
     }
-
     void garbledMessagesAreRefused()
     {
         using namespace protocol;
@@ -329,13 +320,9 @@ private Q_SLOTS:
         QCOMPARE(decodeAnswer(answerBytes, RequestKind::Select)->table.rows, answer.table.rows);
         for (qsizetype size = 0; size < requestBytes.size(); ++size)
             QVERIFY(!decodeRequest(requestBytes.left(size)));
-        // Tag, serial, done, then a count of 0x7fffffff ahead of the columns or the rows; a
-        // text longer than the payload.
+        // Tag, serial, done, then a count of 0x7fffffff columns; a text longer than the payload.
         QList<QByteArray> garbled{answerBytes + 'x',
-                                  "Q" + answerBytes.mid(1),
-                                  QByteArray(answerBytes).replace(5, 1, "\x02"),
                                   QByteArray::fromHex("4100000009017fffffff") + answerBytes.mid(10),
-                                  QByteArray::fromHex("410000000901000000007fffffff"),
                                   QByteArray::fromHex("4100000009010000000100ffffff41")};
         for (qsizetype size = 0; size < answerBytes.size(); ++size)
             garbled.append(answerBytes.left(size));
@@ -360,19 +347,16 @@ private Q_SLOTS:
         const qint64 engine = m_access->engineProcessId();
         if (midRequest) {
             m_access->setTimeLimit(60s);
-            // The delay only lets the stall request reach the engine before it dies.
             std::thread killer([engine] {
                 std::this_thread::sleep_for(200ms);
                 ::kill(pid_t(engine), SIGKILL);
             });
-            // The death ends the wait: the time limit would fail the test's time-out.
-            QVERIFY(!m_access->stall(60000));
+            QVERIFY(!m_access->stall(60000)); // ended by the death, not the time limit
             killer.join();
             QCOMPARE(m_access->engineProcessId(), 0);
         } else {
             QCOMPARE(::kill(pid_t(engine), SIGKILL), 0);
-            // Waits for the exit without handling events: the next request must notice the
-            // death by itself.
+            // Without handling events: the next request must notice the death by itself.
             const QDeadlineTimer deadline(5s);
             const QString stat = QStringLiteral("/proc/%1/stat").arg(engine);
             while (QFile::exists(stat) && !fwb::test::readFile(stat).contains(") Z "))
@@ -485,18 +469,15 @@ private Q_SLOTS:
         QVERIFY2(node.exitCode == 0, qPrintable(node.err));
         QStringList read;
         for (const QJsonValue &file : QJsonDocument::fromJson(node.out).array()) {
-            for (const QJsonValue &name : file[u"tables"].toArray()) {
-                const QJsonValue table = file[u"contents"][name.toString()];
+            for (const QString &name : file[u"tables"].toVariant().toStringList()) {
+                const QVariantMap table = file[u"contents"][name].toVariant().toMap();
                 Rows rows;
-                for (const QJsonValue &row : table[u"rows"].toArray()) {
+                for (const QVariant &row : table[u"rows"_s].toList()) {
                     rows.append(QList<Cell>());
-                    for (const QJsonValue &cell : row.toArray())
-                        rows.last().append(cell.isNull()     ? Cell()
-                                           : cell.isDouble() ? number(qint64(cell.toDouble()))
-                                                             : cell.toString());
+                    for (const QVariant &cell : row.toList())
+                        rows.last().append(cell.isNull() ? Cell() : cell.toString());
                 }
-                read << exported(name.toString(), table[u"columns"].toVariant().toStringList(),
-                                 rows, false);
+                read << exported(name, table[u"columns"_s].toStringList(), rows, false);
             }
         }
         QCOMPARE(read, want);
@@ -525,37 +506,31 @@ private Q_SLOTS:
     {
         using enum ColumnType;
         const auto one = [](ColumnType type, const Cell &cell, const QString &table = "T") {
-            return QList<TableData>{{table, {{"C", type}}, {{cell}}}};
+            return QList<TableData>{{table, {{"C", type}}, {{cell}}, {}}};
         };
-        QList<TableData> ghost = one(Text, "x");
-        ghost[0].deletedRows = {1};
         QList<TableData> twoColumns = one(Text, "x");
         twoColumns[0].columns.append({"D", Text});
-        TableData wide{"Wide", {}, {{}}, {}};
-        for (int c = 0; c < 9; ++c) {
-            wide.columns.append({QStringLiteral("C%1").arg(c), Text});
-            wide.rows[0].append(QString(255, u'ω')); // two bytes each: not compressible
+        QList<TableData> wide = one(Text, QString(255, u'ω')); // two bytes each: not compressible
+        for (int c = 0; c < 8; ++c) {
+            wide[0].columns.append({QStringLiteral("C%1").arg(c), Text});
+            wide[0].rows[0].append(QString(255, u'ω'));
         }
         const std::pair<QList<TableData>, const char *> cases[] = {
             {one(Text, QString(256, u'x')), "row 1, column \"C\""},
             {one(LongInteger, "2147483648"), "not a whole number"},
             {one(Integer, "32768"), "from -32768 to 32767"},
-            {one(Memo, QString(kMaxTextLength + 1, u'x')),
-             "65536 characters, a text holds at most 65535"},
+            {one(Memo, QString(kMaxTextLength + 1, u'x')), "a text holds at most 65535"},
             {one(Memo, QChar(0xfeff) + QString(QChar(0x100))), "U+FEFF"},
             {one(Text, "x", "a.b"), "Table name"},
             {one(Text, "x") + one(Text, "x", "t"), "used twice"},
-            {ghost, "no row 2"},
             {twoColumns, "row 1: 1 cells for 2 columns"},
-            {{{"T", {{"C", Text}, {"c", Text}}, {}}}, "used twice"},
-            {QList<TableData>{wide}, "row 1: the row takes more than 4060 bytes"}};
+            {wide, "row 1: the row takes more than 4060 bytes"}};
         for (const auto &[tables, problem] : cases) {
             QString error;
             QVERIFY(!buildDatabase(tables, &error));
             QVERIFY2(error.contains(QLatin1String(problem)), qPrintable(error));
         }
     }
-
     void replacesTheFileAsAWhole()
     {
         const QString path = m_dir.filePath(QStringLiteral("whole/pack.mdb"));
@@ -594,21 +569,20 @@ private Q_SLOTS:
         };
         row("column name ignoring case", {{"b", "B"}}, "a");
         row("text needs the whole value", {{"A", "abc"}}, "");
-        row("byte", {{"C", "2.0"}}, "abcdefg");
+        row("text ignoring case", {{"B", "HIJKLMNOP"}}, "abcdefg");
+        row("byte", {{"C", "+2.0"}}, "abcdefg");
         row("integer", {{"D", "2.22e2"}}, "abcdefg");
-        row("double", {{"F", "444.555"}}, "abcdefg");
         row("currency", {{"H", "3.5"}}, "abcdefg");
-        row("negated number", {{"D", "0", true}}, "abcdefg");
+        row("negated number", {{"D", "-0.000", true}}, "abcdefg");
+        row("not a number", {{"D", "1,5", true}}, "");
         row("yes/no Jet true", {{"I", "-1"}}, "abcdefg");
         row("yes/no false", {{"I", "0"}}, "a");
         row("date as shown", {{"G", "12/12/81 00:00:00"}}, "a");
         row("all conditions hold", {{"A", "a"}, {"C", "0"}}, "a");
-        row("max rows", {}, "abcdefg", 1);
         row("max rows counts matches", {{"A", "abcdefg", true}}, "a", 1);
         row("unknown condition column", {{"Z", "1"}}, "failed");
         QTest::newRow("unknown table") << all("Items") << "failed";
         QTest::newRow("unknown column") << all("Table1", {"A", "Z"}) << "failed";
-        // Stored names, in the order asked for.
         QTest::newRow("names in any case") << all("table1", {"i", "B", "a"}) << "1 0";
     }
     void sampleSelect()
@@ -622,44 +596,26 @@ private Q_SLOTS:
             QCOMPARE(table->columns, QStringList({"I", "B", "A"}));
             QCOMPARE(table->rows.at(1), QList<Cell>({"0", "b", "a"}));
         }
-        // A plain failure, not a crash: the same engine answers the next request.
+        // A plain failure, not a crash.
         QVERIFY(m_access->lastRequestAnswered());
         QCOMPARE(m_access->engineProcessId(), engine);
     }
 
-    void sampleBadFilesFail_data()
+    // Files libmdb never gets to parse fail without costing the engine.
+    void badFilesFail()
     {
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<bool>("listable");
-        // Files libmdb never gets to parse must not cost the engine.
-        QTest::addColumn<bool>("sameEngine");
-        const QByteArray good = fwb::test::readFile(sample("V2000_test.mdb"));
-        QTest::newRow("missing") << QByteArray() << false << true;
-        QTest::newRow("text") << QByteArray("[GENERAL]\nGEN_Version=30\n") << false << true;
-        QTest::newRow("folder") << QByteArray() << false << true;
-        QTest::newRow("fifo") << QByteArray() << false << true;
-        QTest::newRow("first page only") << good.left(kPageSize + 100) << false << false;
-        // Cut after Table1's definition (page 24), before its rows (page 27).
-        QTest::newRow("cut before the rows") << good.left(25 * kPageSize) << true << false;
-    }
-    void sampleBadFilesFail()
-    {
-        QFETCH(QByteArray, content);
-        const QString tag = QTest::currentDataTag();
-        const QString path = m_dir.filePath(tag + ".mdb");
-        if (tag == "folder")
-            QVERIFY(QDir().mkpath(path));
-        else if (tag == "fifo")
-            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-        else if (!content.isNull())
-            fwb::test::writeFile(path, content);
+        const QString folder = m_dir.filePath(QStringLiteral("folder.mdb"));
+        const QString fifo = m_dir.filePath(QStringLiteral("fifo.mdb"));
+        QVERIFY(QDir().mkpath(folder));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
         QVERIFY(m_access->tables(m_good));
         const qint64 engine = m_access->engineProcessId();
-        QTEST(m_access->tables(path).has_value(), "listable");
-        QCOMPARE(columnA(m_access->select(path, selectA())), "failed");
-        QFETCH(bool, sameEngine);
-        QVERIFY(!sameEngine || m_access->engineProcessId() == engine);
-        verifyEngineWorks();
+        for (const QString &path : {QString(), m_dir.filePath("missing.mdb"), folder, fifo,
+                                    source("[GENERAL]\nGEN_Version=30\n"), source({})}) {
+            QVERIFY2(!m_access->tables(path) && !m_access->select(path, selectA()),
+                     qPrintable(path));
+            QCOMPARE(m_access->engineProcessId(), engine);
+        }
     }
 
     void sampleChangedFileIsReadAgain()
@@ -677,60 +633,47 @@ private Q_SLOTS:
         QCOMPARE(columnA(m_access->select(path, selectA())), "failed");
     }
 
+    // Damage where the structure lives (the header, the catalog and the table definitions are on
+    // the first pages), or a cut; the time limit is short, as copies can make the parser loop.
     void sampleCorruptedCopiesNeverHurtTheCaller()
     {
         const QByteArray files[] = {fwb::test::readFile(sample("V1997_test.mdb")),
                                     fwb::test::readFile(sample("V2000_test.mdb"))};
         QRandomGenerator random(20240601);
-        // Short, so the copies that make the parser loop cost little; a slow start only fails a
-        // request, which is counted like any other failure.
         m_access->setTimeLimit(200ms);
-        int answered = 0;
         for (int i = 0; i < 200; ++i) {
             QByteArray file = files[i % 2];
-            if (i % 5 == 4) {
+            const int span = int(qMin<qsizetype>(file.size(), 64 * kPageSize));
+            for (int n = random.bounded(1, 64); n > 0 && i % 5 != 4; --n)
+                file[random.bounded(span)] = char(random.bounded(256));
+            if (i % 5 == 4)
                 file.truncate(random.bounded(qint64(file.size())));
-            } else {
-                // Damage where the structure lives: the first pages hold the header, the
-                // catalog and the table definitions.
-                const int span = int(qMin<qsizetype>(file.size(), 64 * kPageSize));
-                for (int n = random.bounded(1, 64); n > 0; --n)
-                    file[random.bounded(span)] = char(random.bounded(256));
-            }
             // A new name each time: a rewrite within the same second could look unchanged.
             const QString path = m_dir.filePath(QStringLiteral("corrupt-%1.mdb").arg(i));
             fwb::test::writeFile(path, file);
             // As the program does, a file that hung the engine is not asked about again.
-            answered += m_access->tables(path).has_value();
+            m_access->tables(path);
             for (const Query &asked : {all("Table1"), selectA({{"A", "a"}})}) {
                 if (m_access->lastRequestAnswered())
-                    answered += m_access->select(path, asked).has_value();
+                    m_access->select(path, asked);
             }
         }
-        qInfo("%d of 600 requests answered", answered);
         m_access->setTimeLimit(5s);
         verifyEngineWorks();
     }
-
     void toolRoundTripsPacks_data()
     {
         QTest::addColumn<QByteArray>("source");
         QTest::addColumn<QByteArray>("dumped");
         const QByteArray header = "Form\tName\tText\tType\tIndex\n";
-        // Characters beyond U+FFFF are stored as surrogate pairs, which libmdb's own conversion
-        // turns into "?"; texts of 65535 characters are the longest, stored compressed or not.
+        // Texts of 65535 characters are the longest.
         const QByteArray canonical =
             header + "GLOBAL\tLine one\\r\\nLine two\tRad ett§§Rad två§§\t0\t\\N\n" +
-            "GLOBAL\tQuote \" and \\\\ backslash\tCitat \" och \\\\\t0\t0\n" +
+            "GLOBAL\tQuote \" and \\\\\tCitat \"\t0\t0\n" +
             "AGENT_frmSETTINGS\ttxtPath\t\t2\t32767\n" + "\\N\t\t\\N\t\\N\t-32768\n" +
             "GLOBAL\ttab\\there\t\\\\N is not NULL\t-2147483648\t\\N\n" +
-            "OTHER\tSmile 😀\ta😀b 𝄞\t2147483647\t0\n" +
-            "GLOBAL\tÄrlig\tÄrlig 日本 x\xc4\x80y\t0\t0\n" +
-            "GLOBAL\tnul\0end\t\0a\0\0b\0\t0\t\\N\n"_ba + "GLOBAL\t" +
-            QByteArray("A long sentence, ").repeated(60) + "\t" +
-            QByteArray("Ett långt svar § ").repeated(400) + "\t0\t\\N\n" + "GLOBAL\tå\t" +
-            QByteArray("å").repeated(65535) + "\t0\t\\N\n" + "GLOBAL\t日\t" +
-            QByteArray("日").repeated(65535) + "\t0\t\\N\n";
+            "GLOBAL\tnul\0end\t\0a\0\0b\0\t2147483647\t\\N\n"_ba + "GLOBAL\tå\t" +
+            QByteArray("å").repeated(65535) + "\t0\t\\N\n";
         QTest::newRow("canonical") << canonical << canonical;
         QTest::newRow("loose") << "\xef\xbb\xbf"
                                   "Form\tName\tText\tType\tIndex\r\nGLOBAL\tA\tb\t007\t-0\r\n"
@@ -755,35 +698,26 @@ private Q_SLOTS:
     void toolFailuresAreReported_data()
     {
         QTest::addColumn<QStringList>("args");
-        QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("problem");
         const QString never = m_dir.filePath(QStringLiteral("never.mdb"));
-        const auto row = [](const char *name, const QStringList &args, int exitCode,
-                            const QString &problem) {
-            QTest::newRow(name) << args << exitCode << problem;
+        const auto row = [](const char *name, const QStringList &args, const QString &problem) {
+            QTest::newRow(name) << args << problem;
         };
         const auto build = [&](const char *name, const QByteArray &body, const QString &problem) {
-            row(name, {"pack-build", source("Form\tName\tText\tType\tIndex\n" + body), never}, 1,
+            row(name, {"pack-build", source("Form\tName\tText\tType\tIndex\n" + body), never},
                 problem);
         };
-        const QString fifo = m_dir.filePath(QStringLiteral("fifo.mdb"));
-        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-        const QString unwritable = m_dir.filePath(QStringLiteral("no folder/pack.mdb"));
-        row("unknown command", {"pack-make", "a"}, 2, "unknown command \"pack-make\"");
-        row("missing pack", {"pack-dump", never}, 1, "no such file");
-        row("fifo", {"export", fifo, "Items"}, 1, "not a regular file");
-        row("text file as pack", {"pack-dump", source("text\n")}, 1, "cannot be read as a Jet");
-        row("pack without Items", {"pack-dump", m_good}, 1, "has no table \"Items\"");
+        row("unknown command", {"pack-make", "a"}, "unknown command \"pack-make\"");
+        row("folder", {"export", m_dir.path(), "Items"}, "is a folder");
+        row("text file as pack", {"pack-dump", source("text\n")}, "cannot be read as a Jet");
+        row("pack without Items", {"pack-dump", m_good}, "has no table \"Items\"");
         row("unwritable pack",
-            {"pack-build", source("Form\tName\tText\tType\tIndex\n"), unwritable}, 1, unwritable);
-        row("other header", {"pack-build", source("Form\tName\tText\tKind\tIndex\n"), never}, 1,
-            "line 1: the header");
+            {"pack-build", source("Form\tName\tText\tType\tIndex\n"), m_good + "/x"},
+            m_good + "/x");
         build("four fields", "GLOBAL\ta\tb\t0\t\\N\nGLOBAL\ta\tb\t0\n", "line 3: 4 fields");
         build("unknown escape", "GLOBAL\ta\\x\tb\t0\t0\n", "line 2: Name: unknown escape \\x");
         build("word as type", "GLOBAL\ta\tb\tzero\t0\n", "line 2: Type: \"zero\"");
         build("invalid UTF-8", "GLOBAL\t\xff\xfe\tb\t0\t0\n", "line 2: not valid UTF-8");
-        build("text too long", "GLOBAL\ta\t" + QByteArray(65536, 'x') + "\t0\t0\n",
-              "line 2: Text has 65536 characters, a text holds at most 65535");
         build("texts more than an answer holds",
               ("GLOBAL\ta\t" + QByteArray(60000, 'x') + "\t0\t0\n").repeated(400),
               "64 MiB that can be read back at once");
@@ -793,7 +727,7 @@ private Q_SLOTS:
         QFETCH(QStringList, args);
         QFETCH(QString, problem);
         const Run ran = run(FWB_JET_TOOL, args);
-        QTEST(ran.exitCode, "exitCode");
+        QCOMPARE(ran.exitCode, args.first() == "pack-make" ? 2 : 1);
         QVERIFY2(ran.err.startsWith("fwb-jet: ") && ran.err.contains(problem), qPrintable(ran.err));
         QVERIFY(ran.out.isEmpty());
         QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("never.mdb"))));
