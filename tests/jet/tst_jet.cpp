@@ -162,21 +162,26 @@ QList<TableData> mixedTables()
         wide.columns.append({QStringLiteral("M%1").arg(c), ColumnType::Memo});
         wide.rows[0].append(varied(120, c));
     }
-    return {mixed, memos, wide, {"Texte på svenska", {{"Första", ColumnType::Text}}, {}}};
+    // A table of deleted rows only, long memos among them.
+    const TableData gone{"Gone", memos.columns, {{number(1), varied(5000, 1)}}, {0}};
+    return {mixed, memos, wide, gone, {"Texte på svenska", {{"Första", ColumnType::Text}}, {}}};
 }
 
-// Every eleventh word and every fifth number NULL; words of 1 to `textLength` characters, or
-// all of `textLength` when `fullLength`.
-TableData manyRows(int rowCount, int textLength, bool fullLength)
+// Rows enough to pass one usage bitmap, every eleventh word and every fifth number NULL. Rows
+// deleted where Access leaves them: the first and the last, one between live rows and a run
+// longer than two pages hold.
+TableData manyRows()
 {
     TableData table{
         "Many",
         {{"N", ColumnType::LongInteger}, {"Word", ColumnType::Text}, {"Half", ColumnType::Integer}},
-        {}};
-    for (int i = 0; i < rowCount; ++i) {
-        const int length = fullLength ? textLength : i % textLength + 1;
-        table.rows.append({number(i), i % 11 ? Cell(varied(length, i)) : Cell(),
+        {},
+        {0, 5, 4999}};
+    for (int i = 0; i < 5000; ++i) {
+        table.rows.append({number(i), i % 11 ? Cell(varied(255, i)) : Cell(),
                            i % 5 ? number(i % 30000 - 15000) : Cell()});
+        if (i >= 100 && i < 700)
+            table.deletedRows.insert(i);
     }
     return table;
 }
@@ -195,29 +200,13 @@ TableData widestTable()
     return table;
 }
 
-// Rows deleted where Access leaves them: the first and the last row, one between live rows, a
-// run longer than two pages hold, and every row of a table, long memos among them.
-QList<TableData> deletedRows()
-{
-    TableData many = manyRows(1200, 60, false);
-    many.deletedRows = {0, 5, many.rows.size() - 1};
-    for (qsizetype r = 100; r < 700; ++r)
-        many.deletedRows.insert(r);
-    return {many,
-            {"Gone",
-             {{"Id", ColumnType::LongInteger}, {"Body", ColumnType::Memo}},
-             {{number(1), varied(5000, 1)}, {number(2), varied(9000, 2)}},
-             {0, 1}}};
-}
-
 // Databases to write and read back, each meant to catch a different way a writer goes wrong.
 const QList<std::pair<QString, QList<TableData>>> &dataSets()
 {
     static const QList<std::pair<QString, QList<TableData>>> sets{
         {"mixed", mixedTables()},
-        {"rows past one usage bitmap", {manyRows(5000, 255, true)}},
+        {"many rows", {manyRows()}},
         {"255 columns", {widestTable()}},
-        {"deleted rows", deletedRows()},
         // Stored as UTF-16 surrogate pairs, which mdbtools reads as "?".
         {"beyond U+FFFF", {{"Faces", {{"T", ColumnType::Text}}, {{"a😀b 𝄞"}}}}}};
     return sets;
@@ -320,14 +309,12 @@ private Q_SLOTS:
         QCOMPARE(decodeAnswer(answerBytes, RequestKind::Select)->table.rows, answer.table.rows);
         for (qsizetype size = 0; size < requestBytes.size(); ++size)
             QVERIFY(!decodeRequest(requestBytes.left(size)));
-        // Tag, serial, done, then a count of 0x7fffffff columns; a text longer than the payload.
-        QList<QByteArray> garbled{answerBytes + 'x',
-                                  QByteArray::fromHex("4100000009017fffffff") + answerBytes.mid(10),
-                                  QByteArray::fromHex("4100000009010000000100ffffff41")};
+        // Tag, serial, done, then a count of 0x7fffffff columns.
+        QVERIFY(!decodeAnswer(QByteArray::fromHex("4100000009017fffffff") + answerBytes.mid(10),
+                              RequestKind::Select));
+        QVERIFY(!decodeAnswer(answerBytes + 'x', RequestKind::Select));
         for (qsizetype size = 0; size < answerBytes.size(); ++size)
-            garbled.append(answerBytes.left(size));
-        for (const QByteArray &bytes : garbled)
-            QVERIFY2(!decodeAnswer(bytes, RequestKind::Select), bytes.toHex().constData());
+            QVERIFY(!decodeAnswer(answerBytes.left(size), RequestKind::Select));
     }
 
     void engineKilled_data()
@@ -447,13 +434,11 @@ private Q_SLOTS:
     void mdbReaderReadsWhatWasWritten()
     {
         const QString root = QStringLiteral(FWB_NODE_MODULES_ROOT);
-        if (QStandardPaths::findExecutable("node").isEmpty() ||
-            QStandardPaths::findExecutable("npm").isEmpty())
-            QSKIP("cannot run here: node or npm is not installed (scripts/ensure-packages test)");
+        // Installed once into the build tree; node and npm come with scripts/ensure-packages.
         if (!QFile::exists(root + "/node_modules/mdb-reader/package.json")) {
             const Run npm = run("npm", {"install", "--no-save", "--prefix", root, "mdb-reader"});
             if (npm.exitCode != 0)
-                QSKIP(qPrintable("cannot run here: no mdb-reader: " + npm.err));
+                QSKIP(qPrintable("cannot run here: npm cannot install mdb-reader: " + npm.err));
         }
         // Beside node_modules, so the script's import of mdb-reader resolves there.
         const QString script = root + QStringLiteral("/read_with_mdb_reader.mjs");
@@ -486,7 +471,7 @@ private Q_SLOTS:
     // Readers tolerate wrong free-space counts; Access relies on them when it adds rows.
     void rowsFillPagesInOrder()
     {
-        const auto image = buildDatabase(deletedRows());
+        const auto image = buildDatabase({manyRows()});
         QVERIFY(image);
         int dataPages = 0;
         for (qsizetype offset = 0; offset < image->size(); offset += kPageSize) {
@@ -504,27 +489,16 @@ private Q_SLOTS:
 
     void rejectsWhatCannotBeStored()
     {
-        using enum ColumnType;
-        const auto one = [](ColumnType type, const Cell &cell, const QString &table = "T") {
-            return QList<TableData>{{table, {{"C", type}}, {{cell}}, {}}};
-        };
-        QList<TableData> twoColumns = one(Text, "x");
-        twoColumns[0].columns.append({"D", Text});
-        QList<TableData> wide = one(Text, QString(255, u'ω')); // two bytes each: not compressible
-        for (int c = 0; c < 8; ++c) {
-            wide[0].columns.append({QStringLiteral("C%1").arg(c), Text});
-            wide[0].rows[0].append(QString(255, u'ω'));
+        TableData wide{"T", {}, {{}}, {}};
+        for (int c = 0; c < 9; ++c) {
+            wide.columns.append({QStringLiteral("C%1").arg(c), ColumnType::Text});
+            wide.rows[0].append(QString(255, u'ω')); // two bytes each: not compressible
         }
+        const TableData text{"T", {{"C", ColumnType::Text}}, {{QString(256, u'x')}}, {}};
         const std::pair<QList<TableData>, const char *> cases[] = {
-            {one(Text, QString(256, u'x')), "row 1, column \"C\""},
-            {one(LongInteger, "2147483648"), "not a whole number"},
-            {one(Integer, "32768"), "from -32768 to 32767"},
-            {one(Memo, QString(kMaxTextLength + 1, u'x')), "a text holds at most 65535"},
-            {one(Memo, QChar(0xfeff) + QString(QChar(0x100))), "U+FEFF"},
-            {one(Text, "x", "a.b"), "Table name"},
-            {one(Text, "x") + one(Text, "x", "t"), "used twice"},
-            {twoColumns, "row 1: 1 cells for 2 columns"},
-            {wide, "row 1: the row takes more than 4060 bytes"}};
+            {{wide}, "row 1: the row takes more than 4060 bytes"},
+            {{text}, "row 1, column \"C\""},
+            {{wide, {"t", text.columns, {}, {}}}, "used twice"}};
         for (const auto &[tables, problem] : cases) {
             QString error;
             QVERIFY(!buildDatabase(tables, &error));
@@ -534,21 +508,16 @@ private Q_SLOTS:
     void replacesTheFileAsAWhole()
     {
         const QString path = m_dir.filePath(QStringLiteral("whole/pack.mdb"));
-        const TableData first{"First", {{"A", ColumnType::Text}}, {}};
         QVERIFY(QDir().mkpath(m_dir.filePath("whole")));
-        QVERIFY(writeDatabase(path, {first}));
+        QVERIFY(writeDatabase(path, {{"First", {{"A", ColumnType::Text}}, {}}}));
         QVERIFY(writeDatabase(path, {{"Second", {{"B", ColumnType::Memo}}, {}}}));
         QCOMPARE(m_access->tables(path), QStringList{"Second"});
         const QByteArray before = fwb::test::readFile(path);
-        QString error;
-        QVERIFY(!writeDatabase(path, {{"Broken", {}, {}}}, &error));
+        QVERIFY(!writeDatabase(path, {{"Broken", {}, {}}}));
         QCOMPARE(fwb::test::readFile(path), before);
         QCOMPARE(QDir(m_dir.filePath("whole")).entryList(QDir::Files | QDir::Hidden),
                  QStringList{"pack.mdb"});
-        QVERIFY(!writeDatabase(m_dir.path(), {first}, &error));
-        QVERIFY2(error.contains(m_dir.path()), qPrintable(error));
     }
-
     void sampleMatchesMdbExport()
     {
         for (const char *file : {"V1997_test.mdb", "V2000_test.mdb", "V2003_test.mdb"}) {
@@ -695,42 +664,30 @@ private Q_SLOTS:
         }
     }
 
-    void toolFailuresAreReported_data()
-    {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("problem");
-        const QString never = m_dir.filePath(QStringLiteral("never.mdb"));
-        const auto row = [](const char *name, const QStringList &args, const QString &problem) {
-            QTest::newRow(name) << args << problem;
-        };
-        const auto build = [&](const char *name, const QByteArray &body, const QString &problem) {
-            row(name, {"pack-build", source("Form\tName\tText\tType\tIndex\n" + body), never},
-                problem);
-        };
-        row("unknown command", {"pack-make", "a"}, "unknown command \"pack-make\"");
-        row("folder", {"export", m_dir.path(), "Items"}, "is a folder");
-        row("text file as pack", {"pack-dump", source("text\n")}, "cannot be read as a Jet");
-        row("pack without Items", {"pack-dump", m_good}, "has no table \"Items\"");
-        row("unwritable pack",
-            {"pack-build", source("Form\tName\tText\tType\tIndex\n"), m_good + "/x"},
-            m_good + "/x");
-        build("four fields", "GLOBAL\ta\tb\t0\t\\N\nGLOBAL\ta\tb\t0\n", "line 3: 4 fields");
-        build("unknown escape", "GLOBAL\ta\\x\tb\t0\t0\n", "line 2: Name: unknown escape \\x");
-        build("word as type", "GLOBAL\ta\tb\tzero\t0\n", "line 2: Type: \"zero\"");
-        build("invalid UTF-8", "GLOBAL\t\xff\xfe\tb\t0\t0\n", "line 2: not valid UTF-8");
-        build("texts more than an answer holds",
-              ("GLOBAL\ta\t" + QByteArray(60000, 'x') + "\t0\t0\n").repeated(400),
-              "64 MiB that can be read back at once");
-    }
     void toolFailuresAreReported()
     {
-        QFETCH(QStringList, args);
-        QFETCH(QString, problem);
-        const Run ran = run(FWB_JET_TOOL, args);
-        QCOMPARE(ran.exitCode, args.first() == "pack-make" ? 2 : 1);
-        QVERIFY2(ran.err.startsWith("fwb-jet: ") && ran.err.contains(problem), qPrintable(ran.err));
-        QVERIFY(ran.out.isEmpty());
-        QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("never.mdb"))));
+        const QString never = m_dir.filePath(QStringLiteral("never.mdb"));
+        const QByteArray header = "Form\tName\tText\tType\tIndex\n";
+        const QByteArray huge = ("GLOBAL\ta\t" + QByteArray(60000, 'x') + "\t0\t0\n").repeated(400);
+        const std::pair<QStringList, QString> cases[] = {
+            {{"pack-make", "a"}, "unknown command \"pack-make\""},
+            {{"export", m_dir.path(), "Items"}, "is a folder"},
+            {{"pack-dump", source("text\n")}, "cannot be read as a Jet database"},
+            {{"pack-dump", m_good}, "has no table \"Items\""},
+            {{"pack-build", source(header), m_good + "/x"}, m_good + "/x"},
+            {{"pack-build", source(header + "GLOBAL\ta\tb\t0\n"), never}, "line 2: 4 fields"},
+            {{"pack-build", source(header + "GLOBAL\ta\\x\tb\t0\t0\n"), never},
+             "line 2: Name: unknown escape \\x"},
+            {{"pack-build", source(header + "GLOBAL\t\xff\tb\t0\t0\n"), never},
+             "line 2: not valid UTF-8"},
+            {{"pack-build", source(header + huge), never}, "64 MiB that can be read back at once"}};
+        for (const auto &[args, problem] : cases) {
+            const Run ran = run(FWB_JET_TOOL, args);
+            QCOMPARE(ran.exitCode, args.first() == "pack-make" ? 2 : 1);
+            QVERIFY2(ran.err.startsWith("fwb-jet: ") && ran.err.contains(problem),
+                     qPrintable(ran.err));
+            QVERIFY(ran.out.isEmpty() && !QFile::exists(never));
+        }
     }
 };
 
