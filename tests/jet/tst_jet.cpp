@@ -1,7 +1,5 @@
 #include "TestSupport.h"
-#include "jet/CellCompare.h"
 #include "jet/DataAccess.h"
-#include "jet/EngineProtocol.h"
 #include "jet/TextLimit.h"
 #include "jet/writer/JetWriter.h"
 
@@ -11,7 +9,6 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
@@ -39,8 +36,7 @@ Run run(const QString &program, const QStringList &args)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    // mdbtools refuses non-ASCII table names under the POSIX locale; the Access 97 sample's
-    // texts are Windows-1252.
+    // mdbtools refuses non-ASCII names under the POSIX locale; Access 97 wrote Windows-1252.
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     environment.insert(QStringLiteral("MDB_JET3_CHARSET"), QStringLiteral("CP1252"));
     process.setProcessEnvironment(environment);
@@ -107,15 +103,13 @@ QStringList expected(const QList<TableData> &tables, bool emptyIsNull)
 {
     QStringList lines;
     for (const TableData &table : tables) {
-        QStringList columns;
+        Table read;
         for (const ColumnDef &column : table.columns)
-            columns.append(column.name);
-        Rows rows;
-        for (qsizetype r = 0; r < table.rows.size(); ++r) {
+            read.columns.append(column.name);
+        for (qsizetype r = 0; r < table.rows.size(); ++r)
             if (!table.deletedRows.contains(r))
-                rows.append(table.rows.at(r));
-        }
-        lines << exported(table.name, columns, rows, emptyIsNull);
+                read.rows.append(table.rows.at(r));
+        lines << exported(table.name, read.columns, read.rows, emptyIsNull);
     }
     return lines;
 }
@@ -139,32 +133,26 @@ QList<TableData> mixedTables()
 {
     // Readers take a value that begins with the bytes FF FE for compressed text.
     const QString mark(QChar(0xfeff));
-    TableData mixed{"Mixed",
-                    {{"Label", ColumnType::Text},
-                     {"Notes", ColumnType::Memo},
-                     {"Count", ColumnType::LongInteger},
-                     {"Small", ColumnType::Integer}},
-                    {{"plain", "Ärlig § paragraf", number(INT32_MIN), number(-32768)},
-                     {Cell(), Cell(), Cell(), Cell()},
-                     {"", "", number(INT32_MAX), number(32767)},
-                     {"日本語", "tab\there, line\nbreak\r\n \\ \\N", number(0), Cell()},
-                     {QString(255, u'ÿ'), "中文 한국어", number(-1), number(-300)},
-                     {mark + "in text", mark + varied(3000, 1), Cell(), Cell()},
-                     {mark, mark + mark, Cell(), Cell()},
-                     {"inside" + mark, "inside" + mark, Cell(), Cell()}}};
+    TableData mixed{
+        "Mixed",
+        {{"Label", ColumnType::Text},
+         {"Notes", ColumnType::Memo},
+         {"Count", ColumnType::LongInteger},
+         {"Small", ColumnType::Integer}},
+        {{"plain", "Ärlig § paragraf", number(INT32_MIN), number(-32768)},
+         {Cell(), Cell(), Cell(), Cell()},
+         {"", "", number(INT32_MAX), number(32767)},
+         {QString(255, u'ÿ'), "tab\there, line\nbreak\r\n \\ \\N 中文", number(0), Cell()},
+         {mark + "in text", mark + varied(3000, 1), Cell(), Cell()},
+         {mark, mark + mark, Cell(), Cell()},
+         {"inside" + mark, "inside" + mark, Cell(), Cell()}}};
     TableData memos{"Memos", {{"Id", ColumnType::LongInteger}, {"Body", ColumnType::Memo}}, {}};
     for (int length : {0, 1, 127, 128, 129, 2040, 2041, 4000, 9000, int(kMaxTextLength)})
         memos.rows.append({number(length), varied(length, length)});
     memos.rows.append({Cell(), Cell()});
-    // Twenty memos that would each stay in the record, too many together for one record.
-    TableData wide{"WideMemos", {}, {{}, QList<Cell>(20), QList<Cell>(20, QString())}};
-    for (int c = 0; c < 20; ++c) {
-        wide.columns.append({QStringLiteral("M%1").arg(c), ColumnType::Memo});
-        wide.rows[0].append(varied(120, c));
-    }
     // A table of deleted rows only, long memos among them.
     const TableData gone{"Gone", memos.columns, {{number(1), varied(5000, 1)}}, {0}};
-    return {mixed, memos, wide, gone, {"Texte på svenska", {{"Första", ColumnType::Text}}, {}}};
+    return {mixed, memos, gone, {"Texte på svenska", {{"Första", ColumnType::Text}}, {}}};
 }
 
 // Rows enough to pass one usage bitmap, every eleventh word and every fifth number NULL. Rows
@@ -186,27 +174,12 @@ TableData manyRows()
     return table;
 }
 
-// 255 columns with 64-character names: the table definition spans ten pages.
-TableData widestTable()
-{
-    TableData table{"Widest", {}, {{}, {}}};
-    for (int c = 0; c < 255; ++c) {
-        const QString name =
-            QStringLiteral("Column %1 ").arg(c, 3, 10, QChar(u'0')) + varied(64, c);
-        table.columns.append({name.left(64), c % 3 ? ColumnType::Integer : ColumnType::Memo});
-        table.rows[0].append(number(c));
-        table.rows[1].append(c % 2 ? Cell() : number(-c));
-    }
-    return table;
-}
-
 // Databases to write and read back, each meant to catch a different way a writer goes wrong.
 const QList<std::pair<QString, QList<TableData>>> &dataSets()
 {
     static const QList<std::pair<QString, QList<TableData>>> sets{
         {"mixed", mixedTables()},
         {"many rows", {manyRows()}},
-        {"255 columns", {widestTable()}},
         // Stored as UTF-16 surrogate pairs, which mdbtools reads as "?".
         {"beyond U+FFFF", {{"Faces", {{"T", ColumnType::Text}}, {{"a😀b 𝄞"}}}}}};
     return sets;
@@ -280,81 +253,34 @@ private Q_SLOTS:
         m_access->setTimeLimit(5s);
     }
 
-    // What the samples cannot show: NULL cells, numbers beyond a double, words as truths.
-    void conditionHolds()
-    {
-        using enum CompareAs;
-        const std::tuple<Cell, QString, CompareAs, bool, bool> cases[] = {
-            {Cell(), "", Text, false, false},
-            {"ÉTÉ", "été ", Text, false, true},
-            {"922337203685477.5807", "922337203685477.5808", Number, false, true},
-            {"1", "True", Boolean, true, false},
-            {"1", "maybe", Boolean, false, false}};
-        // Whether the condition holds, and whether its negation does.
-        for (const auto &[cell, value, as, holds, negation] : cases) {
-            QVERIFY2(fwb::jet::conditionHolds(cell, value, false, as) == holds &&
-                         fwb::jet::conditionHolds(cell, value, true, as) == negation,
-                     qPrintable(value));
-        }
-    }
-    void garbledMessagesAreRefused()
-    {
-        using namespace protocol;
-        const Request request{77, RequestKind::Select, "/media/a \"b\".fwb",
-                              Query{"Items", {"Text"}, {{"Name", "Zürich\r\n§§", true}}, 3}};
-        const Answer answer{9, true, {}, {{"Name", "Text"}, {{"OK", Cell()}, {"", "Été"}}}};
-        const QByteArray requestBytes = encodeRequest(request);
-        const QByteArray answerBytes = encodeAnswer(answer, RequestKind::Select);
-        QCOMPARE(decodeRequest(requestBytes)->query.where.at(0).value, "Zürich\r\n§§");
-        QCOMPARE(decodeAnswer(answerBytes, RequestKind::Select)->table.rows, answer.table.rows);
-        for (qsizetype size = 0; size < requestBytes.size(); ++size)
-            QVERIFY(!decodeRequest(requestBytes.left(size)));
-        // Tag, serial, done, then a count of 0x7fffffff columns.
-        QVERIFY(!decodeAnswer(QByteArray::fromHex("4100000009017fffffff") + answerBytes.mid(10),
-                              RequestKind::Select));
-        QVERIFY(!decodeAnswer(answerBytes + 'x', RequestKind::Select));
-        for (qsizetype size = 0; size < answerBytes.size(); ++size)
-            QVERIFY(!decodeAnswer(answerBytes.left(size), RequestKind::Select));
-    }
-
-    void engineKilled_data()
-    {
-        QTest::addColumn<bool>("midRequest");
-        QTest::addColumn<bool>("eventsRun");
-        QTest::newRow("mid-request") << true << false;
-        QTest::newRow("while idle") << false << false;
-        // The program's event loop runs between requests, so the process object learns of the
-        // death before the next request does.
-        QTest::newRow("while idle, events run") << false << true;
-    }
+    // Mid-request, and while idle with or without events handled in between (which lets the
+    // process object learn of the death first): not even the next request is lost.
     void engineKilled()
     {
-        QFETCH(bool, midRequest);
-        QVERIFY(m_access->tables(m_good));
-        const qint64 engine = m_access->engineProcessId();
-        if (midRequest) {
-            m_access->setTimeLimit(60s);
-            std::thread killer([engine] {
-                std::this_thread::sleep_for(200ms);
-                ::kill(pid_t(engine), SIGKILL);
-            });
-            QVERIFY(!m_access->stall(60000)); // ended by the death, not the time limit
-            killer.join();
-            QCOMPARE(m_access->engineProcessId(), 0);
-        } else {
-            QCOMPARE(::kill(pid_t(engine), SIGKILL), 0);
-            // Without handling events: the next request must notice the death by itself.
-            const QDeadlineTimer deadline(5s);
-            const QString stat = QStringLiteral("/proc/%1/stat").arg(engine);
-            while (QFile::exists(stat) && !fwb::test::readFile(stat).contains(") Z "))
-                QVERIFY(!deadline.hasExpired());
-            QFETCH(bool, eventsRun);
-            if (eventsRun)
-                QTest::qWait(100);
+        for (const int events : {-1, 0, 1}) {
+            QVERIFY(m_access->tables(m_good));
+            const qint64 engine = m_access->engineProcessId();
+            if (events < 0) {
+                m_access->setTimeLimit(60s);
+                std::thread killer([engine] {
+                    std::this_thread::sleep_for(200ms);
+                    ::kill(pid_t(engine), SIGKILL);
+                });
+                QVERIFY(!m_access->stall(60000)); // ended by the death, not the time limit
+                killer.join();
+                QCOMPARE(m_access->engineProcessId(), 0);
+            } else {
+                QCOMPARE(::kill(pid_t(engine), SIGKILL), 0);
+                const QDeadlineTimer deadline(5s);
+                const QString stat = QStringLiteral("/proc/%1/stat").arg(engine);
+                while (QFile::exists(stat) && !fwb::test::readFile(stat).contains(") Z "))
+                    QVERIFY(!deadline.hasExpired());
+                if (events > 0)
+                    QTest::qWait(100);
+            }
+            verifyEngineWorks();
+            QVERIFY(m_access->engineProcessId() != engine);
         }
-        // Not even the first request after the death is lost.
-        verifyEngineWorks();
-        QVERIFY(m_access->engineProcessId() != engine);
     }
 
     void hangPastTimeLimit()
@@ -402,8 +328,8 @@ private Q_SLOTS:
         }
         QCOMPARE(pages.size(), 3);
         QCOMPARE(columnA(m_access->select(path, all("T"))), QString(5000, u'日'));
-        // The pieces were placed last to first. The middle piece's pointer to the last one is
-        // cut, or turned back to the first piece, which would fill the length with wrong text.
+        // The pieces were placed last to first; the middle one's pointer to the last is cut or
+        // turned back to the first, which would fill the length with wrong text.
         const qsizetype middleRow =
             pages[1] + (qFromLittleEndian<quint16>(bytes.constData() + pages[1] + 14) & 0x1fff);
         for (const quint32 pointer : {0u, quint32(pages[2] / kPageSize) << 8}) {
@@ -434,7 +360,6 @@ private Q_SLOTS:
     void mdbReaderReadsWhatWasWritten()
     {
         const QString root = QStringLiteral(FWB_NODE_MODULES_ROOT);
-        // Installed once into the build tree; node and npm come with scripts/ensure-packages.
         if (!QFile::exists(root + "/node_modules/mdb-reader/package.json")) {
             const Run npm = run("npm", {"install", "--no-save", "--prefix", root, "mdb-reader"});
             if (npm.exitCode != 0)
@@ -487,24 +412,6 @@ private Q_SLOTS:
         QVERIFY2(dataPages >= 5, qPrintable(QString::number(dataPages)));
     }
 
-    void rejectsWhatCannotBeStored()
-    {
-        TableData wide{"T", {}, {{}}, {}};
-        for (int c = 0; c < 9; ++c) {
-            wide.columns.append({QStringLiteral("C%1").arg(c), ColumnType::Text});
-            wide.rows[0].append(QString(255, u'ω')); // two bytes each: not compressible
-        }
-        const TableData text{"T", {{"C", ColumnType::Text}}, {{QString(256, u'x')}}, {}};
-        const std::pair<QList<TableData>, const char *> cases[] = {
-            {{wide}, "row 1: the row takes more than 4060 bytes"},
-            {{text}, "row 1, column \"C\""},
-            {{wide, {"t", text.columns, {}, {}}}, "used twice"}};
-        for (const auto &[tables, problem] : cases) {
-            QString error;
-            QVERIFY(!buildDatabase(tables, &error));
-            QVERIFY2(error.contains(QLatin1String(problem)), qPrintable(error));
-        }
-    }
     void replacesTheFileAsAWhole()
     {
         const QString path = m_dir.filePath(QStringLiteral("whole/pack.mdb"));
@@ -524,7 +431,6 @@ private Q_SLOTS:
             QCOMPARE(m_access->tables(sample(file)).value_or(QStringList()).size(), 4);
             QCOMPARE(readWithEngine(*m_access, sample(file), true), readWithMdbtools(sample(file)));
         }
-        // Only system tables.
         QCOMPARE(m_access->tables(sample("V2000_empty.mdb")), QStringList());
     }
 
@@ -537,15 +443,12 @@ private Q_SLOTS:
             QTest::newRow(name) << selectA(where, maxRows) << QString::fromUtf8(values);
         };
         row("column name ignoring case", {{"b", "B"}}, "a");
-        row("text needs the whole value", {{"A", "abc"}}, "");
         row("text ignoring case", {{"B", "HIJKLMNOP"}}, "abcdefg");
-        row("byte", {{"C", "+2.0"}}, "abcdefg");
-        row("integer", {{"D", "2.22e2"}}, "abcdefg");
+        row("number", {{"D", "+2.22e2"}}, "abcdefg");
         row("currency", {{"H", "3.5"}}, "abcdefg");
         row("negated number", {{"D", "-0.000", true}}, "abcdefg");
         row("not a number", {{"D", "1,5", true}}, "");
         row("yes/no Jet true", {{"I", "-1"}}, "abcdefg");
-        row("yes/no false", {{"I", "0"}}, "a");
         row("date as shown", {{"G", "12/12/81 00:00:00"}}, "a");
         row("all conditions hold", {{"A", "a"}, {"C", "0"}}, "a");
         row("max rows counts matches", {{"A", "abcdefg", true}}, "a", 1);
@@ -617,7 +520,6 @@ private Q_SLOTS:
                 file[random.bounded(span)] = char(random.bounded(256));
             if (i % 5 == 4)
                 file.truncate(random.bounded(qint64(file.size())));
-            // A new name each time: a rewrite within the same second could look unchanged.
             const QString path = m_dir.filePath(QStringLiteral("corrupt-%1.mdb").arg(i));
             fwb::test::writeFile(path, file);
             // As the program does, a file that hung the engine is not asked about again.
@@ -671,8 +573,6 @@ private Q_SLOTS:
         const QByteArray huge = ("GLOBAL\ta\t" + QByteArray(60000, 'x') + "\t0\t0\n").repeated(400);
         const std::pair<QStringList, QString> cases[] = {
             {{"pack-make", "a"}, "unknown command \"pack-make\""},
-            {{"export", m_dir.path(), "Items"}, "is a folder"},
-            {{"pack-dump", source("text\n")}, "cannot be read as a Jet database"},
             {{"pack-dump", m_good}, "has no table \"Items\""},
             {{"pack-build", source(header), m_good + "/x"}, m_good + "/x"},
             {{"pack-build", source(header + "GLOBAL\ta\tb\t0\n"), never}, "line 2: 4 fields"},
