@@ -144,8 +144,7 @@ QList<TableData> mixedTables()
          {"", "", number(INT32_MAX), number(32767)},
          {QString(255, u'ÿ'), "tab\there, line\nbreak\r\n \\ \\N 中文", number(0), Cell()},
          {mark + "in text", mark + varied(3000, 1), Cell(), Cell()},
-         {mark, mark + mark, Cell(), Cell()},
-         {"inside" + mark, "inside" + mark, Cell(), Cell()}}};
+         {mark, "inside" + mark, Cell(), Cell()}}};
     TableData memos{"Memos", {{"Id", ColumnType::LongInteger}, {"Body", ColumnType::Memo}}, {}};
     for (int length : {0, 1, 127, 128, 129, 2040, 2041, 4000, 9000, int(kMaxTextLength)})
         memos.rows.append({number(length), varied(length, length)});
@@ -195,13 +194,17 @@ Query selectA(const QList<Condition> &where = {}, int maxRows = -1)
     return Query{"Table1", {"A"}, where, maxRows};
 }
 
-// Column A of a select, or "failed".
-QString columnA(const std::optional<Table> &table)
+// The rows of a select, cells separated by commas, or "failed".
+QString shown(const std::optional<Table> &table)
 {
-    QStringList values;
-    for (const QList<Cell> &row : table ? table->rows : Rows())
-        values.append(row.at(0).value_or(QStringLiteral("NULL")));
-    return table ? values.join(u' ') : QStringLiteral("failed");
+    QStringList rows;
+    for (const QList<Cell> &row : table ? table->rows : Rows()) {
+        QStringList cells;
+        for (const Cell &cell : row)
+            cells.append(cell.value_or(QStringLiteral("NULL")));
+        rows.append(cells.join(u','));
+    }
+    return table ? rows.join(u' ') : QStringLiteral("failed");
 }
 
 } // namespace
@@ -224,7 +227,7 @@ class TestJet : public QObject
     }
 
     // A request on an intact file works: what every failure must leave behind.
-    void verifyEngineWorks() { QCOMPARE(columnA(m_access->select(m_good, selectA())), "abc a"); }
+    void verifyEngineWorks() { QCOMPARE(shown(m_access->select(m_good, selectA())), "abc a"); }
 
     QString source(const QByteArray &bytes)
     {
@@ -327,7 +330,7 @@ private Q_SLOTS:
                 pages.append(page);
         }
         QCOMPARE(pages.size(), 3);
-        QCOMPARE(columnA(m_access->select(path, all("T"))), QString(5000, u'日'));
+        QCOMPARE(shown(m_access->select(path, all("T"))), QString(5000, u'日'));
         // The pieces were placed last to first; the middle one's pointer to the last is cut or
         // turned back to the first, which would fill the length with wrong text.
         const qsizetype middleRow =
@@ -336,7 +339,7 @@ private Q_SLOTS:
             QByteArray damaged = bytes;
             qToLittleEndian(pointer, damaged.data() + middleRow);
             fwb::test::writeFile(m_dir.filePath(QStringLiteral("damaged chain.mdb")), damaged);
-            QCOMPARE(columnA(m_access->select(m_dir.filePath("damaged chain.mdb"), all("T"))),
+            QCOMPARE(shown(m_access->select(m_dir.filePath("damaged chain.mdb"), all("T"))),
                      "failed");
         }
     }
@@ -393,25 +396,6 @@ private Q_SLOTS:
         QCOMPARE(read, want);
     }
 
-    // Readers tolerate wrong free-space counts; Access relies on them when it adds rows.
-    void rowsFillPagesInOrder()
-    {
-        const auto image = buildDatabase({manyRows()});
-        QVERIFY(image);
-        int dataPages = 0;
-        for (qsizetype offset = 0; offset < image->size(); offset += kPageSize) {
-            const char *page = image->constData() + offset;
-            if (page[0] != 0x01 || qstrncmp(page + 4, "LVAL", 4) == 0)
-                continue;
-            ++dataPages;
-            const int rows = qFromLittleEndian<quint16>(page + 12);
-            const int lowest = qFromLittleEndian<quint16>(page + 14 + 2 * (rows - 1)) & 0x1fff;
-            QVERIFY2(rows > 0 && rows < 256, qPrintable(QString::number(offset / kPageSize)));
-            QCOMPARE(qFromLittleEndian<quint16>(page + 2), lowest - 14 - 2 * rows);
-        }
-        QVERIFY2(dataPages >= 5, qPrintable(QString::number(dataPages)));
-    }
-
     void replacesTheFileAsAWhole()
     {
         const QString path = m_dir.filePath(QStringLiteral("whole/pack.mdb"));
@@ -442,20 +426,19 @@ private Q_SLOTS:
                             int maxRows = -1) {
             QTest::newRow(name) << selectA(where, maxRows) << QString::fromUtf8(values);
         };
-        row("column name ignoring case", {{"b", "B"}}, "a");
-        row("text ignoring case", {{"B", "HIJKLMNOP"}}, "abcdefg");
+        row("names and texts ignoring case", {{"b", "HIJKLMNOP"}}, "abcdefg");
         row("number", {{"D", "+2.22e2"}}, "abcdefg");
         row("currency", {{"H", "3.5"}}, "abcdefg");
         row("negated number", {{"D", "-0.000", true}}, "abcdefg");
         row("not a number", {{"D", "1,5", true}}, "");
         row("yes/no Jet true", {{"I", "-1"}}, "abcdefg");
         row("date as shown", {{"G", "12/12/81 00:00:00"}}, "a");
-        row("all conditions hold", {{"A", "a"}, {"C", "0"}}, "a");
         row("max rows counts matches", {{"A", "abcdefg", true}}, "a", 1);
         row("unknown condition column", {{"Z", "1"}}, "failed");
         QTest::newRow("unknown table") << all("Items") << "failed";
         QTest::newRow("unknown column") << all("Table1", {"A", "Z"}) << "failed";
-        QTest::newRow("names in any case") << all("table1", {"i", "B", "a"}) << "1 0";
+        QTest::newRow("names in any case")
+            << all("table1", {"i", "B", "a"}) << "1,hijklmnop,abcdefg 0,b,a";
     }
     void sampleSelect()
     {
@@ -463,11 +446,9 @@ private Q_SLOTS:
         QVERIFY(m_access->tables(sample("V2000_test.mdb")));
         const qint64 engine = m_access->engineProcessId();
         const std::optional<Table> table = m_access->select(sample("V2000_test.mdb"), query);
-        QTEST(columnA(table), "values");
-        if (table && query.columns.size() == 3) {
-            QCOMPARE(table->columns, QStringList({"I", "B", "A"}));
-            QCOMPARE(table->rows.at(1), QList<Cell>({"0", "b", "a"}));
-        }
+        QTEST(shown(table), "values");
+        QVERIFY(!table || table->columns.size() == 1 ||
+                (table->columns == QStringList{"I", "B", "A"}));
         // A plain failure, not a crash.
         QVERIFY(m_access->lastRequestAnswered());
         QCOMPARE(m_access->engineProcessId(), engine);
@@ -494,19 +475,17 @@ private Q_SLOTS:
     {
         const QString path = m_dir.filePath(QStringLiteral("changed.mdb"));
         fwb::test::writeFile(path, fwb::test::readFile(sample("V2000_test.mdb")));
-        QCOMPARE(columnA(m_access->select(path, selectA())), "abcdefg a");
-        // Replaced by a file whose rows are stored the other way round, then written over in place.
+        QCOMPARE(shown(m_access->select(path, selectA())), "abcdefg a");
+        // Replaced by a file whose rows are stored the other way round.
         fwb::test::writeFile(path + ".new", fwb::test::readFile(sample("V1997_test.mdb")));
         QVERIFY(QFile::remove(path) && QFile::rename(path + ".new", path));
-        QCOMPARE(columnA(m_access->select(path, selectA())), "a abcdefg");
-        fwb::test::writeFile(path, fwb::test::readFile(sample("V2003_test.mdb")));
-        QCOMPARE(columnA(m_access->select(path, selectA())), "abcdefg a");
+        QCOMPARE(shown(m_access->select(path, selectA())), "a abcdefg");
         QVERIFY(QFile::remove(path));
-        QCOMPARE(columnA(m_access->select(path, selectA())), "failed");
+        QCOMPARE(shown(m_access->select(path, selectA())), "failed");
     }
 
-    // Damage where the structure lives (the header, the catalog and the table definitions are on
-    // the first pages), or a cut; the time limit is short, as copies can make the parser loop.
+    // Damage where the structure lives (the first pages), or a cut; as the program does, a file
+    // that hung the engine is not asked about again.
     void sampleCorruptedCopiesNeverHurtTheCaller()
     {
         const QByteArray files[] = {fwb::test::readFile(sample("V1997_test.mdb")),
@@ -522,7 +501,6 @@ private Q_SLOTS:
                 file.truncate(random.bounded(qint64(file.size())));
             const QString path = m_dir.filePath(QStringLiteral("corrupt-%1.mdb").arg(i));
             fwb::test::writeFile(path, file);
-            // As the program does, a file that hung the engine is not asked about again.
             m_access->tables(path);
             for (const Query &asked : {all("Table1"), selectA({{"A", "a"}})}) {
                 if (m_access->lastRequestAnswered())
@@ -532,12 +510,11 @@ private Q_SLOTS:
         m_access->setTimeLimit(5s);
         verifyEngineWorks();
     }
-    void toolRoundTripsPacks_data()
+    void toolRoundTripsPacks()
     {
-        QTest::addColumn<QByteArray>("source");
-        QTest::addColumn<QByteArray>("dumped");
+        const QString pack = m_dir.filePath(QStringLiteral("round trip.mdb"));
         const QByteArray header = "Form\tName\tText\tType\tIndex\n";
-        // Texts of 65535 characters are the longest.
+        // Texts of 65535 characters are the longest; a loose source comes back canonical.
         const QByteArray canonical =
             header + "GLOBAL\tLine one\\r\\nLine two\tRad ett§§Rad två§§\t0\t\\N\n" +
             "GLOBAL\tQuote \" and \\\\\tCitat \"\t0\t0\n" +
@@ -545,24 +522,18 @@ private Q_SLOTS:
             "GLOBAL\ttab\\there\t\\\\N is not NULL\t-2147483648\t\\N\n" +
             "GLOBAL\tnul\0end\t\0a\0\0b\0\t2147483647\t\\N\n"_ba + "GLOBAL\tå\t" +
             QByteArray("å").repeated(65535) + "\t0\t\\N\n";
-        QTest::newRow("canonical") << canonical << canonical;
-        QTest::newRow("loose") << "\xef\xbb\xbf"
-                                  "Form\tName\tText\tType\tIndex\r\nGLOBAL\tA\tb\t007\t-0\r\n"
-                                  "GLOBAL\tC\tD\t1\t2"_ba
-                               << header + "GLOBAL\tA\tb\t7\t0\nGLOBAL\tC\tD\t1\t2\n";
-    }
-    void toolRoundTripsPacks()
-    {
-        QFETCH(QByteArray, source);
-        const QString pack = m_dir.filePath(QStringLiteral("round trip.mdb"));
-        Run ran = run(FWB_JET_TOOL, {"pack-build", this->source(source), pack});
-        QVERIFY2(ran.exitCode == 0, qPrintable(ran.err));
-        // export prints any table in the same text form, so a pack's Items come out as its source.
-        for (const QStringList &args :
-             {QStringList{"pack-dump", pack}, {"export", pack, "Items"}}) {
-            ran = run(FWB_JET_TOOL, args);
-            QVERIFY2(ran.exitCode == 0, qPrintable(ran.err));
-            QTEST(ran.out, "dumped");
+        const std::pair<QByteArray, QByteArray> sources[] = {
+            {canonical, canonical},
+            {"\xef\xbb\xbf"
+             "Form\tName\tText\tType\tIndex\r\nGLOBAL\tA\tb\t007\t-"
+             "0\r\nGLOBAL\tC\tD\t1\t2",
+             header + "GLOBAL\tA\tb\t7\t0\nGLOBAL\tC\tD\t1\t2\n"}};
+        for (const auto &[bytes, dumped] : sources) {
+            QCOMPARE(run(FWB_JET_TOOL, {"pack-build", source(bytes), pack}).err, QString());
+            // export prints any table in the same text form, so Items come out as the source.
+            for (const QStringList &args :
+                 {QStringList{"pack-dump", pack}, {"export", pack, "Items"}})
+                QCOMPARE(run(FWB_JET_TOOL, args).out, dumped);
         }
     }
 
@@ -574,12 +545,7 @@ private Q_SLOTS:
         const std::pair<QStringList, QString> cases[] = {
             {{"pack-make", "a"}, "unknown command \"pack-make\""},
             {{"pack-dump", m_good}, "has no table \"Items\""},
-            {{"pack-build", source(header), m_good + "/x"}, m_good + "/x"},
             {{"pack-build", source(header + "GLOBAL\ta\tb\t0\n"), never}, "line 2: 4 fields"},
-            {{"pack-build", source(header + "GLOBAL\ta\\x\tb\t0\t0\n"), never},
-             "line 2: Name: unknown escape \\x"},
-            {{"pack-build", source(header + "GLOBAL\t\xff\tb\t0\t0\n"), never},
-             "line 2: not valid UTF-8"},
             {{"pack-build", source(header + huge), never}, "64 MiB that can be read back at once"}};
         for (const auto &[args, problem] : cases) {
             const Run ran = run(FWB_JET_TOOL, args);
