@@ -295,6 +295,7 @@ private Q_SLOTS:
         verifyEngineWorks();
         QVERIFY(m_access->lastRequestAnswered());
     }
+
     // A broken engine or a file libmdb never gets to parse fails its request, and the next works.
     void brokenEnginesAndFilesFail()
     {
@@ -351,6 +352,7 @@ private Q_SLOTS:
         for (const auto &[name, tables] : dataSets())
             QTest::newRow(qPrintable(name)) << tables;
     }
+
     void readersReadWhatWasWritten()
     {
         QFETCH(QList<TableData>, tables);
@@ -410,6 +412,7 @@ private Q_SLOTS:
         QCOMPARE(QDir(m_dir.filePath("whole")).entryList(QDir::Files | QDir::Hidden),
                  QStringList{"pack.mdb"});
     }
+
     void sampleMatchesMdbExport()
     {
         for (const char *file : {"V1997_test.mdb", "V2000_test.mdb", "V2003_test.mdb"}) {
@@ -441,6 +444,7 @@ private Q_SLOTS:
         QTest::newRow("names in any case")
             << all("table1", {"i", "B", "a"}) << "1,hijklmnop,abcdefg 0,b,a";
     }
+
     void sampleSelect()
     {
         QFETCH(Query, query);
@@ -493,6 +497,7 @@ private Q_SLOTS:
         m_access->setTimeLimit(5s);
         verifyEngineWorks();
     }
+
     void toolRoundTripsPacks()
     {
         const QString pack = m_dir.filePath(QStringLiteral("round trip.mdb"));

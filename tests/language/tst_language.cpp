@@ -115,11 +115,13 @@ private Q_SLOTS:
         jet::DataAccess::setEnginePath(QStringLiteral(FWB_JET_ENGINE));
         QVERIFY(QDir().mkpath(m_dir.path() + QStringLiteral("/Language Packs")));
     }
+
     void init()
     {
         m_platform = std::make_unique<test::ScopedPlatform>();
         test::resetProgramState(m_dir.path());
     }
+
     void cleanup() { m_platform.reset(); }
 
     void noPackKeepsEnglish()
