@@ -24,6 +24,7 @@ using Rows = QList<QList<Cell>>;
 namespace {
 
 constexpr int kPageSize = 4096;
+const QByteArray kPackHeader = "Form\tName\tText\tType\tIndex\n";
 
 struct Run
 {
@@ -437,6 +438,7 @@ private Q_SLOTS:
         row("not a number", {{"D", "1,5", true}}, "");
         row("yes/no Jet true", {{"I", "-1"}}, "abcdefg");
         row("date as shown", {{"G", "12/12/81 00:00:00"}}, "a");
+        row("max rows", {}, "abcdefg", 1);
         row("max rows counts matches", {{"A", "abcdefg", true}}, "a", 1);
         row("unknown condition column", {{"Z", "1"}}, "failed");
         QTest::newRow("unknown table") << all("Items") << "failed";
@@ -501,10 +503,9 @@ private Q_SLOTS:
     void toolRoundTripsPacks()
     {
         const QString pack = m_dir.filePath(QStringLiteral("round trip.mdb"));
-        const QByteArray header = "Form\tName\tText\tType\tIndex\n";
         // Texts of 65535 characters are the longest.
         const QByteArray canonical =
-            header + "GLOBAL\tLine one\\r\\nLine two\tRad ett§§Rad två§§\t0\t\\N\n" +
+            kPackHeader + "GLOBAL\tLine one\\r\\nLine two\tRad ett§§Rad två§§\t0\t\\N\n" +
             "GLOBAL\tQuote \" and \\\\\tCitat \"\t0\t0\n" +
             "AGENT_frmSETTINGS\ttxtPath\t\t2\t32767\n" + "\\N\t\t\\N\t\\N\t-32768\n" +
             "GLOBAL\ttab\\there\t\\\\N is not NULL\t-2147483648\t\\N\n" +
@@ -519,13 +520,12 @@ private Q_SLOTS:
     void toolFailuresAreReported()
     {
         const QString never = m_dir.filePath(QStringLiteral("never.mdb"));
-        const QByteArray header = "Form\tName\tText\tType\tIndex\n";
         const QByteArray huge = ("GLOBAL\ta\t" + QByteArray(60000, 'x') + "\t0\t0\n").repeated(400);
         const std::pair<QStringList, QString> cases[] = {
             {{"pack-make", "a"}, "unknown command \"pack-make\""},
             {{"pack-dump", m_good}, "has no table \"Items\""},
-            {{"pack-build", source(header + "GLOBAL\ta\tb\t0\n"), never}, "line 2: 4 fields"},
-            {{"pack-build", source(header + huge), never}, "64 MiB that can be read back at once"}};
+            {{"pack-build", source(kPackHeader + "GLOBAL\ta\tb\t0\n"), never}, "line 2: 4 fields"},
+            {{"pack-build", source(kPackHeader + huge), never}, "more than the 64 MiB"}};
         for (const auto &[args, problem] : cases) {
             const Run ran = run(FWB_JET_TOOL, args);
             QCOMPARE(ran.exitCode, args.first() == "pack-make" ? 2 : 1);
