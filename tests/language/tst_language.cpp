@@ -3,17 +3,16 @@
 #include "jet/writer/JetWriter.h"
 #include "language/LanguagePack.h"
 #include "language/Translate.h"
+#include "shell/frmMAIN.h"
 #include "store/AppPaths.h"
 #include "store/Settings.h"
 
-#include <QAction>
+#include <QDirIterator>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace fwb;
@@ -24,253 +23,200 @@ namespace {
 
 const Cell null = std::nullopt;
 
-// One Items row: Form, Name, Text, Type, Index.
-QList<Cell> item(Cell form, Cell name, Cell translated, Cell type, Cell index = null)
+QList<Cell> global(Cell name, Cell text, Cell type = "0")
 {
-    return {form, name, translated, type, index};
+    return {"GLOBAL", name, text, type, null};
 }
 
-jet::TableData itemsTable(const QList<QList<Cell>> &rows)
+QList<Cell> control(Cell name, Cell text, Cell type = "1", Cell index = "-1",
+                    Cell form = "AGENT_frmTEST")
 {
-    return {QStringLiteral("Items"),
-            {{QStringLiteral("Form"), jet::ColumnType::Text},
-             {QStringLiteral("Name"), jet::ColumnType::Memo},
-             {QStringLiteral("Text"), jet::ColumnType::Memo},
-             {QStringLiteral("Type"), jet::ColumnType::LongInteger},
-             // Long, not Integer, so a row can hold an index outside 16 bits.
-             {QStringLiteral("Index"), jet::ColumnType::LongInteger}},
-            rows};
+    return {form, name, text, type, index};
 }
 
-template <typename T> T *named(T *object, const char *name)
+jet::TableData items(const Rows &rows)
 {
-    object->setObjectName(QLatin1String(name));
-    return object;
+    // Index is a long, not an integer, so that a row can hold any index.
+    jet::TableData table{"Items", {{"Type", jet::ColumnType::LongInteger}}, rows, {}};
+    for (const char *column : {"Text", "Name", "Form"})
+        table.columns.prepend({QLatin1String(column), jet::ColumnType::Memo});
+    table.columns.append({"Index", jet::ColumnType::LongInteger});
+    return table;
 }
 
-// A form with the kinds of controls packs address.
-struct TestForm
+// A form with the kinds of controls packs address; the captions of its named controls.
+std::unique_ptr<QWidget> testForm(const QString &name = QStringLiteral("frmTEST"))
 {
-    QWidget form;
-    QLabel *label = named(new QLabel(QStringLiteral("Status:"), &form), "LB_Status");
-    QPushButton *button = named(new QPushButton(QStringLiteral("&Quit"), &form), "CB_Quit");
-    QGroupBox *frame = named(new QGroupBox(QStringLiteral("Window"), &form), "FR_Window");
-    QLineEdit *lineEdit = named(new QLineEdit(QStringLiteral("line"), &form), "TX_Line");
-    QPlainTextEdit *log = named(new QPlainTextEdit(QStringLiteral("log"), &form), "TX_Log");
-    QAction *action = named((new QMenu(&form))->addAction(QStringLiteral("Open")), "CM_Open");
-    QList<QRadioButton *> options;
-
-    // Every caption, in the order the controls are made.
-    QStringList captions() const
-    {
-        return {label->text(),      button->text(),     frame->title(),
-                lineEdit->text(),   log->toPlainText(), action->text(),
-                options[0]->text(), options[1]->text(), options[2]->text()};
+    auto form = std::make_unique<QWidget>();
+    form->setObjectName(name);
+    auto *frame = new QGroupBox(QStringLiteral("Window"), form.get());
+    frame->setObjectName(QStringLiteral("FR_Window"));
+    (new QLabel(QStringLiteral("Status:"), form.get()))->setObjectName(QStringLiteral("LB_Status"));
+    (new QPlainTextEdit(QStringLiteral("log"), form.get()))
+        ->setObjectName(QStringLiteral("TX_Log"));
+    for (int i = 0; i < 2; ++i) {
+        auto *option = new QRadioButton(QStringLiteral("option %1").arg(i), frame);
+        option->setObjectName(QStringLiteral("RB_Mode"));
+        option->setProperty("Index", i);
     }
+    return form;
+}
 
-    TestForm()
-    {
-        form.setObjectName(QStringLiteral("frmTEST"));
-        for (int i = 0; i < 3; ++i) {
-            options.append(
-                named(new QRadioButton(QStringLiteral("option %1").arg(i), frame), "RB_Mode"));
-            options.last()->setProperty("Index", i);
+QStringList captions(const QWidget &form)
+{
+    return {form.findChild<QGroupBox *>()->title(),
+            form.findChildren<QRadioButton *>().at(0)->text(),
+            form.findChildren<QRadioButton *>().at(1)->text(), form.findChild<QLabel *>()->text(),
+            form.findChild<QPlainTextEdit *>()->toPlainText()};
+}
+
+// Every key the program passes to TranslateText as one literal (adjacent literals joined).
+QStringList translatedKeys()
+{
+    QStringList keys;
+    static const QRegularExpression call(
+        R"re(TranslateText\(\s*QStringLiteral\(((?:\s*"(?:[^"\\]|\\.)*")+)\s*\)\s*\))re");
+    static const QRegularExpression literal(R"re("((?:[^"\\]|\\.)*)")re");
+    for (QDirIterator files(FWB_SOURCE_DIR "/src", {"*.cpp"}, QDir::Files,
+                            QDirIterator::Subdirectories);
+         files.hasNext();) {
+        for (const auto &match : call.globalMatch(test::readFile(files.next()))) {
+            keys.append(QString());
+            for (const auto &piece : literal.globalMatch(match.captured(1)))
+                keys.last() += piece.captured(1).replace(QRegularExpression("\\\\(.)"), "\\1");
         }
     }
-};
+    return keys;
+}
 
 } // namespace
 
+// Packs are written with the Jet writer and read through the real engine.
 class tst_Language : public QObject
 {
     Q_OBJECT
 
     QTemporaryDir m_dir;
     std::unique_ptr<test::ScopedPlatform> m_platform;
+    int m_packs = 0;
 
     // Writes a pack and opens it as the program does at start-up.
-    void openPack(const QList<QList<Cell>> &rows)
+    void openPack(const Rows &rows)
     {
         const QString name = QStringLiteral("Test %1.lng").arg(++m_packs);
-        QString error;
-        QVERIFY2(
-            jet::writeDatabase(appPaths().LanguagePacksFolder + name, {itemsTable(rows)}, &error),
-            qPrintable(error));
+        QVERIFY(jet::writeDatabase(appPaths().LanguagePacksFolder + name, {items(rows)}));
         settings().CurrentLanguage = name;
         QVERIFY(OpenLanguagePack());
     }
-    int m_packs = 0;
 
 private Q_SLOTS:
     void initTestCase()
     {
         jet::DataAccess::setEnginePath(QStringLiteral(FWB_JET_ENGINE));
-        QVERIFY(m_dir.isValid());
         QVERIFY(QDir().mkpath(m_dir.path() + QStringLiteral("/Language Packs")));
     }
+
     void init()
     {
         m_platform = std::make_unique<test::ScopedPlatform>();
         test::resetProgramState(m_dir.path());
     }
+
     void cleanup() { m_platform.reset(); }
 
-    void noPackKeepsEnglish_data()
-    {
-        QTest::addColumn<QString>("language");
-        QTest::newRow("no setting") << QString();
-        QTest::newRow("missing file") << "Klingon.lng";
-        QTest::newRow("not a database") << "broken.lng";
-        QTest::newRow("a folder") << "folder.lng";
-    }
     void noPackKeepsEnglish()
     {
-        QFETCH(QString, language);
-        test::writeFile(appPaths().LanguagePacksFolder + QStringLiteral("broken.lng"),
-                        QByteArray(8192, 'x'));
-        QDir().mkpath(appPaths().LanguagePacksFolder + QStringLiteral("folder.lng"));
-        settings().CurrentLanguage = language;
-        QVERIFY(!OpenLanguagePack());
-        QCOMPARE(TranslateText(QStringLiteral("Auto-size Error")),
-                 QStringLiteral("Auto-size Error"));
-        TestForm form;
-        TranslateForm(&form.form);
-        QCOMPARE(form.captions(), TestForm().captions()); // untranslated
+        test::writeFile(appPaths().LanguagePacksFolder + "broken.lng", QByteArray(8192, 'x'));
+        QVERIFY(QDir().mkpath(appPaths().LanguagePacksFolder + "folder.lng"));
+        for (const char *language : {"", "Klingon.lng", "broken.lng", "folder.lng"}) {
+            settings().CurrentLanguage = QLatin1String(language);
+            QVERIFY2(!OpenLanguagePack(), language);
+            QCOMPARE(TranslateText("Auto-size Error"), "Auto-size Error");
+        }
     }
 
-    void translateText_data()
+    void translatesTextsAndForms()
     {
-        QTest::addColumn<Rows>("rows");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("expected");
-        const auto global = [](Cell name, Cell translated) {
-            return item("GLOBAL", name, translated, "0");
-        };
-        QTest::newRow("not in pack") << Rows{global("Quit", "Avsluta")} << "Open"
-                                     << "Open";
-        QTest::newRow("line breaks") << Rows{global("Two lines", "En§§två§§§§tre§§")} << "Two lines"
-                                     << "En\r\ntvå\r\n\r\ntre\r\n";
-        QTest::newRow("odd section sign kept") << Rows{global("Para", "§1 §§§")} << "Para"
-                                               << "§1 \r\n§";
-        QTest::newRow("other case used without exact row")
-            << Rows{global("NO LABEL", "Ingen etikett")} << "No label"
-            << "Ingen etikett";
-        QTest::newRow("first of several other-case rows")
-            << Rows{global("NO LABEL", "först"), global("no LABEL", "sist")} << "No label"
-            << "först";
-        QTest::newRow("exact case preferred")
-            << Rows{global("NO LABEL", "versaler"), global("No label", "Ingen etikett"),
-                    global("no label", "gemener")}
-            << "No label"
-            << "Ingen etikett";
-        QTest::newRow("double quote breaks the query")
-            << Rows{global("Say \"hi\"", "Säg hej")} << "Say \"hi\""
-            << "Say \"hi\"";
-        QTest::newRow("null text gives english") << Rows{global("Drive", null)} << "Drive"
-                                                 << "Drive";
-        QTest::newRow("empty text is a translation")
-            << Rows{global("Drive", "")} << "Drive" << QString();
-        QTest::newRow("a row without type is no global text")
-            << Rows{item("GLOBAL", "Quit", "Sluta", null)} << "Quit"
-            << "Quit";
-        QTest::newRow("form rows are not global")
-            << Rows{item("AGENT_frmMAIN", "Quit", "Avsluta", "1", "-1"),
-                    item("GLOBAL", "Quit", "Sluta", "1")}
-            << "Quit"
-            << "Quit";
-        QTest::newRow("trailing blank is part of the key")
-            << Rows{global("Main FW Backup program file not found. ", "saknas. ")}
-            << "Main FW Backup program file not found."
-            << "Main FW Backup program file not found.";
-    }
-    void translateText()
-    {
-        QFETCH(Rows, rows);
-        QFETCH(QString, key);
-        openPack(rows);
-        QTEST(TranslateText(key), "expected");
+        openPack({global("Two lines", "En§§två§§§tre"), global("NO LABEL", "först"),
+                  global("no LABEL", "sist"), global("No label", "Ingen etikett"),
+                  global("Say \"hi\"", "Säg hej"), global("Drive", null),
+                  global("Untyped", "Otypad", null), global("Quit", "Sluta", "1"),
+                  control("Quit", "Avsluta", "1", "-1", "AGENT_frmMAIN"),
+                  control("LB_Status", "Status"), control("LB_Status", "Läge:"), // the last wins
+                  control("FR_Window", "Fönster", "1", "-1", "agent_FRMtest"),
+                  control("TX_Log", "logg§§rad", "2"), control("RB_Mode", "andra", "1", "1"),
+                  control("RB_Mode", "fel"),         // an array needs its index
+                  control("FR_Window", "fel", "3"),  // unknown type
+                  control("LB_Status", "fel", null), // neither Type = 0 nor its negation
+                  control("TX_Log", "fel"),          // a text box has no caption
+                  // A bad row leaves its whole form untranslated.
+                  control("LB_Status", "x", "1", null, "AGENT_frmBAD1"),
+                  control("FR_Window", "Fönster", "1", "-1", "AGENT_frmBAD1"),
+                  control("LB_Status", "x", "1", "32768", "AGENT_frmBAD2"),
+                  control("FR_Window", "Fönster", "1", "-1", "AGENT_frmBAD2")});
+        // A text in another case serves when none has the key's own; a double quote breaks the
+        // pack's query, and a NULL text or type is no translation.
+        QCOMPARE(TranslateText("Two lines"), "En\r\ntvå\r\n§tre");
+        QCOMPARE(TranslateText("No label"), "Ingen etikett");
+        QCOMPARE(TranslateText("no label"), "först");
+        for (const char *english : {"Say \"hi\"", "Drive", "Untyped", "Quit", "Open"})
+            QCOMPARE(TranslateText(english), english);
+        auto form = testForm();
+        TranslateForm(form.get());
+        QCOMPARE(captions(*form),
+                 QStringList({"Fönster", "option 0", "andra", "Läge:", "logg§§rad"}));
+        for (const char *bad : {"frmBAD1", "frmBAD2"}) {
+            form = testForm(QLatin1String(bad));
+            TranslateForm(form.get());
+            QCOMPARE(captions(*form), captions(*testForm()));
+        }
     }
 
     // Lookups are answered from the rows read when the pack opened, so they need no engine;
     // a changed file is read again, deleted rows and all.
     void packReadOnceAndAgainWhenChanged()
     {
-        const auto global = [](const char *name, const char *translated) {
-            return item("GLOBAL", name, translated, "0");
-        };
         openPack({global("Quit", "Avsluta"), global("Open", "Öppna")});
         jet::DataAccess::instance().shutdown();
         jet::DataAccess::setEnginePath(m_dir.filePath(QStringLiteral("no engine")));
-        QCOMPARE(TranslateText(QStringLiteral("Quit")), QStringLiteral("Avsluta"));
-        QCOMPARE(LoadFormItems(QStringLiteral("frmTEST")).size(), 0);
+        QCOMPARE(TranslateText("Quit"), "Avsluta");
         jet::DataAccess::setEnginePath(QStringLiteral(FWB_JET_ENGINE));
-
-        jet::TableData changed = itemsTable(
-            {global("Quit", "gone"), global("Quit", "Sluta"), global("Open", "gone too")});
+        jet::TableData changed =
+            items({global("Quit", "gone"), global("Quit", "Sluta"), global("Open", "gone too")});
         changed.deletedRows = {0, 2};
         QVERIFY(jet::writeDatabase(LanguagePack(), {changed}));
-        QCOMPARE(TranslateText(QStringLiteral("Quit")), QStringLiteral("Sluta"));
-        QCOMPARE(TranslateText(QStringLiteral("Open")), QStringLiteral("Open"));
+        QCOMPARE(TranslateText("Quit"), "Sluta");
+        QCOMPARE(TranslateText("Open"), "Open");
     }
 
-    void translateForm()
+    // The shipped Swedish pack keeps up with the program: every text the code translates and
+    // every caption of the main window has a Swedish row.
+    void swedishPackCoversTheProgram()
     {
-        const auto row = [](const char *name, const char *translated, const char *type,
-                            const char *index) {
-            return item("AGENT_frmTEST", name, translated, type, index);
-        };
-        openPack({row("LB_Status", "Läge:", "1", "-1"), row("CB_Quit", "&Sluta", "1", "-1"),
-                  row("CB_Quit", "A&vsluta", "1", "-1"), // a later row wins
-                  row("FR_Window", "Fönster", "1", "-1"), row("TX_Line", "rad", "2", "-1"),
-                  row("TX_Log", "logg§§rad", "2", "-1"), row("CM_Open", "Öppna", "1", "-1"),
-                  row("RB_Mode", "andra", "1", "1"),
-                  row("RB_Mode", "fel", "1", "-1"),   // an array needs its index
-                  row("RB_Mode", "femte", "1", "5"),  // no such element
-                  row("CB_Quit", "fel", "1", "2"),    // not an array
-                  row("LB_Status", "fel", "3", "-1"), // unknown type
-                  row("TX_Line", "fel", "1", "-1"),   // a text box has no caption
-                  row("LB_Missing", "fel", "1", "-1"),
-                  item("AGENT_frmOTHER", "LB_Status", "fel", "1", "-1")});
-        TestForm form;
-        TranslateForm(&form.form);
-        QCOMPARE(form.captions(), QStringList({"Läge:", "A&vsluta", "Fönster", "rad", "logg§§rad",
-                                               "Öppna", "option 0", "andra", "option 2"}));
-    }
-
-    void formLeftWholeOnBadRow_data()
-    {
-        QTest::addColumn<QList<Cell>>("badRow");
-        const auto row = [](Cell name, Cell translated, Cell type, Cell index) {
-            return item("AGENT_frmTEST", name, translated, type, index);
-        };
-        QTest::newRow("null index") << row("LB_Status", "x", "1", null);
-        QTest::newRow("null text") << row("LB_Status", null, "1", "-1");
-        QTest::newRow("null name") << row(null, "x", "1", "-1");
-        QTest::newRow("index out of 16 bits") << row("LB_Status", "x", "1", "32768");
-    }
-    void formLeftWholeOnBadRow()
-    {
-        QFETCH(QList<Cell>, badRow);
-        openPack({item("AGENT_frmTEST", "CB_Quit", "A&vsluta", "1", "-1"), badRow});
-        QCOMPARE(LoadFormItems(QStringLiteral("frmTEST")).size(), 0);
-        TestForm form;
-        TranslateForm(&form.form);
-        QCOMPARE(form.captions(), TestForm().captions()); // untranslated
-    }
-
-    void formItemsInStoredOrder()
-    {
-        openPack({item("AGENT_frmTEST", "B", "b", "2", "-1"),
-                  item("agent_FRMtest", "A", "a", "1", "-32768"),
-                  item("AGENT_frmTEST", "C", "c", "0", "-1"),
-                  item("AGENT_frmTEST", "D", "d", null, "-1")});
-        const QList<FormItem> items = LoadFormItems(QStringLiteral("frmTEST"));
-        // Type 0 rows are global texts; a row without type passes neither Type=0 nor its
-        // negation.
-        QCOMPARE(items.size(), 2);
-        QCOMPARE(items[0].Name, QStringLiteral("B"));
-        QCOMPARE(items[1].Name, QStringLiteral("A"));
-        QCOMPARE(items[1].Index, std::int16_t(-32768));
+        QSet<QString> rows; // global texts' names and "AGENT_form/name/index"
+        for (const QString &line :
+             QString(test::readFile(FWB_SOURCE_DIR "/app/packs/Swedish.tsv")).split(u'\n')) {
+            const QStringList fields = line.split(u'\t');
+            rows.insert(fields[0] == "GLOBAL"
+                            ? fields.value(1)
+                            : QStringList{fields[0], fields.value(1), fields.value(4)}.join(u'/'));
+        }
+        // Keys the code joins at run time from a fixed first piece and a reason.
+        QStringList keys = translatedKeys();
+        QVERIFY(keys.size() > 20);
+        for (const char *reason :
+             {"Program start-up cancelled.", "Ferrow Backup could not be started."})
+            keys.append("Main FW Backup program file not found. " + QLatin1String(reason));
+        // The main window has no control arrays.
+        frmMAIN window(QDir::tempPath());
+        for (const QObject *control :
+             window.findChildren<QObject *>(QRegularExpression("^(LB|CB|CM|FR)_"))) {
+            if (!(control->property("text").toString() + control->property("title").toString())
+                     .isEmpty())
+                keys.append("AGENT_frmMAIN/" + control->objectName() + "/-1");
+        }
+        const QStringList missing = QSet<QString>(keys.begin(), keys.end()).subtract(rows).values();
+        QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QStringLiteral(" | "))));
     }
 };
 

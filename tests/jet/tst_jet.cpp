@@ -1,0 +1,540 @@
+#include "TestSupport.h"
+#include "jet/DataAccess.h"
+#include "jet/TextLimit.h"
+#include "jet/writer/JetWriter.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+#include <csignal>
+#include <sys/stat.h>
+#include <thread>
+
+using namespace fwb::jet;
+using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
+using Rows = QList<QList<Cell>>;
+
+namespace {
+
+constexpr int kPageSize = 4096;
+const QByteArray kPackHeader = "Form\tName\tText\tType\tIndex\n";
+
+struct Run
+{
+    int exitCode = -1; // also when the program did not start, crashed or hung
+    QByteArray out;
+    QString err;
+};
+
+Run run(const QString &program, const QStringList &args)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // mdbtools refuses non-ASCII names under the POSIX locale; Access 97 wrote Windows-1252.
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    environment.insert(QStringLiteral("MDB_JET3_CHARSET"), QStringLiteral("CP1252"));
+    process.setProcessEnvironment(environment);
+    process.start(program, args);
+    const bool finished = process.waitForFinished(300000);
+    return {finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput(), QString::fromUtf8(process.readAllStandardError())};
+}
+
+// A table under a line naming it, as mdb-export -Q -e -0 '\N' prints it. mdbtools hands NULL and
+// empty text to its programs alike, so with `emptyIsNull` empty texts are shown as NULL.
+QStringList exported(const QString &name, const QStringList &columns, const Rows &rows,
+                     bool emptyIsNull)
+{
+    QStringList lines{QStringLiteral("== ") + name, columns.join(u'\t')};
+    for (const QList<Cell> &row : rows) {
+        QStringList fields;
+        for (const Cell &cell : row) {
+            fields.append(!cell || (emptyIsNull && cell->isEmpty())
+                              ? QStringLiteral("\\N")
+                              : QString(*cell)
+                                    .replace(u'\\', "\\\\"_L1)
+                                    .replace(u'\t', "\\t"_L1)
+                                    .replace(u'\n', "\\n"_L1)
+                                    .replace(u'\r', "\\r"_L1));
+        }
+        lines.append(fields.join(u'\t'));
+    }
+    return lines;
+}
+
+QStringList readWithMdbtools(const QString &file)
+{
+    const Run tables = run(QStringLiteral("mdb-tables"), {QStringLiteral("-1"), file});
+    if (tables.exitCode != 0)
+        return {tables.err};
+    QStringList lines;
+    for (const QString &table : QString::fromUtf8(tables.out).split(u'\n', Qt::SkipEmptyParts)) {
+        const Run out = run("mdb-export", {"-Q", "-e", "-d", "\t", "-0", "\\N", file, table});
+        lines << QStringLiteral("== ") + table + out.err
+              << QString::fromUtf8(out.out).split(u'\n', Qt::SkipEmptyParts);
+    }
+    return lines;
+}
+
+Query all(const QString &table, const QStringList &columns = {})
+{
+    return Query{table, columns, {}, -1};
+}
+
+QStringList readWithEngine(DataAccess &access, const QString &file, bool emptyIsNull)
+{
+    QStringList lines;
+    for (const QString &table : access.tables(file).value_or(QStringList{"no tables listed"})) {
+        const std::optional<Table> read = access.select(file, all(table));
+        lines << (read ? exported(table, read->columns, read->rows, emptyIsNull)
+                       : QStringList{table + QStringLiteral(" cannot be read")});
+    }
+    return lines;
+}
+
+// What a reader should see of written tables: the rows not stored as deleted.
+QStringList expected(const QList<TableData> &tables, bool emptyIsNull)
+{
+    QStringList lines;
+    for (const TableData &table : tables) {
+        Table read;
+        for (const ColumnDef &column : table.columns)
+            read.columns.append(column.name);
+        for (qsizetype r = 0; r < table.rows.size(); ++r)
+            if (!table.deletedRows.contains(r))
+                read.rows.append(table.rows.at(r));
+        lines << exported(table.name, read.columns, read.rows, emptyIsNull);
+    }
+    return lines;
+}
+
+// Text that is not one character repeated, so a piece read from the wrong place shows.
+QString varied(int length, int seed)
+{
+    static const QString alphabet = QString::fromUtf8("abcdefghijklmnopqrstuvwxyzåäöÅÄÖ§日本語 ");
+    QString result;
+    for (int i = 0; i < length; ++i)
+        result += alphabet.at((i * 7 + seed + i / 97) % alphabet.size());
+    return result;
+}
+
+QList<TableData> mixedTables()
+{
+    // Readers take a value that begins with the bytes FF FE for compressed text.
+    const QString mark(QChar(0xfeff));
+    TableData mixed{
+        "Mixed",
+        {{"Label", ColumnType::Text},
+         {"Notes", ColumnType::Memo},
+         {"Count", ColumnType::LongInteger},
+         {"Small", ColumnType::Integer}},
+        {{"plain", "Ärlig § paragraf", QString::number(INT32_MIN), QString::number(-32768)},
+         {Cell(), Cell(), Cell(), Cell()},
+         {"", "", QString::number(INT32_MAX), QString::number(32767)},
+         {QString(255, u'ÿ'), "tab\there, line\nbreak\r\n \\ \\N 中文", QString::number(0), Cell()},
+         {mark + "in text", mark + varied(3000, 1), Cell(), Cell()},
+         {mark, "inside" + mark, Cell(), Cell()}}};
+    TableData memos{"Memos", {{"Id", ColumnType::LongInteger}, {"Body", ColumnType::Memo}}, {}};
+    for (int length : {0, 1, 127, 128, 129, 2040, 2041, 4000, 9000, int(kMaxTextLength)})
+        memos.rows.append({QString::number(length), varied(length, length)});
+    memos.rows.append({Cell(), Cell()});
+    // A table of deleted rows only, long memos among them.
+    const TableData gone{"Gone", memos.columns, {{QString::number(1), varied(5000, 1)}}, {0}};
+    return {mixed, memos, gone, {"Texte på svenska", {{"Första", ColumnType::Text}}, {}}};
+}
+
+// Rows enough to pass one usage bitmap, every eleventh word and every fifth number NULL. Rows
+// deleted where Access leaves them: the first and the last, one between live rows and a run
+// longer than two pages hold.
+TableData manyRows()
+{
+    TableData table{
+        "Many",
+        {{"N", ColumnType::LongInteger}, {"Word", ColumnType::Text}, {"Half", ColumnType::Integer}},
+        {},
+        {0, 5, 4999}};
+    for (int i = 0; i < 5000; ++i) {
+        table.rows.append({QString::number(i), i % 11 ? Cell(varied(255, i)) : Cell(),
+                           i % 5 ? QString::number(i % 30000 - 15000) : Cell()});
+        if (i >= 100 && i < 700)
+            table.deletedRows.insert(i);
+    }
+    return table;
+}
+
+// Databases to write and read back, each meant to catch a different way a writer goes wrong.
+const QList<std::pair<QString, QList<TableData>>> &dataSets()
+{
+    static const QList<std::pair<QString, QList<TableData>>> sets{
+        {"mixed", mixedTables()},
+        {"many rows", {manyRows()}},
+        // Stored as UTF-16 surrogate pairs, which mdbtools reads as "?".
+        {"beyond U+FFFF", {{"Faces", {{"T", ColumnType::Text}}, {{"a😀b 𝄞"}}}}}};
+    return sets;
+}
+
+QString sample(const char *name)
+{
+    return QStringLiteral(FWB_JET_SAMPLES "/") + QLatin1String(name);
+}
+
+Query selectA(const QList<Condition> &where = {}, int maxRows = -1)
+{
+    return Query{"Table1", {"A"}, where, maxRows};
+}
+
+// The rows of a select, cells separated by commas, or "failed".
+QString shown(const std::optional<Table> &table)
+{
+    QStringList rows;
+    for (const QList<Cell> &row : table ? table->rows : Rows()) {
+        QStringList cells;
+        for (const Cell &cell : row)
+            cells.append(cell.value_or(QStringLiteral("NULL")));
+        rows.append(cells.join(u','));
+    }
+    return table ? rows.join(u' ') : QStringLiteral("failed");
+}
+
+} // namespace
+
+// The Jet engine behind DataAccess, the writer and the fwb-jet tool, checked against files Access
+// made and against other readers. Functions named sample* need the Access-made samples.
+class TestJet : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_good;
+    std::unique_ptr<DataAccess> m_access;
+    int m_sources = 0;
+
+    QString write(const QString &name, const QList<TableData> &tables)
+    {
+        const QString path = m_dir.filePath(name + QStringLiteral(".mdb"));
+        return writeDatabase(path, tables) ? path : QString();
+    }
+
+    // A request on an intact file works: what every failure must leave behind.
+    void verifyEngineWorks() { QCOMPARE(shown(m_access->select(m_good, selectA())), "abc a"); }
+
+    QString source(const QByteArray &bytes)
+    {
+        const QString path = m_dir.filePath(QStringLiteral("source %1.txt").arg(++m_sources));
+        fwb::test::writeFile(path, bytes);
+        return path;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        // Lets the engines started by this test honour stall requests.
+        qputenv("FWB_JET_ENGINE_TEST", "1");
+        m_good = write("good", {{"Table1", {{"A", ColumnType::Memo}}, {{"abc"}, {"a"}}},
+                                {"Long", {{"A", ColumnType::Memo}}, {{QString(300, u'x')}}}});
+    }
+
+    void init()
+    {
+        if (QByteArray(QTest::currentTestFunction()).startsWith("sample") &&
+            !QFile::exists(sample("V2000_test.mdb")))
+            QSKIP("cannot run here: no Access-made samples in " FWB_JET_SAMPLES);
+        DataAccess::setEnginePath(QStringLiteral(FWB_JET_ENGINE));
+        m_access = std::make_unique<DataAccess>();
+        m_access->setTimeLimit(5s);
+    }
+
+    // Mid-request, and while idle with or without events handled in between (which lets the
+    // process object learn of the death first): not even the next request is lost.
+    void engineKilled()
+    {
+        for (const int events : {-1, 0, 1}) {
+            QVERIFY(m_access->tables(m_good));
+            const qint64 engine = m_access->engineProcessId();
+            if (events < 0) {
+                m_access->setTimeLimit(60s);
+                std::thread killer([engine] {
+                    std::this_thread::sleep_for(200ms);
+                    ::kill(pid_t(engine), SIGKILL);
+                });
+                QVERIFY(!m_access->stall(60000)); // ended by the death, not the time limit
+                killer.join();
+                QCOMPARE(m_access->engineProcessId(), 0);
+            } else {
+                QCOMPARE(::kill(pid_t(engine), SIGKILL), 0);
+                const QDeadlineTimer deadline(5s);
+                const QString stat = QStringLiteral("/proc/%1/stat").arg(engine);
+                while (QFile::exists(stat) && !fwb::test::readFile(stat).contains(") Z "))
+                    QVERIFY(!deadline.hasExpired());
+                if (events > 0)
+                    QTest::qWait(100);
+            }
+            verifyEngineWorks();
+            QVERIFY(m_access->engineProcessId() != engine);
+        }
+    }
+
+    void limitsFailOnlyTheirRequest()
+    {
+        m_access->setAnswerLimit(200);
+        QVERIFY(!m_access->select(m_good, all("Long")));
+        m_access->setAnswerLimit(400);
+        QCOMPARE(m_access->select(m_good, all("Long"))->rows.size(), 1);
+        m_access->setTimeLimit(300ms);
+        QVERIFY(!m_access->stall(60000));
+        // So the caller need not ask again about a file that hangs the engine.
+        QVERIFY(!m_access->lastRequestAnswered());
+        QCOMPARE(m_access->engineProcessId(), 0);
+        verifyEngineWorks();
+        QVERIFY(m_access->lastRequestAnswered());
+    }
+
+    // A broken engine or a file libmdb never gets to parse fails its request, and the next works.
+    void brokenEnginesAndFilesFail()
+    {
+        // cat echoes the request, which is no answer; yes floods the pipe with an absurd frame.
+        for (const char *program : {"/bin/cat", "/usr/bin/yes", "/bin/true", "/nonexistent"}) {
+            DataAccess::setEnginePath(QString::fromLatin1(program));
+            QVERIFY2(!m_access->tables(m_good), program);
+            QCOMPARE(m_access->engineProcessId(), 0);
+        }
+        DataAccess::setEnginePath(QStringLiteral(FWB_JET_ENGINE));
+        const QString folder = m_dir.filePath(QStringLiteral("folder.mdb"));
+        const QString fifo = m_dir.filePath(QStringLiteral("fifo.mdb"));
+        QVERIFY(QDir().mkpath(folder));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QVERIFY(m_access->tables(m_good));
+        const qint64 engine = m_access->engineProcessId();
+        for (const QString &path : {QString(), m_dir.filePath("missing.mdb"), folder, fifo,
+                                    source("[GENERAL]\nGEN_Version=30\n"), source({})}) {
+            QVERIFY2(!m_access->tables(path) && !m_access->select(path, selectA()),
+                     qPrintable(path));
+            QCOMPARE(m_access->engineProcessId(), engine); // without costing the engine
+        }
+    }
+
+    void damagedMemoChainFails()
+    {
+        // Two bytes a character: three pieces, each on a long-value page of its own.
+        const QString path =
+            write("chain", {{"T", {{"A", ColumnType::Memo}}, {{QString(5000, u'日')}}}});
+        const QByteArray bytes = fwb::test::readFile(path);
+        QList<qsizetype> pages;
+        for (qsizetype page = 0; page < bytes.size(); page += kPageSize) {
+            if (bytes.at(page) == 0x01 && bytes.mid(page + 4, 4) == "LVAL")
+                pages.append(page);
+        }
+        QCOMPARE(pages.size(), 3);
+        QCOMPARE(shown(m_access->select(path, all("T"))), QString(5000, u'日'));
+        // The pieces were placed last to first; the middle one's pointer to the last is cut or
+        // turned back to the first, which would fill the length with wrong text.
+        const qsizetype middleRow =
+            pages[1] + (qFromLittleEndian<quint16>(bytes.constData() + pages[1] + 14) & 0x1fff);
+        for (const quint32 pointer : {0u, quint32(pages[2] / kPageSize) << 8}) {
+            QByteArray damaged = bytes;
+            qToLittleEndian(pointer, damaged.data() + middleRow);
+            fwb::test::writeFile(m_dir.filePath(QStringLiteral("damaged chain.mdb")), damaged);
+            QCOMPARE(shown(m_access->select(m_dir.filePath("damaged chain.mdb"), all("T"))),
+                     "failed");
+        }
+    }
+
+    void readersReadWhatWasWritten_data()
+    {
+        QTest::addColumn<QList<TableData>>("tables");
+        for (const auto &[name, tables] : dataSets())
+            QTest::newRow(qPrintable(name)) << tables;
+    }
+
+    void readersReadWhatWasWritten()
+    {
+        QFETCH(QList<TableData>, tables);
+        const QString path = write(QTest::currentDataTag(), tables);
+        if (qstrcmp(QTest::currentDataTag(), "beyond U+FFFF") != 0)
+            QCOMPARE(readWithMdbtools(path), expected(tables, true));
+        QCOMPARE(readWithEngine(*m_access, path, false), expected(tables, false));
+    }
+
+    // In its own test entry: it needs node and the mdb-reader package, which a machine may lack.
+    void mdbReaderReadsWhatWasWritten()
+    {
+        const QString root = QStringLiteral(FWB_NODE_MODULES_ROOT);
+        if (!QFile::exists(root + "/node_modules/mdb-reader/package.json")) {
+            const Run npm = run("npm", {"install", "--no-save", "--prefix", root, "mdb-reader"});
+            if (npm.exitCode != 0)
+                QSKIP(qPrintable("cannot run here: npm cannot install mdb-reader: " + npm.err));
+        }
+        // Beside node_modules, so the script's import of mdb-reader resolves there.
+        const QString script = root + QStringLiteral("/read_with_mdb_reader.mjs");
+        QFile::remove(script);
+        QVERIFY(QFile::copy(QStringLiteral(FWB_MDB_READER_SCRIPT), script));
+        QStringList files{script};
+        QStringList want;
+        for (const auto &[name, tables] : dataSets()) {
+            files.append(write(name, tables));
+            want << expected(tables, false);
+        }
+        const Run node = run("node", files);
+        QVERIFY2(node.exitCode == 0, qPrintable(node.err));
+        QStringList read;
+        for (const QJsonValue &file : QJsonDocument::fromJson(node.out).array()) {
+            for (const QString &name : file[u"tables"].toVariant().toStringList()) {
+                const QVariantMap table = file[u"contents"][name].toVariant().toMap();
+                Rows rows;
+                for (const QVariant &row : table[u"rows"_s].toList()) {
+                    rows.append(QList<Cell>());
+                    for (const QVariant &cell : row.toList())
+                        rows.last().append(cell.isNull() ? Cell() : cell.toString());
+                }
+                read << exported(name, table[u"columns"_s].toStringList(), rows, false);
+            }
+        }
+        QCOMPARE(read, want);
+    }
+
+    void replacesTheFileAsAWhole()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("whole/pack.mdb"));
+        QVERIFY(QDir().mkpath(m_dir.filePath("whole")));
+        QVERIFY(writeDatabase(path, {{"First", {{"A", ColumnType::Text}}, {}}}));
+        QVERIFY(writeDatabase(path, {{"Second", {{"B", ColumnType::Memo}}, {}}}));
+        QCOMPARE(m_access->tables(path), QStringList{"Second"});
+        const QByteArray before = fwb::test::readFile(path);
+        QVERIFY(!writeDatabase(path, {{"Broken", {}, {}}}));
+        QCOMPARE(fwb::test::readFile(path), before);
+        QCOMPARE(QDir(m_dir.filePath("whole")).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"pack.mdb"});
+    }
+
+    void sampleMatchesMdbExport()
+    {
+        for (const char *file : {"V1997_test.mdb", "V2000_test.mdb", "V2003_test.mdb"}) {
+            QCOMPARE(m_access->tables(sample(file)).value_or(QStringList()).size(), 4);
+            QCOMPARE(readWithEngine(*m_access, sample(file), true), readWithMdbtools(sample(file)));
+        }
+        QCOMPARE(m_access->tables(sample("V2000_empty.mdb")), QStringList());
+    }
+
+    void sampleSelect_data()
+    {
+        QTest::addColumn<Query>("query");
+        QTest::addColumn<QString>("values");
+        const auto row = [](const char *name, const QList<Condition> &where, const char *values,
+                            int maxRows = -1) {
+            QTest::newRow(name) << selectA(where, maxRows) << QString::fromUtf8(values);
+        };
+        row("names and texts ignoring case", {{"b", "HIJKLMNOP"}}, "abcdefg");
+        row("number", {{"D", "+2.22e2"}}, "abcdefg");
+        row("currency", {{"H", "3.5"}}, "abcdefg");
+        row("negated number", {{"D", "-0.000", true}}, "abcdefg");
+        row("not a number", {{"D", "1,5", true}}, "");
+        row("yes/no Jet true", {{"I", "-1"}}, "abcdefg");
+        row("date as shown", {{"G", "12/12/81 00:00:00"}}, "a");
+        row("max rows", {}, "abcdefg", 1);
+        row("max rows counts matches", {{"A", "abcdefg", true}}, "a", 1);
+        row("unknown condition column", {{"Z", "1"}}, "failed");
+        QTest::newRow("unknown table") << all("Items") << "failed";
+        QTest::newRow("unknown column") << all("Table1", {"A", "Z"}) << "failed";
+        QTest::newRow("names in any case")
+            << all("table1", {"i", "B", "a"}) << "1,hijklmnop,abcdefg 0,b,a";
+    }
+
+    void sampleSelect()
+    {
+        QFETCH(Query, query);
+        QVERIFY(m_access->tables(sample("V2000_test.mdb")));
+        const qint64 engine = m_access->engineProcessId();
+        const std::optional<Table> table = m_access->select(sample("V2000_test.mdb"), query);
+        QTEST(shown(table), "values");
+        QVERIFY(!table || table->columns.size() == 1 ||
+                (table->columns == QStringList{"I", "B", "A"}));
+        QVERIFY(m_access->lastRequestAnswered()); // a plain failure, not a crash
+        QCOMPARE(m_access->engineProcessId(), engine);
+    }
+
+    void sampleChangedFileIsReadAgain()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("changed.mdb"));
+        fwb::test::writeFile(path, fwb::test::readFile(sample("V2000_test.mdb")));
+        QCOMPARE(shown(m_access->select(path, selectA())), "abcdefg a");
+        // Replaced by a file whose rows are stored the other way round.
+        fwb::test::writeFile(path + ".new", fwb::test::readFile(sample("V1997_test.mdb")));
+        QVERIFY(QFile::remove(path) && QFile::rename(path + ".new", path));
+        QCOMPARE(shown(m_access->select(path, selectA())), "a abcdefg");
+        QVERIFY(QFile::remove(path));
+        QCOMPARE(shown(m_access->select(path, selectA())), "failed");
+    }
+
+    // Damage where the structure lives (the first pages), or a cut; as the program does, a file
+    // that hung the engine is not asked about again.
+    void sampleCorruptedCopiesNeverHurtTheCaller()
+    {
+        const QByteArray files[] = {fwb::test::readFile(sample("V1997_test.mdb")),
+                                    fwb::test::readFile(sample("V2000_test.mdb"))};
+        QRandomGenerator random(20240601);
+        m_access->setTimeLimit(200ms);
+        for (int i = 0; i < 200; ++i) {
+            QByteArray file = files[i % 2];
+            const int span = int(qMin<qsizetype>(file.size(), 64 * kPageSize));
+            for (int n = random.bounded(1, 64); n > 0 && i % 5 != 4; --n)
+                file[random.bounded(span)] = char(random.bounded(256));
+            if (i % 5 == 4)
+                file.truncate(random.bounded(qint64(file.size())));
+            const QString path = m_dir.filePath(QStringLiteral("corrupt-%1.mdb").arg(i));
+            fwb::test::writeFile(path, file);
+            m_access->tables(path);
+            for (const Query &asked : {all("Table1"), selectA({{"A", "a"}})}) {
+                if (m_access->lastRequestAnswered())
+                    m_access->select(path, asked);
+            }
+        }
+        m_access->setTimeLimit(5s);
+        verifyEngineWorks();
+    }
+
+    void toolRoundTripsPacks()
+    {
+        const QString pack = m_dir.filePath(QStringLiteral("round trip.mdb"));
+        // Texts of 65535 characters are the longest.
+        const QByteArray canonical =
+            kPackHeader + "GLOBAL\tLine one\\r\\nLine two\tRad ett§§Rad två§§\t0\t\\N\n" +
+            "GLOBAL\tQuote \" and \\\\\tCitat \"\t0\t0\n" +
+            "AGENT_frmSETTINGS\ttxtPath\t\t2\t32767\n" + "\\N\t\t\\N\t\\N\t-32768\n" +
+            "GLOBAL\ttab\\there\t\\\\N is not NULL\t-2147483648\t\\N\n" +
+            "GLOBAL\tnul\0end\t\0a\0\0b\0\t2147483647\t\\N\n"_ba + "GLOBAL\tå\t" +
+            QByteArray("å").repeated(65535) + "\t0\t\\N\n";
+        QCOMPARE(run(FWB_JET_TOOL, {"pack-build", source(canonical), pack}).err, QString());
+        // export prints any table in the same text form, so Items come out as the source.
+        for (const QStringList &args : {QStringList{"pack-dump", pack}, {"export", pack, "Items"}})
+            QCOMPARE(run(FWB_JET_TOOL, args).out, canonical);
+    }
+
+    void toolFailuresAreReported()
+    {
+        const QString never = m_dir.filePath(QStringLiteral("never.mdb"));
+        const QByteArray huge = ("GLOBAL\ta\t" + QByteArray(60000, 'x') + "\t0\t0\n").repeated(400);
+        const std::pair<QStringList, QString> cases[] = {
+            {{"pack-make", "a"}, "unknown command \"pack-make\""},
+            {{"pack-dump", m_good}, "has no table \"Items\""},
+            {{"pack-build", source(kPackHeader + "GLOBAL\ta\tb\t0\n"), never}, "line 2: 4 fields"},
+            {{"pack-build", source(kPackHeader + huge), never}, "more than the 64 MiB"}};
+        for (const auto &[args, problem] : cases) {
+            const Run ran = run(FWB_JET_TOOL, args);
+            QCOMPARE(ran.exitCode, args.first() == "pack-make" ? 2 : 1);
+            QVERIFY2(ran.err.startsWith("fwb-jet: ") && ran.err.contains(problem),
+                     qPrintable(ran.err));
+            QVERIFY(ran.out.isEmpty() && !QFile::exists(never));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestJet)
+#include "tst_jet.moc"
