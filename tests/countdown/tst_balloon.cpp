@@ -103,6 +103,7 @@ private Q_SLOTS:
                                 << QString::fromLatin1(outcome);
         };
         row("Start", "CB_Start", "101", "a c");
+        row("a later drive's b and d join", "later", "100", "a d");
         row("Start, none checked", "CB_Start", "000", "cancelled");
         row("Start all", "CM_More_StartAllSets", "000", "a b c");
         row("and don't ask again", "CM_More_StartAllAndDontAskAgain", "100", "a b c");
@@ -122,7 +123,15 @@ private Q_SLOTS:
             auto *sets = dialog.findChild<QListWidget *>(QStringLiteral("LV_Sets"));
             for (int row = 0; row < 3; ++row)
                 sets->item(row)->setCheckState(checks[row] == u'1' ? Qt::Checked : Qt::Unchecked);
-            if (command == QLatin1String("end")) {
+            if (command == QLatin1String("later")) {
+                // A second dialog would wait for its own decision: dismiss it, so the fault shows.
+                QTimer::singleShot(0, &dialog, [&dialog] {
+                    if (frmBALLOON *second = frmBALLOON::openDialog(); second && second != &dialog)
+                        second->reject();
+                });
+                ConfirmTriggeredBackups(setFiles({"b", "d"}));
+                dialog.findChild<QPushButton *>(QStringLiteral("CB_Start"))->click();
+            } else if (command == QLatin1String("end")) {
                 // Counts down from 60 while not paused, and decides one tick after 0.
                 QCOMPARE(dialog.windowTitle(), QStringLiteral("FW Backup Agent - Count Down"));
                 auto *pause = dialog.findChild<QPushButton *>(QStringLiteral("CB_PauseCount"));
