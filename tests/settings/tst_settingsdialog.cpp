@@ -20,8 +20,9 @@
 #include <QTest>
 
 using namespace fwb;
-using Kind = AutoStartStore::Entry::Kind;
-Q_DECLARE_METATYPE(Kind)
+using Entry = AutoStartStore::Entry;
+using Kind = Entry::Kind;
+Q_DECLARE_METATYPE(Entry)
 
 namespace {
 
@@ -264,6 +265,46 @@ private Q_SLOTS:
                           .toLatin1()
                     : QByteArray());
         QVERIFY(m_platform->autoStart.changes.isEmpty());
+    }
+
+    // The box, checked only for an entry that starts this very program, is flipped: OK adds or
+    // removes the entry; a change that did not take gets a Stop box; the modes are stored anyway.
+    void okRegistersOrRemovesAutoStart_data()
+    {
+        QTest::addColumn<Entry>("entry");
+        QTest::addColumn<QString>("changes");
+        QTest::addColumn<QString>("box"); // also makes the store refuse changes
+        const QString write = "write " + kAgent, none;
+        QTest::newRow("add") << Entry{} << write << none;
+        QTest::newRow("remove") << Entry{Kind::Program, kAgent} << "remove" << none;
+        QTest::newRow("moved program rewritten") << Entry{Kind::Program, "/old/a"} << write << none;
+        QTest::newRow("switched-off entry rewritten")
+            << Entry{Kind::Other, kAgent} << write << none;
+        QTest::newRow("add refused")
+            << Entry{} << write
+            << "The Agent could not be set up to start with Windows. You will have to add the "
+               "Agent to the 'Startup' folder in the Start Menu manually.";
+        QTest::newRow("remove refused")
+            << Entry{Kind::Program, kAgent} << "remove"
+            << "The Agent could not be removed from the list of application that are started "
+               "with Windows. You will have to use the regedit or msconfig tools to remove it "
+               "manually.";
+    }
+    void okRegistersOrRemovesAutoStart()
+    {
+        QFETCH(Entry, entry);
+        QFETCH(QString, box);
+        m_platform->autoStart.entry = entry;
+        m_platform->autoStart.refuseWrites = m_platform->autoStart.refuseRemoves = !box.isEmpty();
+        load({0, 2, 1});
+        click("CH_AutoStartAgent");
+        click("CB_Ok");
+        QTEST(m_platform->autoStart.changes.join(u','), "changes");
+        QString shown;
+        for (const FakeMessageBoxes::Box &b : m_platform->boxes.shown)
+            shown += b.title + u'\n' + b.text + (b.icon == BoxIcon::Stop ? "" : " (not Stop)");
+        QCOMPARE(shown, box.isEmpty() ? box : "FW Backup Agent - Auto-start Error\n" + box);
+        QVERIFY(test::readFile(appPaths().AgentIniPath).contains("GLO_MinimizeMode=1"));
     }
 
     // Each kind of character a folder name can bring, and the Exec value it is written as.
