@@ -10,7 +10,6 @@
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <utility>
 
 using namespace fwb;
 
@@ -26,19 +25,6 @@ QString found(const std::optional<QString> &entry)
 {
     return entry.value_or(kNothing);
 }
-
-// Puts the permissions of a folder back, so that the temporary folder can be removed.
-class PermissionsRestorer
-{
-public:
-    explicit PermissionsRestorer(QString path) : m_path(std::move(path)) {}
-    ~PermissionsRestorer() { ::chmod(QFile::encodeName(m_path).constData(), 0700); }
-    PermissionsRestorer(const PermissionsRestorer &) = delete;
-    PermissionsRestorer &operator=(const PermissionsRestorer &) = delete;
-
-private:
-    QString m_path;
-};
 
 } // namespace
 
@@ -88,19 +74,16 @@ void TestLinuxFileSystem::findFirst_data()
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<QString>("expected");
     QTest::newRow("quotes") << "names/" + kQuoted << kQuoted;
-    QTest::newRow("star with space") << "names/a *" << QStringLiteral("a b.txt");
     QTest::newRow("star with quote") << "names/*\"QUOTED\"*" << kQuoted;
     QTest::newRow("non-ascii any case") << "names/äRGER*" << kAccented;
-    QTest::newRow("question marks") << "names/S?t.fwb" << QStringLiteral("Set.FWB");
-    QTest::newRow("many stars") << "names/*a*b*.*t" << QStringLiteral("a b.txt");
     QTest::newRow("star matches nothing") << "names/a b.txt*" << QStringLiteral("a b.txt");
+    QTest::newRow("question marks") << "names/S?t.fwb" << QStringLiteral("Set.FWB");
+    QTest::newRow("question mark needs a letter") << "names/S?t.fwb?" << kNothing;
     QTest::newRow("exact name is case-sensitive") << "names/SET.fwb" << kNothing;
-    QTest::newRow("question mark needs a letter") << "names/a b.txt?" << kNothing;
     QTest::newRow("folder itself") << "names" << QStringLiteral("names");
     QTest::newRow("trailing separator") << "names/" << kNothing;
     QTest::newRow("missing folder") << "missing/*" << kNothing;
     QTest::newRow("dot entries first") << "empty/*" << QStringLiteral(".");
-    QTest::newRow("dot dot") << "empty/??" << QStringLiteral("..");
     QTest::newRow("dangling symlink") << "special/G*" << QStringLiteral("gone");
     QTest::newRow("FIFO") << "special/*.FWB" << QStringLiteral("x.fwb");
 }
@@ -117,8 +100,6 @@ void TestLinuxFileSystem::storedName_data()
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("exact mixed") << "cases"
-                                 << "Data" << QStringLiteral("Data");
     QTest::newRow("first in name order") << "cases"
                                          << "dAtA" << QStringLiteral("DATA");
     QTest::newRow("non-ascii") << "cases"
@@ -166,7 +147,8 @@ void TestLinuxFileSystem::unreadableFolder()
         QSKIP("Permissions do not stop the root user, so an unreadable folder cannot be made");
     const QString locked = path(QStringLiteral("locked"));
     test::writeFile(locked + QStringLiteral("/inside"), "x");
-    const PermissionsRestorer restorer(locked);
+    // Put back, so that the temporary folder can be removed.
+    const auto restore = qScopeGuard([&] { ::chmod(QFile::encodeName(locked).constData(), 0700); });
 
     // Searchable but not listable: names can be tested, not found by pattern.
     QCOMPARE(::chmod(QFile::encodeName(locked).constData(), 0300), 0);
