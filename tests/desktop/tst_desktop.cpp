@@ -35,14 +35,6 @@ QByteArray agentIni(int startupMode, int minimizeMode)
                        QStringLiteral("GLO_BackupStartupMode=2")});
 }
 
-int number(const QString &text, const QString &key)
-{
-    return QRegularExpression(key + QStringLiteral(":\\s*(-?\\d+)"))
-        .match(text)
-        .captured(1)
-        .toInt();
-}
-
 } // namespace
 
 class TestDesktop : public QObject
@@ -66,24 +58,41 @@ private:
     QString startDesktop();
     bool startProgram(const QString &program, const QStringList &arguments);
     QProcessEnvironment environment() const;
-    // Runs an X tool on the desktop and answers what it printed; empty when it failed.
-    QString tool(const QString &name, const QStringList &arguments) const;
-    QStringList windowsNamed(const QString &pattern) const;
-    bool isMapped(const QString &window) const;
+    // Runs an X tool on the desktop: what it printed, empty when it failed.
+    QString x(const QStringList &command) const;
+    QStringList windowsNamed(const QString &name) const
+    {
+        return x({"xdotool", "search", "--name", name}).split(u'\n', Qt::SkipEmptyParts);
+    }
+    bool isMapped(const QString &window) const
+    {
+        return x({"xwininfo", "-id", window}).contains(QStringLiteral("IsViewable"));
+    }
     // The ICCCM state the window manager gave the window: "Normal", "Iconic" or empty.
-    QString wmState(const QString &window) const;
-    // The window's area on the screen, without the window manager's frame.
+    QString wmState(const QString &window) const
+    {
+        return QRegularExpression(QStringLiteral("window state: (\\w+)"))
+            .match(x({"xprop", "-id", window, "WM_STATE"}))
+            .captured(1);
+    }
+    // Without the window manager's frame.
     QRect geometry(const QString &window) const;
-    QRect frameGeometry(const QString &window) const;
-    QString focusedWindowName() const;
+    QString focusedWindowName() const
+    {
+        return x({"xdotool", "getwindowfocus", "getwindowname"}).trimmed();
+    }
     // The screen area of each icon in the notification area.
     QList<QRect> trayIcons() const;
     bool trayMenuOpen() const;
     // Real input (XTEST), which no program can tell from the user's.
-    void click(const QPoint &at, int button = 1, int repeat = 1) const;
-    void keys(const QStringList &keys) const;
+    void click(const QPoint &at, int button = 1, int repeat = 1) const
+    {
+        x({"xdotool", "mousemove", QString::number(at.x()), QString::number(at.y()), "click",
+           "--repeat", QString::number(repeat), QString::number(button)});
+    }
+    void keys(const QStringList &keys) const { x(QStringList{"xdotool", "key"} + keys); }
 
-    // Starts the Agent with `ini` as its settings and waits for its window.
+    // Starts the Agent with `ini` as its settings and answers its window.
     QString startAgent(const QByteArray &ini);
     // Minimizes the window into the tray and answers the tray icon.
     QRect minimizeToTray(const QString &window);
@@ -103,34 +112,28 @@ QString TestDesktop::startDesktop()
     if (!startProgram(QStringLiteral("Xvfb"),
                       {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}))
         return QStringLiteral("Xvfb does not start");
-    QProcess &x = *m_programs.back();
-    if (!QTest::qWaitFor([&] { return x.canReadLine() || x.state() == QProcess::NotRunning; },
-                         TimeoutMs) ||
-        !x.canReadLine())
+    QProcess &server = *m_programs.back();
+    if (!QTest::qWaitFor([&] { return server.canReadLine() || !server.state(); }, TimeoutMs) ||
+        !server.canReadLine())
         return QStringLiteral("the X server does not start");
-    m_display = u':' + QString::fromLatin1(x.readLine().trimmed());
+    m_display = u':' + QString::fromLatin1(server.readLine().trimmed());
     // openbox now and then gives up at once on a server that has just started; a second
     // start finds it ready.
     const auto managed = [this] {
-        return tool(QStringLiteral("xprop"), {"-root", "_NET_SUPPORTING_WM_CHECK"})
-            .contains(QStringLiteral("window id"));
+        return x({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}).contains(u"window id");
     };
     bool up = false;
-    for (int attempt = 0; attempt < 3 && !up; ++attempt) {
-        if (!startProgram(QStringLiteral("openbox"), {}))
-            return QStringLiteral("openbox does not start");
+    for (int attempt = 0; attempt < 3 && !up && startProgram(QStringLiteral("openbox"), {});
+         ++attempt) {
         QProcess &openbox = *m_programs.back();
-        up = QTest::qWaitFor([&] { return managed() || openbox.state() == QProcess::NotRunning; },
-                             TimeoutMs) &&
-             managed();
+        up = QTest::qWaitFor([&] { return managed() || !openbox.state(); }, TimeoutMs) && managed();
     }
-    if (!up)
-        return QStringLiteral("openbox does not come up");
-    if (!startProgram(QStringLiteral("trayer"), {"--edge", "top", "--align", "right", "--widthtype",
+    if (!up ||
+        !startProgram(QStringLiteral("trayer"), {"--edge", "top", "--align", "right", "--widthtype",
                                                  "pixel", "--width", "200", "--height", "24"}) ||
         !QTest::qWaitFor([this] { return !windowsNamed(QStringLiteral("^panel$")).isEmpty(); },
                          TimeoutMs))
-        return QStringLiteral("trayer does not come up");
+        return QStringLiteral("openbox or trayer does not come up");
     return {};
 }
 
@@ -172,53 +175,27 @@ QProcessEnvironment TestDesktop::environment() const
     return environment;
 }
 
-QString TestDesktop::tool(const QString &name, const QStringList &arguments) const
+QString TestDesktop::x(const QStringList &command) const
 {
     QProcess process;
     process.setProcessEnvironment(environment());
-    process.start(name, arguments);
+    process.start(command.first(), command.mid(1));
     if (!process.waitForFinished(TimeoutMs) || process.exitCode() != 0)
         return {};
     return QString::fromLocal8Bit(process.readAllStandardOutput());
 }
 
-QStringList TestDesktop::windowsNamed(const QString &pattern) const
-{
-    return tool(QStringLiteral("xdotool"), {"search", "--name", pattern})
-        .split(u'\n', Qt::SkipEmptyParts);
-}
-
-bool TestDesktop::isMapped(const QString &window) const
-{
-    return tool(QStringLiteral("xwininfo"), {"-id", window}).contains(QStringLiteral("IsViewable"));
-}
-
-QString TestDesktop::wmState(const QString &window) const
-{
-    const QString text = tool(QStringLiteral("xprop"), {"-id", window, "WM_STATE"});
-    return QRegularExpression(QStringLiteral("window state: (\\w+)")).match(text).captured(1);
-}
-
 QRect TestDesktop::geometry(const QString &window) const
 {
-    const QString text = tool(QStringLiteral("xwininfo"), {"-id", window});
-    return {number(text, QStringLiteral("Absolute upper-left X")),
-            number(text, QStringLiteral("Absolute upper-left Y")),
-            number(text, QStringLiteral("Width")), number(text, QStringLiteral("Height"))};
-}
-
-QRect TestDesktop::frameGeometry(const QString &window) const
-{
-    const QString text = tool(QStringLiteral("xprop"), {"-id", window, "_NET_FRAME_EXTENTS"});
-    const QRegularExpressionMatch m =
-        QRegularExpression(QStringLiteral("= (\\d+), (\\d+), (\\d+), (\\d+)")).match(text);
-    return geometry(window).adjusted(-m.captured(1).toInt(), -m.captured(3).toInt(),
-                                     m.captured(2).toInt(), m.captured(4).toInt());
-}
-
-QString TestDesktop::focusedWindowName() const
-{
-    return tool(QStringLiteral("xdotool"), {"getwindowfocus", "getwindowname"}).trimmed();
+    const QString text = x({"xwininfo", "-id", window});
+    const auto number = [&](const char *key) {
+        return QRegularExpression(QString::fromLatin1(key) + QStringLiteral(":\\s*(-?\\d+)"))
+            .match(text)
+            .captured(1)
+            .toInt();
+    };
+    return {number("Absolute upper-left X"), number("Absolute upper-left Y"), number("Width"),
+            number("Height")};
 }
 
 QList<QRect> TestDesktop::trayIcons() const
@@ -226,9 +203,7 @@ QList<QRect> TestDesktop::trayIcons() const
     QList<QRect> icons;
     const QStringList panels = windowsNamed(QStringLiteral("^panel$"));
     // Every embedded icon is a named client window inside the panel.
-    const QString tree = panels.isEmpty()
-                             ? QString()
-                             : tool(QStringLiteral("xwininfo"), {"-tree", "-id", panels[0]});
+    const QString tree = panels.isEmpty() ? QString() : x({"xwininfo", "-tree", "-id", panels[0]});
     static const QRegularExpression line(
         QStringLiteral("^\\s+(0x[0-9a-f]+) \"[^\"]*\": "
                        "\\(.*\\)\\s+(\\d+)x(\\d+)\\+-?\\d+\\+-?\\d+\\s+\\+(-?\\d+)\\+(-?\\d+)$"),
@@ -248,25 +223,12 @@ QList<QRect> TestDesktop::trayIcons() const
 bool TestDesktop::trayMenuOpen() const
 {
     const QStringList windows =
-        tool(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--classname", "^fwbagent$"})
+        x({"xdotool", "search", "--onlyvisible", "--classname", "^fwbagent$"})
             .split(u'\n', Qt::SkipEmptyParts);
     return std::any_of(windows.cbegin(), windows.cend(), [this](const QString &window) {
-        return tool(QStringLiteral("xwininfo"), {"-id", window})
-                   .contains(QStringLiteral("Override Redirect State: yes")) &&
+        return x({"xwininfo", "-id", window}).contains(u"Override Redirect State: yes") &&
                geometry(window).height() > 40;
     });
-}
-
-void TestDesktop::click(const QPoint &at, int button, int repeat) const
-{
-    tool(QStringLiteral("xdotool"),
-         {"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "--repeat",
-          QString::number(repeat), QString::number(button)});
-}
-
-void TestDesktop::keys(const QStringList &keys) const
-{
-    tool(QStringLiteral("xdotool"), QStringList{"key"} + keys);
 }
 
 QString TestDesktop::startAgent(const QByteArray &ini)
@@ -284,7 +246,7 @@ QString TestDesktop::startAgent(const QByteArray &ini)
 
 QRect TestDesktop::minimizeToTray(const QString &window)
 {
-    tool(QStringLiteral("xdotool"), {"windowminimize", window});
+    x({"xdotool", "windowminimize", window});
     QList<QRect> icons;
     return QTest::qWaitFor([&] { return (icons = trayIcons()).size() == 1; }, TimeoutMs)
                ? icons.first()
@@ -376,7 +338,9 @@ void TestDesktop::dialogLeavesTheFocusAndTheTrayAlone()
     QTRY_VERIFY_WITH_TIMEOUT(isMapped(dialog), TimeoutMs);
     QVERIFY(!QTest::qWaitFor([&] { return focusedWindowName() != kTypingWindow; }, SettleMs));
     // On top, 50 twips (3 pixels at 96 dpi) from the right edge of the screen, frame and all.
-    QCOMPARE(frameGeometry(dialog).right(), 1280 - 1 - 3);
+    const QStringList frame =
+        x({"xprop", "-id", dialog, "_NET_FRAME_EXTENTS"}).section(u'=', 1).split(u',');
+    QCOMPARE(geometry(dialog).right() + frame.value(1).trimmed().toInt(), 1280 - 1 - 3);
 
     // Quit from the tray menu is refused, and the dialog then has the keyboard.
     click(icon.center(), 3);
