@@ -59,18 +59,14 @@ bool AgentProcess::suspend()
         return false;
     // The signal has only been sent; the state in /proc turns to "T" once it has taken hold.
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    for (;;) {
-        if (!stat.open(QIODevice::ReadOnly))
-            return false;
+    while (stat.open(QIODevice::ReadOnly)) {
         const QByteArray fields = stat.readAll();
         stat.close();
-        const qsizetype state = fields.lastIndexOf(')') + 2;
-        if (state <= 1 || state >= fields.size())
-            return false;
-        if (fields.at(state) == 'T')
+        if (fields.mid(fields.lastIndexOf(')') + 2, 1) == "T")
             return true;
         QThread::yieldCurrentThread();
     }
+    return false;
 }
 
 void AgentProcess::resume()

@@ -12,11 +12,9 @@ class ProgramFolder
 {
 public:
     ProgramFolder();
-    // Copies the programs in. False, with the reason in error(), when one cannot be staged.
+    // Copies the programs in; false, with the reason in error(), when one cannot be.
     bool stage();
 
-    // Without a trailing separator and without symbolic links.
-    QString path() const { return m_path; }
     QString filePath(const QString &relative) const { return m_path + u'/' + relative; }
     QString agentPath() const { return filePath(QStringLiteral("fwbagent")); }
     QString defaultBackupSetsFolder() const { return filePath(QStringLiteral("Backup sets")); }

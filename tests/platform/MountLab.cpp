@@ -89,18 +89,10 @@ QString MountLab::makeFolder(const QString &name)
 
 QString MountLab::attach(const QString &image)
 {
-    QProcess losetup;
-    losetup.start(findTool(QStringLiteral("losetup")),
-                  {QStringLiteral("-f"), QStringLiteral("--show"), image});
-    losetup.waitForFinished();
-    const QString device = QString::fromLocal8Bit(losetup.readAllStandardOutput()).trimmed();
-    if (losetup.exitCode() != 0 || device.isEmpty()) {
-        fail(QStringLiteral("losetup failed: ") +
-             QString::fromLocal8Bit(losetup.readAllStandardError()));
-        return {};
-    }
-    m_loopDevices.append(device);
-    return device;
+    const auto device = output(QStringLiteral("losetup"), {"-f", "--show", image});
+    if (device)
+        m_loopDevices.append(device->trimmed());
+    return device ? m_loopDevices.last() : QString();
 }
 
 QString MountLab::ext4Volume(const QString &name, const QString &label)
@@ -113,16 +105,17 @@ QString MountLab::ext4Volume(const QString &name, const QString &label)
     return attach(image);
 }
 
-bool MountLab::run(const QString &program, const QStringList &arguments)
+std::optional<QString> MountLab::output(const QString &program, const QStringList &arguments)
 {
     QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program.contains(u'/') ? program : findTool(program), arguments);
     const bool finished = process.waitForFinished(60'000);
+    const QString text = QString::fromLocal8Bit(process.readAllStandardOutput());
     if (finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
-        return true;
-    return fail(program + u' ' + arguments.join(u' ') + QStringLiteral(" failed: ") +
-                QString::fromLocal8Bit(process.readAll()) + process.errorString());
+        return text;
+    fail(program + u' ' + arguments.join(u' ') + QStringLiteral(" failed: ") + text +
+         QString::fromLocal8Bit(process.readAllStandardError()) + process.errorString());
+    return std::nullopt;
 }
 
 bool MountLab::mount(const QString &source, const QString &folder, const QString &fsType,

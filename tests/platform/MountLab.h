@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <optional>
 
 // Skips a test that cannot run here: no private mount namespace, or no volume could be made.
 #define REQUIRE_MOUNT_NAMESPACE()                                                                  \
@@ -32,11 +33,11 @@ namespace fwb::test {
 // Answers why that was not possible, or the empty text, which mountNamespaceProblem() keeps.
 QString enterPrivateMountNamespace();
 QString mountNamespaceProblem();
-
 // The path of a program from PATH or the system folders, or the empty text.
 QString findTool(const QString &name);
 
 // Images, loop devices and mounts of one test, undone when it goes, also after a failure.
+// A step that fails answers false or the empty text, and error() says why.
 class MountLab
 {
 public:
@@ -45,17 +46,19 @@ public:
     MountLab(const MountLab &) = delete;
     MountLab &operator=(const MountLab &) = delete;
 
-    // Why the last step failed.
     QString error() const { return m_error; }
-    // Each answers the empty text on failure.
     QString makeImage(const QString &name, int mebibytes);
     QString makeFolder(const QString &name);
     // A loop device holding `image`, or a new ext4 volume of 8 MiB.
     QString attach(const QString &image);
     QString ext4Volume(const QString &name, const QString &label = {});
 
-    // Runs a program, found by findTool() unless given as a path; true when it exits with 0.
-    bool run(const QString &program, const QStringList &arguments);
+    // Runs a program, found by findTool() unless given as a path; its output on success.
+    std::optional<QString> output(const QString &program, const QStringList &arguments);
+    bool run(const QString &program, const QStringList &arguments)
+    {
+        return output(program, arguments).has_value();
+    }
     // mount(2); with MS_BIND, MS_MOVE or MS_REMOUNT `fsType` is not needed.
     bool mount(const QString &source, const QString &folder, const QString &fsType = {},
                unsigned long flags = 0);

@@ -1,15 +1,11 @@
 #include "MountLab.h"
 #include "monitor/VolumeIdentityText.h"
 #include "platform/linux/BlkidProbe.h"
-#include "platform/linux/KernelMountList.h"
 #include "platform/linux/LinuxDriveArrivalSource.h"
 #include "platform/linux/LinuxVolumeQuery.h"
-#include "platform/linux/ProcMountInfo.h"
 #include "platform/linux/VolumeLabelText.h"
 
 #include <QDeadlineTimer>
-#include <QHash>
-#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
@@ -67,7 +63,6 @@ private Q_SLOTS:
     void probesFatImage_data();
     void probesFatImage();
     void volumesWithoutIdentity();
-    void kernelListAgreesWithMountInfo();
 
     void mountChanges_data();
     void mountChanges();
@@ -127,31 +122,6 @@ void TestMountMonitor::volumesWithoutIdentity()
     QCOMPARE(probeVolume(blank + QStringLiteral(".missing")), std::nullopt);
     for (const char *rootPath : {"/no/such/volume/", "/proc/self/", "/proc/", ""})
         QVERIFY2(!LinuxVolumeQuery().query(QString::fromUtf8(rootPath)), rootPath);
-}
-
-void TestMountMonitor::kernelListAgreesWithMountInfo()
-{
-    const auto listed = listKernelMounts();
-    if (!listed)
-        QSKIP(kNoUniqueIds);
-    const auto proc = readProcessMountTable();
-    QVERIFY(proc);
-    QHash<int, MountEntry> byId;
-    for (const MountEntry &entry : proc->entries())
-        byId.insert(entry.mountId, entry);
-    QSet<quint64> uniqueIds;
-    for (const MountEntry &entry : listed->entries()) {
-        QVERIFY(entry.uniqueId != 0);
-        uniqueIds.insert(entry.uniqueId);
-        const MountEntry same = byId.take(entry.mountId);
-        QCOMPARE(entry.mountPoint, same.mountPoint);
-        QCOMPARE(entry.parentId, same.parentId);
-        QCOMPARE(entry.device, same.device);
-        QCOMPARE(entry.root, same.root);
-        QCOMPARE(entry.fsType, same.fsType);
-    }
-    QVERIFY(byId.isEmpty());
-    QCOMPARE(uniqueIds.size(), listed->entries().size());
 }
 
 void TestMountMonitor::mountChanges_data()
