@@ -1,8 +1,5 @@
-// The real Agent on a desktop of the test's own: an X server (Xvfb) with a window manager
-// (openbox) and a notification area (trayer along the top edge), driven by real input events
-// through the X server (xdotool) and read back from it (xwininfo, xprop). Here the window
-// manager's late answers, the tray's own windows and the keyboard focus behave as users meet
-// them.
+// The real Agent on a desktop of the test's own (Xvfb, openbox, trayer along the top edge),
+// driven by real input (xdotool) and read back from the X server (xwininfo, xprop).
 
 #include "AgentProcess.h"
 
@@ -20,8 +17,7 @@ using namespace fwb::test;
 namespace {
 
 constexpr int TimeoutMs = 10'000;
-// How long a wrong outcome is given to show: the window manager answers within a few event
-// loop turns, far less than this.
+// How long a wrong outcome is given to show; the window manager answers far sooner.
 constexpr int SettleMs = 1'500;
 const QString kMainWindow = QStringLiteral("^FW?B? ?(Backup )?Agent$");
 const QString kConfirmDialog = QStringLiteral("FW Backup Agent - Confirm Start-up");
@@ -257,7 +253,7 @@ void TestDesktop::startsWithoutTrayIcon_data()
 {
     QTest::addColumn<int>("startupMode");
     QTest::addColumn<int>("minimizeMode");
-    QTest::addColumn<QString>("wmState");
+    QTest::addColumn<QString>("state");
     for (int minimize = 0; minimize <= 2; ++minimize)
         QTest::addRow("hidden, minimize mode %d", minimize) << 2 << minimize << QString();
     QTest::newRow("minimized, minimize mode 1") << 1 << 1 << QStringLiteral("Iconic");
@@ -269,18 +265,13 @@ void TestDesktop::startsWithoutTrayIcon()
 {
     QFETCH(int, startupMode);
     QFETCH(int, minimizeMode);
-    QFETCH(QString, wmState);
+    QFETCH(QString, state);
     const QString window = startAgent(agentIni(startupMode, minimizeMode));
     QVERIFY(!window.isEmpty());
-    QTRY_COMPARE_WITH_TIMEOUT(this->wmState(window), wmState, TimeoutMs);
-    const auto wrong = [&] {
-        return !trayIcons().isEmpty() || isMapped(window) || this->wmState(window) != wmState;
-    };
-    QVERIFY2(!QTest::qWaitFor(wrong, SettleMs),
-             qPrintable(QStringLiteral("tray icons: %1, mapped: %2, state: %3")
-                            .arg(trayIcons().size())
-                            .arg(isMapped(window))
-                            .arg(this->wmState(window))));
+    QTRY_COMPARE_WITH_TIMEOUT(wmState(window), state, TimeoutMs);
+    QVERIFY(!QTest::qWaitFor(
+        [&] { return !trayIcons().isEmpty() || isMapped(window) || wmState(window) != state; },
+        SettleMs));
 }
 
 void TestDesktop::restoresFromTray_data()
