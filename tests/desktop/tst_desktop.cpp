@@ -38,10 +38,8 @@ class TestDesktop : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { m_problem = startDesktop(); }
-    void cleanupTestCase();
     void init();
-    void cleanup() { m_run.reset(); }
+    void cleanup();
 
     void startsWithoutTrayIcon_data();
     void startsWithoutTrayIcon();
@@ -93,7 +91,6 @@ private:
     // Minimizes the window into the tray and answers the tray icon.
     QRect minimizeToTray(const QString &window);
 
-    QString m_problem;
     std::vector<std::unique_ptr<QProcess>> m_programs;
     QString m_display;
     std::optional<AgentRun> m_run;
@@ -133,21 +130,23 @@ QString TestDesktop::startDesktop()
     return {};
 }
 
-// Clients first, the X server last: nothing is left waiting for a server that went.
-void TestDesktop::cleanupTestCase()
+// The Agent and the other clients first, the X server last.
+void TestDesktop::cleanup()
 {
+    m_run.reset();
     for (auto it = m_programs.rbegin(); it != m_programs.rend(); ++it) {
         (*it)->terminate();
         if (!(*it)->waitForFinished(TimeoutMs))
             (*it)->kill();
         (*it)->waitForFinished(TimeoutMs);
     }
+    m_programs.clear();
 }
 
 void TestDesktop::init()
 {
-    if (!m_problem.isEmpty())
-        QSKIP(qPrintable(QStringLiteral("no X desktop here: ") + m_problem));
+    if (const QString problem = startDesktop(); !problem.isEmpty())
+        QSKIP(qPrintable(QStringLiteral("no X desktop here: ") + problem));
     m_run.emplace();
     QVERIFY2(m_run->folder.stage(), qPrintable(m_run->folder.error()));
     m_run->agent.setDesktop(environment());
@@ -242,8 +241,10 @@ QString TestDesktop::startAgent(const QByteArray &ini)
 
 QRect TestDesktop::minimizeToTray(const QString &window)
 {
-    x({"xdotool", "windowminimize", window});
     QList<QRect> icons;
+    if (!QTest::qWaitFor([&] { return isMapped(window); }, TimeoutMs))
+        return {};
+    x({"xdotool", "windowminimize", window});
     return QTest::qWaitFor([&] { return (icons = trayIcons()).size() == 1; }, TimeoutMs)
                ? icons.first()
                : QRect();
@@ -290,7 +291,6 @@ void TestDesktop::restoresFromTray()
     QFETCH(int, clicks);
     QFETCH(QStringList, menuKeys);
     const QString window = startAgent(agentIni(0, 1));
-    QTRY_VERIFY_WITH_TIMEOUT(isMapped(window), TimeoutMs);
     const QRect icon = minimizeToTray(window);
     QVERIFY(!icon.isNull());
     QVERIFY(!isMapped(window));
