@@ -19,7 +19,8 @@ namespace {
 constexpr int TimeoutMs = 10'000;
 // How long a wrong outcome is given to show; the window manager answers far sooner.
 constexpr int SettleMs = 1'500;
-const QString kMainWindow = QStringLiteral("^FW?B? ?(Backup )?Agent$");
+// The search ignores case: Qt's 1x1 "fwbagent" window must not match.
+const QString kMainWindow = QStringLiteral("^FW(B| Backup) Agent$");
 const QString kConfirmDialog = QStringLiteral("FW Backup Agent - Confirm Start-up");
 const QString kCanNotQuit = QStringLiteral("FW Backup Agent - Can Not Quit");
 const QString kTypingWindow = QStringLiteral("typing here");
