@@ -21,15 +21,8 @@ const QString kExt4 = QStringLiteral("ext4");
 const QString kNewDrive = QStringLiteral("New drive found: Drive: ");
 const QString kLabel = QStringLiteral(" Label: ");
 
-QString noMatchEntry(const QString &root)
-{
-    return QStringLiteral("No matching backup set found for new drive: ") + root;
-}
-
-QString launchingEntry(const QString &setPath)
-{
-    return QStringLiteral("Launching backup set: ") + setPath;
-}
+const QString kNoMatch = QStringLiteral("No matching backup set found for new drive: ");
+const QString kLaunching = QStringLiteral("Launching backup set: ");
 
 // Table "1" holds the set's settings; its first row's column "16" is the trigger list.
 bool writeDatabaseSet(const QString &path, const QString &triggers)
@@ -45,11 +38,10 @@ QStringList backupProgramStarts(const QString &log)
 {
     QFile file(log);
     QStringList starts;
-    if (file.open(QIODevice::ReadOnly)) {
-        for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n'))
-            if (const qsizetype at = line.indexOf(QStringLiteral(" started ")); at >= 0)
-                starts.append(line.mid(at + 1));
-    }
+    if (file.open(QIODevice::ReadOnly))
+        for (const QString &line :
+             QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts))
+            starts.append(line.section(QStringLiteral(" started "), 1));
     return starts;
 }
 
@@ -169,11 +161,11 @@ void TestAgentE2E::volumeIdentity()
     LAB_STEP(lab, fuseHelper.isEmpty() ? lab.mount(device, folder, kExt4)
                                        : lab.mountWith(fuseHelper, device, folder));
     const QString root = folder + u'/';
-    QTRY_VERIFY_WITH_TIMEOUT(m_run->agent.entries().contains(noMatchEntry(root)), TimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(m_run->agent.entries().contains(kNoMatch + root), TimeoutMs);
     const QStringList entries = m_run->agent.entries();
     const qsizetype found = entries.indexOf(kNewDrive + root + kLabel + identity);
     QVERIFY2(found >= 0, qPrintable(entries.join(u'\n')));
-    QVERIFY(found < entries.indexOf(noMatchEntry(root)));
+    QVERIFY(found < entries.indexOf(kNoMatch + root));
 }
 
 // The whole Agent is stopped across each unplug and plug, so no reading of the mount table
@@ -249,13 +241,13 @@ void TestAgentE2E::automaticModeLaunchesTriggeredSet()
     QVERIFY(startWatchingAgent());
 
     LAB_STEP(lab, lab.mount(device, folder, kExt4));
-    const QStringList started{QStringLiteral("started with backup set: ") + setPath};
+    const QStringList started{QStringLiteral("with backup set: ") + setPath};
     QTRY_COMPARE_WITH_TIMEOUT(backupProgramStarts(programs.backupProgramLog()), started, TimeoutMs);
     QVERIFY(fenceReported());
     const QStringList entries = m_run->agent.entries();
-    QCOMPARE(entries.count(launchingEntry(setPath)), 1);
-    QVERIFY(!entries.contains(launchingEntry(otherPath)));
-    QVERIFY(!entries.contains(noMatchEntry(folder + u'/')));
+    QCOMPARE(entries.count(kLaunching + setPath), 1);
+    QVERIFY(!entries.contains(kLaunching + otherPath));
+    QVERIFY(!entries.contains(kNoMatch + folder + u'/'));
     QCOMPARE(backupProgramStarts(programs.backupProgramLog()), started);
 }
 
