@@ -52,7 +52,6 @@ private:
     // Why no desktop could be started, or the empty text.
     QString startDesktop();
     bool startProgram(const QString &program, const QStringList &arguments);
-    QProcessEnvironment environment() const;
     // Runs an X tool on the desktop: what it printed, empty when it failed.
     QString x(const QStringList &command) const;
     QStringList windowsNamed(const QString &name) const
@@ -93,7 +92,7 @@ private:
     QRect minimizeToTray(const QString &window);
 
     std::vector<std::unique_ptr<QProcess>> m_programs;
-    QString m_display;
+    QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
     std::optional<AgentRun> m_run;
 };
 
@@ -102,6 +101,8 @@ QString TestDesktop::startDesktop()
     for (const char *name : {"Xvfb", "openbox", "trayer", "xdotool", "xwininfo", "xprop"})
         if (QStandardPaths::findExecutable(QString::fromLatin1(name)).isEmpty())
             return QString::fromLatin1(name) + QStringLiteral(" is not installed");
+    m_environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    m_environment.remove(QStringLiteral("XAUTHORITY"));
     // The server picks a free display itself and writes its number to standard output.
     if (!startProgram(QStringLiteral("Xvfb"),
                       {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}))
@@ -110,7 +111,8 @@ QString TestDesktop::startDesktop()
     if (!QTest::qWaitFor([&] { return server.canReadLine() || !server.state(); }, TimeoutMs) ||
         !server.canReadLine())
         return QStringLiteral("the X server does not start");
-    m_display = u':' + QString::fromLatin1(server.readLine().trimmed());
+    m_environment.insert(QStringLiteral("DISPLAY"),
+                         u':' + QString::fromLatin1(server.readLine().trimmed()));
     // openbox now and then gives up at once on a server that has just started; a second
     // start finds it ready.
     const auto managed = [this] {
@@ -135,13 +137,11 @@ QString TestDesktop::startDesktop()
 void TestDesktop::cleanup()
 {
     m_run.reset();
-    for (auto it = m_programs.rbegin(); it != m_programs.rend(); ++it) {
-        (*it)->terminate();
-        if (!(*it)->waitForFinished(TimeoutMs))
-            (*it)->kill();
-        (*it)->waitForFinished(TimeoutMs);
+    while (!m_programs.empty()) {
+        m_programs.back()->terminate();
+        m_programs.back()->waitForFinished(TimeoutMs);
+        m_programs.pop_back(); // killed, if it did not go
     }
-    m_programs.clear();
 }
 
 void TestDesktop::init()
@@ -150,31 +150,22 @@ void TestDesktop::init()
         QSKIP(qPrintable(QStringLiteral("no X desktop here: ") + problem));
     m_run.emplace();
     QVERIFY2(m_run->folder.stage(), qPrintable(m_run->folder.error()));
-    m_run->agent.setDesktop(environment());
+    m_run->agent.setDesktop(m_environment);
 }
 
 bool TestDesktop::startProgram(const QString &program, const QStringList &arguments)
 {
     auto &process = *m_programs.emplace_back(std::make_unique<QProcess>());
-    process.setProcessEnvironment(environment());
+    process.setProcessEnvironment(m_environment);
     process.setStandardErrorFile(QProcess::nullDevice());
     process.start(program, arguments);
     return process.waitForStarted(TimeoutMs);
 }
 
-QProcessEnvironment TestDesktop::environment() const
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), m_display);
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    environment.remove(QStringLiteral("XAUTHORITY"));
-    return environment;
-}
-
 QString TestDesktop::x(const QStringList &command) const
 {
     QProcess process;
-    process.setProcessEnvironment(environment());
+    process.setProcessEnvironment(m_environment);
     process.start(command.first(), command.mid(1));
     if (!process.waitForFinished(TimeoutMs) || process.exitCode() != 0)
         return {};
