@@ -216,7 +216,7 @@ void TestMountMonitor::replugWhileBusy()
         LAB_STEP(lab, lab.unmount(folder) && lab.mount(device, folder, kExt4));
         QDeadlineTimer deadline(ArrivalTimeoutMs);
         while (source.arrivalsFound() < cycle && !deadline.hasExpired())
-            QThread::usleep(100);
+            QThread::yieldCurrentThread();
         QCOMPARE(source.arrivalsFound(), cycle);
     }
     QVERIFY(spy.isEmpty());
