@@ -45,10 +45,8 @@ QString mountNamespaceProblem()
 
 QString findTool(const QString &name)
 {
-    const QString path = QStandardPaths::findExecutable(name);
-    return !path.isEmpty() ? path
-                           : QStandardPaths::findExecutable(
-                                 name, {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
+    return QStandardPaths::findExecutable(name, qEnvironmentVariable("PATH").split(u':') +
+                                                    QStringList{"/usr/sbin", "/sbin"});
 }
 
 MountLab::~MountLab()
