@@ -41,10 +41,7 @@ QString findTool(const QString &name);
 class MountLab
 {
 public:
-    MountLab() = default;
     ~MountLab();
-    MountLab(const MountLab &) = delete;
-    MountLab &operator=(const MountLab &) = delete;
 
     QString error() const { return m_error; }
     QString makeImage(const QString &name, int mebibytes);
