@@ -7,29 +7,15 @@
 #include <csignal>
 
 namespace fwb::test {
-namespace {
-
-const QString kStampEnd = QStringLiteral(": ");
-
-} // namespace
 
 AgentProcess::AgentProcess()
 {
     QObject::connect(&m_process, &QProcess::readyReadStandardError, &m_process,
-                     [this] { readStandardError(); });
-}
-
-AgentProcess::~AgentProcess()
-{
-    stop();
+                     [this] { m_standardError += m_process.readAllStandardError(); });
 }
 
 bool AgentProcess::start(const QString &program, int timeoutMs, const QString &startupEntry)
 {
-    if (!m_runtimeFolder.isValid()) {
-        m_error = QStringLiteral("cannot make a runtime folder");
-        return false;
-    }
     QProcessEnvironment environment = m_desktop;
     if (environment.isEmpty()) {
         environment = QProcessEnvironment::systemEnvironment();
@@ -41,18 +27,14 @@ bool AgentProcess::start(const QString &program, int timeoutMs, const QString &s
     m_process.setStandardInputFile(QProcess::nullDevice());
     m_process.setStandardOutputFile(QProcess::nullDevice());
     m_process.start(program, {});
-    if (!m_process.waitForStarted(timeoutMs)) {
-        m_error = QStringLiteral("the Agent does not start: ") + m_process.errorString();
-        return false;
-    }
     const auto started = [&] {
-        for (const QString &entry : entries())
-            if (entry.startsWith(startupEntry))
-                return true;
-        return false;
+        const QStringList written = entries();
+        return std::any_of(written.cbegin(), written.cend(),
+                           [&](const QString &entry) { return entry.startsWith(startupEntry); });
     };
-    if (!QTest::qWaitFor(started, timeoutMs)) {
-        m_error = QStringLiteral("no start-up entry from the Agent; it wrote: ") + standardError();
+    if (!m_process.waitForStarted(timeoutMs) || !QTest::qWaitFor(started, timeoutMs)) {
+        m_error = QStringLiteral("the Agent does not start: ") + m_process.errorString() +
+                  QStringLiteral("; it wrote: ") + standardError();
         return false;
     }
     return true;
@@ -60,14 +42,14 @@ bool AgentProcess::start(const QString &program, int timeoutMs, const QString &s
 
 void AgentProcess::stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
+    if (!isRunning())
         return;
     m_process.terminate();
     if (!m_process.waitForFinished(5000)) {
         m_process.kill();
         m_process.waitForFinished(5000);
     }
-    readStandardError();
+    m_standardError += m_process.readAllStandardError();
 }
 
 bool AgentProcess::suspend()
@@ -75,20 +57,16 @@ bool AgentProcess::suspend()
     const qint64 pid = m_process.processId();
     if (pid <= 0 || ::kill(pid_t(pid), SIGSTOP) != 0)
         return false;
-    // The signal is only sent by now; the state in /proc turns to "T" once it has taken hold.
+    // The signal has only been sent; the state in /proc turns to "T" once it has taken hold.
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    for (;;) {
-        if (!stat.open(QIODevice::ReadOnly))
-            return false;
+    while (stat.open(QIODevice::ReadOnly)) {
         const QByteArray fields = stat.readAll();
         stat.close();
-        const qsizetype state = fields.lastIndexOf(')') + 2;
-        if (state <= 1 || state >= fields.size())
-            return false;
-        if (fields.at(state) == 'T')
+        if (fields.mid(fields.lastIndexOf(')') + 2, 1) == "T")
             return true;
         QThread::yieldCurrentThread();
     }
+    return false;
 }
 
 void AgentProcess::resume()
@@ -101,20 +79,21 @@ QStringList AgentProcess::entries() const
 {
     QStringList entries;
     const QList<QByteArray> lines = m_standardError.split('\n');
-    // The last piece is a line still being written, or nothing.
+    // The last piece is a line still being written, or nothing. Lines without a stamp are
+    // Qt's own messages.
     for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
         const QString line = QString::fromLocal8Bit(lines.at(i));
-        // Qt's own messages may show up among the entries; no test looks for them.
-        const qsizetype stampEnd = line.indexOf(kStampEnd);
-        if (stampEnd > 0)
-            entries.append(line.mid(stampEnd + kStampEnd.size()));
+        if (const qsizetype stampEnd = line.indexOf(QStringLiteral(": ")); stampEnd > 0)
+            entries.append(line.mid(stampEnd + 2));
     }
     return entries;
 }
 
-void AgentProcess::readStandardError()
+AgentRun::~AgentRun()
 {
-    m_standardError += m_process.readAllStandardError();
+    agent.stop();
+    if (QTest::currentTestFailed())
+        qInfo("The Agent wrote:\n%s", qPrintable(agent.standardError()));
 }
 
 } // namespace fwb::test

@@ -15,41 +15,45 @@ ProgramFolder::ProgramFolder()
 
 bool ProgramFolder::stage()
 {
-    if (m_path.isEmpty()) {
-        m_error = QStringLiteral("cannot make a program folder");
-        return false;
-    }
-    return copyProgram(QStringLiteral(FWB_AGENT), QStringLiteral("fwbagent")) &&
-           copyProgram(QStringLiteral(FWB_JET_ENGINE), QStringLiteral("fwb-jet-engine")) &&
-           copyProgram(QStringLiteral(FWB_EXAMPLE_BACKUP_PROGRAM), QStringLiteral("fwb"));
-}
-
-QString ProgramFolder::scratchPath(const QString &relative) const
-{
-    return m_root.filePath(relative);
-}
-
-bool ProgramFolder::copyProgram(const QString &from, const QString &name)
-{
-    const QString to = filePath(name);
-    if (!QFile::copy(from, to) ||
-        !QFile::setPermissions(to, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                       QFileDevice::ExeOwner | QFileDevice::ReadGroup |
-                                       QFileDevice::ExeGroup | QFileDevice::ReadOther |
-                                       QFileDevice::ExeOther)) {
-        m_error = QStringLiteral("cannot copy ") + from + QStringLiteral(" to ") + to;
-        return false;
+    const std::pair<const char *, const char *> programs[] = {{FWB_AGENT, "fwbagent"},
+                                                              {FWB_JET_ENGINE, "fwb-jet-engine"},
+                                                              {FWB_EXAMPLE_BACKUP_PROGRAM, "fwb"}};
+    for (const auto &[from, name] : programs) {
+        const QString to = filePath(QString::fromUtf8(name));
+        if (m_path.isEmpty() || !QFile::copy(QString::fromUtf8(from), to)) {
+            m_error = QStringLiteral("cannot copy %1 to %2").arg(QString::fromUtf8(from), to);
+            return false;
+        }
     }
     return true;
 }
 
 bool writeBytes(const QString &path, const QByteArray &bytes)
 {
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return false;
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+    return QDir().mkpath(QFileInfo(path).absolutePath()) &&
+           file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
            file.write(bytes) == bytes.size() && file.flush();
+}
+
+QByteArray optionsIni(const QStringList &entries)
+{
+    return "[Options]\r\n" + entries.join(QStringLiteral("\r\n")).toUtf8() + "\r\n";
+}
+
+QString triggersOnLabel(const QString &label)
+{
+    const QChar field(2);
+    return QStringList{QStringLiteral("x"), QStringLiteral("0"), QStringLiteral("DEAD-BEEF")}.join(
+               field) +
+           QChar(1) + QStringList{QStringLiteral("x"), QStringLiteral("1"), label}.join(field);
+}
+
+QByteArray iniBackupSet(const QString &triggers)
+{
+    return "[General]\r\nGEN_Version=27\r\nGEN_Description=Nightly\r\n[Settings]\r\n"
+           "OPT_AutoRunTriggerDrives=" +
+           triggers.toUtf8() + "\r\n";
 }
 
 } // namespace fwb::test

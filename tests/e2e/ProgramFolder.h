@@ -6,33 +6,25 @@
 
 namespace fwb::test {
 
-// A program folder made the way an installation lays it out: the Agent, its database engine
-// and the example backup program side by side. Its path holds a space, as installed paths do.
+// A program folder laid out as an installation lays it out, in a path with a space: the Agent,
+// its database engine and the example backup program side by side.
 class ProgramFolder
 {
 public:
     ProgramFolder();
-
-    // Copies the programs in. False, with the reason in error(), when one cannot be staged.
+    // Copies the programs in; false, with the reason in error(), when one cannot be.
     bool stage();
 
-    // The folder, without a trailing separator and without symbolic links.
-    QString path() const { return m_path; }
     QString filePath(const QString &relative) const { return m_path + u'/' + relative; }
     QString agentPath() const { return filePath(QStringLiteral("fwbagent")); }
-    // Where the Agent looks for backup sets when settings.ini names no other folder.
     QString defaultBackupSetsFolder() const { return filePath(QStringLiteral("Backup sets")); }
-    // What the example backup program writes each time it is started.
+    // One line for each start of the example backup program.
     QString backupProgramLog() const { return filePath(QStringLiteral("fwb.log")); }
-
-    // A scratch folder beside the program folder, for files the test needs elsewhere.
-    QString scratchPath(const QString &relative) const;
-
+    // A folder beside the program folder.
+    QString scratchPath(const QString &relative) const { return m_root.filePath(relative); }
     QString error() const { return m_error; }
 
 private:
-    bool copyProgram(const QString &from, const QString &name);
-
     QTemporaryDir m_root;
     QString m_path;
     QString m_error;
@@ -40,5 +32,11 @@ private:
 
 // Writes `bytes` to `path`, making its folders. False when that fails.
 bool writeBytes(const QString &path, const QByteArray &bytes);
+// The [Options] section of a settings file with `entries`, each "key=value".
+QByteArray optionsIni(const QStringList &entries);
+// A trigger list naming the volume label `label`, behind a serial number no test volume has.
+QString triggersOnLabel(const QString &label);
+// A backup set in ini form with `triggers`.
+QByteArray iniBackupSet(const QString &triggers);
 
 } // namespace fwb::test

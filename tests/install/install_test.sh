@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Installs the program into a temporary prefix, starts the installed Agent and checks that it
-# finds its folders and its language pack; runs it as an ordinary user, for whom the root-owned
-# program folder is read-only; checks the backup-set type; then builds the Debian package and
-# installs and removes it with dpkg in a private root. Usage: install_test.sh BUILD_DIR
+# Installs into a temporary prefix and starts the installed Agent, in Swedish, and as an
+# ordinary user for whom the root-owned program folder is read-only; checks the backup-set
+# type; installs and removes the Debian package with dpkg in a private root.
+# Usage: install_test.sh BUILD_DIR
 set -euo pipefail
 # A fresh login of an ordinary user may lack the administrators' folders, where dpkg lives.
 export PATH="$PATH:/usr/sbin:/sbin"
@@ -11,31 +11,26 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 chmod 755 "$work"
 fail() { echo "FAIL: $*" >&2; exit 1; }
-# Runs a command in the background until its standard error (LOG) shows TEXT, then stops it.
+# Runs a command until a line of its standard error, kept in LOG, holds TEXT; then ends it.
 run_until() {
-    local log=$1 text=$2
+    local log=$1 text=$2 line
     shift 2
-    "$@" 2>"$log" &
+    exec {err}< <(exec "$@" 2>&1 >/dev/null)
     local pid=$!
-    for _ in $(seq 100); do
-        grep -qF "$text" "$log" && break
-        sleep 0.1
-    done
+    while IFS= read -r -t 10 -u "$err" line && echo "$line" >>"$log" && [[ $line != *"$text"* ]]; do :; done
     kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
+    exec {err}<&-
     grep -qF "$text" "$log" || { cat "$log"; fail "never logged: $text"; }
 }
 
 prefix="$work/opt fwb"   # a space in the path on purpose
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for f in fwbagent fwb fwb-jet-engine "Icons/active.ico" "Icons/deactive.ico" \
-         "Language Packs/Swedish.lng" "share/applications/fwbagent.desktop" \
-         "share/icons/hicolor/48x48/apps/fwbagent.png" "share/mime/packages/fwb-backup-set.xml" \
-         "share/icons/hicolor/48x48/mimetypes/application-x-fwb-backup-set.png"; do
+for f in fwbagent fwb fwb-jet-engine Icons/active.ico Icons/deactive.ico "Language Packs/Swedish.lng" \
+         share/mime/packages/fwb-backup-set.xml share/icons/hicolor/48x48/apps/fwbagent.png \
+         share/icons/hicolor/48x48/mimetypes/application-x-fwb-backup-set.png; do
     [ -e "$prefix/$f" ] || fail "not installed: $f"
 done
-[ -d "$prefix/Backup sets" ] || fail "no Backup sets folder"
-[ -z "$(ls -A "$prefix/Backup sets")" ] || fail "Backup sets is not empty"
+[ -d "$prefix/Backup sets" ] && [ -z "$(ls -A "$prefix/Backup sets")" ] || fail "no empty Backup sets folder"
 ! command -v desktop-file-validate >/dev/null \
     || desktop-file-validate "$prefix/share/applications/fwbagent.desktop"
 ! command -v xmllint >/dev/null || xmllint --noout "$prefix/share/mime/packages/fwb-backup-set.xml"
@@ -43,15 +38,13 @@ grep -qF "Exec=\"$prefix/fwbagent\"" "$prefix/share/applications/fwbagent.deskto
     || fail "menu entry does not start the installed Agent"
 
 printf '[Options]\r\nGLO_CurrentLanguage=Swedish.lng\r\n' >"$prefix/settings.ini"
-mkdir -p "$work/run" && chmod 700 "$work/run"
+mkdir -m 700 "$work/run"
 run_until "$work/agent.log" "Programmet har startat." \
     env QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/run" "$prefix/fwbagent"
 grep -qF "$prefix/Backup sets" "$work/agent.log" || fail "start-up entry does not name the installed Backup sets"
 grep -q "FirstRunOfGeneration5=0" "$prefix/settings.ini" || fail "first run not recorded"
-echo "installed Agent started in Swedish and watches $prefix/Backup sets"
 
-# The type database finds a set by its name, whatever its content (ini text here, or a Jet
-# file), in a private XDG data folder as after a user's own installation.
+# The type database finds a set by its name, whatever its content (ini text, or a Jet file).
 if command -v update-mime-database >/dev/null && command -v mimetype >/dev/null; then
     mkdir -p "$work/xdg-data/mime/packages"
     cp "$prefix/share/mime/packages/fwb-backup-set.xml" "$work/xdg-data/mime/packages/"
@@ -62,13 +55,11 @@ if command -v update-mime-database >/dev/null && command -v mimetype >/dev/null;
             xdg-mime query filetype "$set")
         [ "$type" = application/x-fwb-backup-set ] || fail "$set is of type $type"
     done
-    echo "xdg-mime knows backup sets as application/x-fwb-backup-set"
 else
     echo "SKIP: shared-mime-info or the mimetype tool missing, set type not checked"
 fi
 
-# An ordinary user: the program folder is root's, so what the Agent and fwb write goes to the
-# user's XDG folders, and the Agent reads it back on its next start.
+# An ordinary user: what the Agent and fwb write goes to the user's XDG folders.
 if [ "$(id -u)" -ne 0 ] || ! command -v setpriv >/dev/null; then
     echo "SKIP: not root or no setpriv, the installed copy was not run as an ordinary user"
 else
@@ -80,8 +71,8 @@ else
     config="$home/config/fwb" sets="$home/data/fwb/Backup sets"
     before=$(find "$prefix" -printf '%p %s %T@\n' | sort)
     run_until "$work/user1.log" "Program start-up." "${as_user[@]}" "$prefix/fwbagent"
-    grep -qF "$sets" "$work/user1.log" || { cat "$work/user1.log"; fail "the user's sets are not watched"; }
-    [ -d "$sets" ] && [ "$(stat -c %u "$sets")" = 65534 ] || fail "no Backup sets of the user's own"
+    grep -qF "$sets" "$work/user1.log" || fail "the user's sets are not watched"
+    [ "$(stat -c %u "$sets")" = 65534 ] || fail "no Backup sets of the user's own"
     grep -q "FirstRunOfGeneration5=0" "$config/settings.ini" || fail "the user's first run not recorded"
     printf '[Options]\r\nGLO_CurrentLanguage=Swedish.lng\r\n' >>"$config/settings.ini"
     run_until "$work/user2.log" "Programmet har startat." "${as_user[@]}" "$prefix/fwbagent"
@@ -94,10 +85,8 @@ else
     [ "$(find "$prefix" -printf '%p %s %T@\n' | sort)" = "$before" ] || fail "the user wrote into the program folder"
     # A settings folder the user cannot write: the lost write is reported, not swallowed.
     rm "$config/settings.ini" && chmod 555 "$config"
-    run_until "$work/user3.log" "Program start-up." "${as_user[@]}" "$prefix/fwbagent"
-    grep -qF "Could not save the setting: FirstRunOfGeneration5=0 ($config/settings.ini)" \
-        "$work/user3.log" || { cat "$work/user3.log"; fail "a failed settings write was not logged"; }
-    echo "as an ordinary user, settings live in $config and sets in $sets"
+    run_until "$work/user3.log" "Could not save the setting: FirstRunOfGeneration5=0 ($config/settings.ini)" \
+        "${as_user[@]}" "$prefix/fwbagent"
 fi
 
 if ! command -v dpkg >/dev/null || ! command -v cpack >/dev/null; then
@@ -105,24 +94,21 @@ if ! command -v dpkg >/dev/null || ! command -v cpack >/dev/null; then
     exit 0
 fi
 (cd "$work" && cpack --config "$build/CPackConfig.cmake" -B "$work/pkg" >/dev/null)
-deb=$(ls "$work"/pkg/*.deb)
 root="$work/root" admin="$work/admin"
 mkdir -p "$root" "$admin/info" "$admin/updates" "$admin/triggers"
 touch "$admin/status" "$admin/available"
 dpkg_private() {
     dpkg --force-not-root --force-depends --force-script-chrootless --log=/dev/null \
-        --admindir="$admin" --instdir="$root" "$@"
+        --admindir="$admin" --instdir="$root" "$@" >/dev/null 2>"$work/dpkg.log" \
+        || { cat "$work/dpkg.log"; fail "dpkg $1 failed"; }
 }
-dpkg_private -i "$deb" >/dev/null 2>"$work/dpkg.log" || { cat "$work/dpkg.log"; fail "dpkg -i failed"; }
-[ -x "$root/opt/fwb/fwbagent" ] || fail "package did not install the Agent"
-[ -L "$root/usr/share/applications/fwbagent.desktop" ] || fail "package did not add the menu entry"
-if command -v update-mime-database >/dev/null; then
-    grep -q "application/x-fwb-backup-set:\*\.fwb" "$root/usr/share/mime/globs2" \
-        || fail "package did not register the backup-set type"
-fi
-dpkg_private -r fwb-agent >/dev/null 2>"$work/dpkg.log" || { cat "$work/dpkg.log"; fail "dpkg -r failed"; }
+dpkg_private -i "$work"/pkg/*.deb
+[ -x "$root/opt/fwb/fwbagent" ] && [ -L "$root/usr/share/applications/fwbagent.desktop" ] \
+    || fail "package did not install the Agent and its menu entry"
+! command -v update-mime-database >/dev/null || grep -q "application/x-fwb-backup-set:\*\.fwb" \
+    "$root/usr/share/mime/globs2" || fail "package did not register the backup-set type"
+dpkg_private -r fwb-agent
 # The type database itself belongs to shared-mime-info; only the type must be gone from it.
 left=$(find "$root" \( -type f -o -type l \) -not -path "$root/usr/share/mime/*")
 [ -z "$left" ] || fail "package removal left files: $left"
 ! grep -rqs "fwb-backup-set" "$root/usr/share/mime" || fail "package removal left the backup-set type"
-echo "package $(basename "$deb") installs and removes cleanly"

@@ -3,79 +3,68 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <optional>
 
-// Skips a test that cannot run on this machine: the namespace could not be entered (kept by
-// the test object in m_isolationProblem), or a tool is not installed.
+// Skips a test that cannot run here: no private mount namespace, or no volume could be made.
 #define REQUIRE_MOUNT_NAMESPACE()                                                                  \
     do {                                                                                           \
-        if (!m_isolationProblem.isEmpty())                                                         \
-            QSKIP(qPrintable(m_isolationProblem));                                                 \
+        if (!fwb::test::mountNamespaceProblem().isEmpty())                                         \
+            QSKIP(qPrintable(fwb::test::mountNamespaceProblem()));                                 \
     } while (false)
-// A step that prepares the machine rather than exercises the code: where it cannot be taken
-// (no loop devices, no FUSE), the test cannot run here.
 #define LAB_STEP(lab, step)                                                                        \
     do {                                                                                           \
         if (!(step))                                                                               \
             QSKIP(qPrintable(QStringLiteral("cannot prepare volumes here: ") + (lab).error()));    \
     } while (false)
-#define REQUIRE_TOOL(variable, name)                                                               \
-    const QString variable = fwb::test::findTool(QStringLiteral(name));                            \
-    do {                                                                                           \
-        if (variable.isEmpty())                                                                    \
-            QSKIP(name " is not installed");                                                       \
-    } while (false)
+// The namespace is entered while the process has one thread, as the change applies to the
+// calling thread only; the programs a test starts share it.
+#define QTEST_MOUNT_NAMESPACE_MAIN(TestClass)                                                      \
+    int main(int argc, char *argv[])                                                               \
+    {                                                                                              \
+        fwb::test::enterPrivateMountNamespace();                                                   \
+        QCoreApplication app(argc, argv);                                                          \
+        TestClass test;                                                                            \
+        return QTest::qExec(&test, argc, argv);                                                    \
+    }
 
 namespace fwb::test {
 
-// Moves this process into a mount namespace of its own whose mounts do not propagate back,
-// so the mounts of a test never reach the machine. Call it before any thread starts. Answers
-// why that was not possible, or the empty text.
+// Moves this process into a mount namespace of its own whose mounts never reach the machine.
+// Answers why that was not possible, or the empty text, which mountNamespaceProblem() keeps.
 QString enterPrivateMountNamespace();
-
+QString mountNamespaceProblem();
 // The path of a program from PATH or the system folders, or the empty text.
 QString findTool(const QString &name);
 
-// Filesystem images, loop devices and mounts of one test. Everything it made is undone when
-// it goes, also when the test fails half-way: mounts are unmounted, then the loop devices
-// detached.
+// Images, loop devices and mounts of one test, undone when it goes, also after a failure.
+// A step that fails answers false or the empty text, and error() says why.
 class MountLab
 {
 public:
-    MountLab();
     ~MountLab();
-    MountLab(const MountLab &) = delete;
-    MountLab &operator=(const MountLab &) = delete;
 
-    // Why the last step failed.
     QString error() const { return m_error; }
-
-    // A sparse file of `mebibytes` in the lab; the empty text on failure.
     QString makeImage(const QString &name, int mebibytes);
-    // A freshly formatted ext4 volume of 8 MiB on a loop device; the device node or the empty
-    // text.
-    QString ext4Volume(const QString &name, const QString &label = {});
-    // A new folder in the lab to mount on; the empty text on failure.
     QString makeFolder(const QString &name);
-
-    // Runs a program with an argument vector and waits for it. True when it exits with 0.
-    bool run(const QString &program, const QStringList &arguments, QString *output = nullptr);
-
-    // Attaches an image to a free loop device ("losetup -f --show"); the device node or the
-    // empty text.
+    // A loop device holding `image`, or a new ext4 volume of 8 MiB.
     QString attach(const QString &image);
+    QString ext4Volume(const QString &name, const QString &label = {});
 
-    bool mount(const QString &device, const QString &folder, const QString &fsType);
-    bool bind(const QString &from, const QString &folder);
-    bool remountReadOnly(const QString &folder);
-    // Moves the mount at `from` to `folder` ("mount --move").
-    bool move(const QString &from, const QString &folder);
-    // Mounts through a FUSE program ("mount.exfat-fuse", "ntfs-3g") given as a path.
+    // Runs a program, found by findTool() unless given as a path; its output on success.
+    std::optional<QString> output(const QString &program, const QStringList &arguments);
+    bool run(const QString &program, const QStringList &arguments)
+    {
+        return output(program, arguments).has_value();
+    }
+    // mount(2); with MS_BIND, MS_MOVE or MS_REMOUNT `fsType` is not needed.
+    bool mount(const QString &source, const QString &folder, const QString &fsType = {},
+               unsigned long flags = 0);
+    // Mounts through a FUSE program such as "ntfs-3g".
     bool mountWith(const QString &helper, const QString &device, const QString &folder);
     bool unmount(const QString &folder);
 
 private:
     bool fail(const QString &what);
-    bool failWithErrno(const QString &what);
 
     QTemporaryDir m_dir;
     QStringList m_loopDevices;

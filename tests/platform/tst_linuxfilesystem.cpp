@@ -10,7 +10,6 @@
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <utility>
 
 using namespace fwb;
 
@@ -18,7 +17,6 @@ namespace {
 
 const QString kQuoted = QStringLiteral("it's \"quoted\" (1).fwb");
 const QString kAccented = QStringLiteral("Ärger ñandú.txt");
-
 const QString kNothing = QStringLiteral("<nothing>");
 
 // The entry a search answered, in a form test failures can print.
@@ -26,19 +24,6 @@ QString found(const std::optional<QString> &entry)
 {
     return entry.value_or(kNothing);
 }
-
-// Puts the permissions of a folder back, so that the temporary folder can be removed.
-class PermissionsRestorer
-{
-public:
-    explicit PermissionsRestorer(QString path) : m_path(std::move(path)) {}
-    ~PermissionsRestorer() { ::chmod(QFile::encodeName(m_path).constData(), 0700); }
-    PermissionsRestorer(const PermissionsRestorer &) = delete;
-    PermissionsRestorer &operator=(const PermissionsRestorer &) = delete;
-
-private:
-    QString m_path;
-};
 
 } // namespace
 
@@ -48,10 +33,8 @@ class TestLinuxFileSystem : public QObject
 
 private Q_SLOTS:
     void initTestCase();
-    void findFirst_data();
-    void findFirst();
-    void storedName_data();
-    void storedName();
+    void findEntry_data();
+    void findEntry();
     void drivesAndFolders();
     void unreadableFolder();
     void instanceLock_data();
@@ -66,77 +49,55 @@ private:
 
 void TestLinuxFileSystem::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    test::writeFile(path(QStringLiteral("names/a b.txt")), "x");
-    test::writeFile(path(QStringLiteral("names/") + kQuoted), "x");
-    test::writeFile(path(QStringLiteral("names/") + kAccented), "x");
-    test::writeFile(path(QStringLiteral("names/Set.FWB")), "x");
-    QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("empty")));
-    QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("special")));
+    for (const QString &name :
+         {QStringLiteral("a b.txt"), kQuoted, kAccented, QStringLiteral("Set.FWB")})
+        test::writeFile(path(QStringLiteral("names/") + name), "x");
+    for (const char *folder :
+         {"empty", "special", "cases/data", "cases/Data", "cases/DATA", "cases/Ölz"})
+        QVERIFY(QDir(m_dir.path()).mkpath(QString::fromUtf8(folder)));
     QVERIFY(
         QFile::link(path(QStringLiteral("special/nowhere")), path(QStringLiteral("special/gone"))));
     // A FIFO opened for reading would block until a writer came: finding it must not open it.
     QCOMPARE(::mkfifo(QFile::encodeName(path(QStringLiteral("special/x.fwb"))).constData(), 0600),
              0);
-    const QDir cases(path(QStringLiteral("cases")));
-    for (const char *folder : {"data", "Data", "DATA", "Ölz"})
-        QVERIFY(cases.mkpath(QString::fromUtf8(folder)));
 }
 
-void TestLinuxFileSystem::findFirst_data()
+// A pattern is found with findFirst(); a folder and a name, split at the last separator, with
+// findStoredName().
+void TestLinuxFileSystem::findEntry_data()
 {
+    QTest::addColumn<bool>("stored");
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("quotes") << "names/" + kQuoted << kQuoted;
-    QTest::newRow("star with space") << "names/a *" << QStringLiteral("a b.txt");
-    QTest::newRow("star with quote") << "names/*\"QUOTED\"*" << kQuoted;
-    QTest::newRow("non-ascii any case") << "names/äRGER*" << kAccented;
-    QTest::newRow("question marks") << "names/S?t.fwb" << QStringLiteral("Set.FWB");
-    QTest::newRow("many stars") << "names/*a*b*.*t" << QStringLiteral("a b.txt");
-    QTest::newRow("star matches nothing") << "names/a b.txt*" << QStringLiteral("a b.txt");
-    QTest::newRow("exact name is case-sensitive") << "names/SET.fwb" << kNothing;
-    QTest::newRow("question mark needs a letter") << "names/a b.txt?" << kNothing;
-    QTest::newRow("folder itself") << "names" << QStringLiteral("names");
-    QTest::newRow("trailing separator") << "names/" << kNothing;
-    QTest::newRow("missing folder") << "missing/*" << kNothing;
-    QTest::newRow("dot entries first") << "empty/*" << QStringLiteral(".");
-    QTest::newRow("dot dot") << "empty/??" << QStringLiteral("..");
-    QTest::newRow("dangling symlink") << "special/G*" << QStringLiteral("gone");
-    QTest::newRow("FIFO") << "special/*.FWB" << QStringLiteral("x.fwb");
+    QTest::newRow("quotes") << false << "names/" + kQuoted << kQuoted;
+    QTest::newRow("star with quote") << false << "names/*\"QUOTED\"*" << kQuoted;
+    QTest::newRow("non-ascii any case") << false << "names/äRGER*" << kAccented;
+    QTest::newRow("question marks") << false << "names/S?t.fwb" << QStringLiteral("Set.FWB");
+    QTest::newRow("star matches nothing") << false << "names/a b.txt*" << QStringLiteral("a b.txt");
+    QTest::newRow("question mark needs a letter") << false << "names/S?t.fwb?" << kNothing;
+    QTest::newRow("exact name is case-sensitive") << false << "names/SET.fwb" << kNothing;
+    QTest::newRow("folder itself") << false << "names" << QStringLiteral("names");
+    QTest::newRow("trailing separator") << false << "names/" << kNothing;
+    QTest::newRow("missing folder") << false << "missing/*" << kNothing;
+    QTest::newRow("dot entries first") << false << "empty/*" << QStringLiteral(".");
+    QTest::newRow("dangling symlink") << false << "special/G*" << QStringLiteral("gone");
+    QTest::newRow("FIFO") << false << "special/*.FWB" << QStringLiteral("x.fwb");
+    QTest::newRow("stored: first in name order") << true << "cases/dAtA" << QStringLiteral("DATA");
+    QTest::newRow("stored: non-ascii") << true << "cases/ölz" << QStringLiteral("Ölz");
+    QTest::newRow("stored: missing") << true << "cases/nope" << kNothing;
+    QTest::newRow("stored: dangling symlink") << true << "special/GONE" << QStringLiteral("gone");
+    QTest::newRow("stored: FIFO") << true << "special/X.fwb" << QStringLiteral("x.fwb");
 }
 
-void TestLinuxFileSystem::findFirst()
+void TestLinuxFileSystem::findEntry()
 {
+    QFETCH(bool, stored);
     QFETCH(QString, pattern);
     QFETCH(QString, expected);
-    QCOMPARE(found(m_files.findFirst(path(pattern))), expected);
-}
-
-void TestLinuxFileSystem::storedName_data()
-{
-    QTest::addColumn<QString>("folder");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("exact mixed") << "cases"
-                                 << "Data" << QStringLiteral("Data");
-    QTest::newRow("first in name order") << "cases"
-                                         << "dAtA" << QStringLiteral("DATA");
-    QTest::newRow("non-ascii") << "cases"
-                               << "ölz" << QStringLiteral("Ölz");
-    QTest::newRow("missing") << "cases"
-                             << "nope" << kNothing;
-    QTest::newRow("dangling symlink") << "special"
-                                      << "GONE" << QStringLiteral("gone");
-    QTest::newRow("FIFO") << "special/"
-                          << "X.fwb" << QStringLiteral("x.fwb");
-}
-
-void TestLinuxFileSystem::storedName()
-{
-    QFETCH(QString, folder);
-    QFETCH(QString, name);
-    QFETCH(QString, expected);
-    QCOMPARE(found(m_files.findStoredName(path(folder), name)), expected);
+    const QString folder = path(pattern.section(u'/', 0, -2));
+    QCOMPARE(found(stored ? m_files.findStoredName(folder, pattern.section(u'/', -1))
+                          : m_files.findFirst(path(pattern))),
+             expected);
 }
 
 void TestLinuxFileSystem::drivesAndFolders()
@@ -165,11 +126,12 @@ void TestLinuxFileSystem::unreadableFolder()
     if (::geteuid() == 0)
         QSKIP("Permissions do not stop the root user, so an unreadable folder cannot be made");
     const QString locked = path(QStringLiteral("locked"));
+    const QByteArray native = QFile::encodeName(locked);
     test::writeFile(locked + QStringLiteral("/inside"), "x");
-    const PermissionsRestorer restorer(locked);
+    const auto restore = qScopeGuard([&] { ::chmod(native.constData(), 0700); });
 
     // Searchable but not listable: names can be tested, not found by pattern.
-    QCOMPARE(::chmod(QFile::encodeName(locked).constData(), 0300), 0);
+    QCOMPARE(::chmod(native.constData(), 0300), 0);
     QCOMPARE(found(m_files.findFirst(locked + QStringLiteral("/*"))), kNothing);
     QCOMPARE(found(m_files.findFirst(locked + QStringLiteral("/inside"))),
              QStringLiteral("inside"));
@@ -179,7 +141,7 @@ void TestLinuxFileSystem::unreadableFolder()
     QVERIFY(!m_files.isDriveReady(locked));
 
     // Neither listable nor searchable: only the folder's own entry remains.
-    QCOMPARE(::chmod(QFile::encodeName(locked).constData(), 0), 0);
+    QCOMPARE(::chmod(native.constData(), 0), 0);
     QCOMPARE(found(m_files.findFirst(locked + QStringLiteral("/inside"))), kNothing);
     QCOMPARE(found(m_files.findFirst(locked)), QStringLiteral("locked"));
     QVERIFY(!m_files.createDirectory(locked + QStringLiteral("/new")));
@@ -190,14 +152,16 @@ void TestLinuxFileSystem::unreadableFolder()
 // no place at all the Agent still runs.
 void TestLinuxFileSystem::instanceLock_data()
 {
-    QTest::addColumn<QString>("runtime"); // "folder", "file", "lock is a folder", "held"
+    QTest::addColumn<QString>("runtime");
     QTest::addColumn<bool>("tempUsable");
     QTest::addColumn<InstanceClaim>("claim");
-    QTest::addColumn<QString>("lockIn"); // the folder that holds the new lock
-    QTest::newRow("runtime folder") << "folder" << true << InstanceClaim::Claimed << "runtime";
-    QTest::newRow("runtime folder is a file") << "file" << true << InstanceClaim::Claimed << "tmp";
+    QTest::addColumn<QString>("lock"); // where the new lock is
+    const QString inTmp = QStringLiteral("tmp/fwbagent-%1.lock").arg(::getuid());
+    QTest::newRow("runtime folder")
+        << "" << true << InstanceClaim::Claimed << "runtime/fwbagent.lock";
+    QTest::newRow("runtime folder is a file") << "file" << true << InstanceClaim::Claimed << inTmp;
     QTest::newRow("folder in the lock's place")
-        << "lock is a folder" << true << InstanceClaim::Claimed << "tmp";
+        << "lock folder" << true << InstanceClaim::Claimed << inTmp;
     QTest::newRow("held by a live process")
         << "held" << true << InstanceClaim::OtherInstanceRuns << "";
     QTest::newRow("no place for a lock") << "file" << false << InstanceClaim::Unguarded << "";
@@ -208,23 +172,15 @@ void TestLinuxFileSystem::instanceLock()
     QFETCH(QString, runtime);
     QFETCH(bool, tempUsable);
     QFETCH(InstanceClaim, claim);
-    QFETCH(QString, lockIn);
+    QFETCH(QString, lock);
     QTemporaryDir dir;
-    const QString runtimePath = dir.filePath(QStringLiteral("runtime"));
-    const QString tmpPath = dir.filePath(QStringLiteral("tmp"));
-    if (runtime == u"file")
-        test::writeFile(runtimePath, "not a folder");
-    else
-        QVERIFY(QDir().mkpath(runtimePath));
-    if (runtime == u"lock is a folder")
-        QVERIFY(QDir().mkpath(runtimePath + QStringLiteral("/fwbagent.lock")));
-    if (tempUsable)
-        QVERIFY(QDir().mkpath(tmpPath));
-    else
-        test::writeFile(tmpPath, "not a folder");
-    QLockFile other(runtimePath + QStringLiteral("/fwbagent.lock"));
-    if (runtime == u"held")
-        QVERIFY(other.tryLock(0));
+    // A file where a folder is wanted makes that folder unusable.
+    test::writeFile(dir.filePath(runtime == u"file" ? "runtime" : "runtime/other"), "");
+    test::writeFile(dir.filePath(tempUsable ? "tmp/other" : "tmp"), "");
+    if (runtime == u"lock folder")
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("runtime/fwbagent.lock"))));
+    QLockFile other(dir.filePath(QStringLiteral("runtime/fwbagent.lock")));
+    QVERIFY(runtime != u"held" || other.tryLock(0));
 
     const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
     const QByteArray savedTmp = qgetenv("TMPDIR");
@@ -232,16 +188,11 @@ void TestLinuxFileSystem::instanceLock()
         qputenv("XDG_RUNTIME_DIR", savedRuntime);
         qputenv("TMPDIR", savedTmp);
     });
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimePath));
-    qputenv("TMPDIR", QFile::encodeName(tmpPath));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir.filePath(QStringLiteral("runtime"))));
+    qputenv("TMPDIR", QFile::encodeName(dir.filePath(QStringLiteral("tmp"))));
     LockFileInstanceGuard guard;
     QCOMPARE(guard.claim(), claim);
-    if (!lockIn.isEmpty()) {
-        const QString lock = lockIn == u"runtime"
-                                 ? runtimePath + QStringLiteral("/fwbagent.lock")
-                                 : tmpPath + QStringLiteral("/fwbagent-%1.lock").arg(::getuid());
-        QVERIFY(QFileInfo(lock).isFile());
-    }
+    QVERIFY(lock.isEmpty() || QFileInfo(dir.filePath(lock)).isFile());
 }
 
 QTEST_GUILESS_MAIN(TestLinuxFileSystem)
