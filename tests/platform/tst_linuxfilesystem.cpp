@@ -119,6 +119,15 @@ void TestLinuxFileSystem::drivesAndFolders()
     QCOMPARE(m_files.readPlainFile(path(QStringLiteral("names/Set.FWB")), 0), std::nullopt);
     for (const char *notPlain : {"special/x.fwb", "special/gone", "empty"})
         QVERIFY2(!m_files.readPlainFile(path(QString::fromUtf8(notPlain)), 16), notPlain);
+
+    // One pass over a folder: its plain files in name order, each read as above.
+    QStringList read;
+    const auto note = [&read](const QString &name, const std::optional<QByteArray> &bytes) {
+        read.append(name + u'=' + QString::fromUtf8(bytes.value_or("-")));
+    };
+    m_files.readPlainFiles(path(QStringLiteral("names")), QStringLiteral("*"), 1, note);
+    m_files.readPlainFiles(path(QStringLiteral("special")), QStringLiteral("*"), 16, note);
+    QCOMPARE(read, QStringList({"Set.FWB=x", "a b.txt=x", kQuoted + "=x", kAccented + "=x"}));
 }
 
 void TestLinuxFileSystem::unreadableFolder()
