@@ -14,6 +14,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -22,6 +23,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <unistd.h>
 
 using namespace fwb;
 using fwb::test::AgentProcess;
@@ -52,6 +54,45 @@ qint64 median(QList<qint64> values)
 {
     std::sort(values.begin(), values.end());
     return values.isEmpty() ? 0 : values.at(values.size() / 2);
+}
+
+// Processor time, in nanoseconds, that every thread of process `pid` has had so far; unlike
+// the wall clock, it does not grow while other programs have the processor.
+qint64 processorNs(qint64 pid)
+{
+    qint64 total = 0;
+    QDirIterator threads(QStringLiteral("/proc/%1/task").arg(pid),
+                         QDir::Dirs | QDir::NoDotAndDotDot);
+    while (threads.hasNext()) {
+        QFile stat(threads.next() + QStringLiteral("/schedstat"));
+        if (stat.open(QIODevice::ReadOnly))
+            total += stat.readAll().split(' ').value(0).toLongLong();
+    }
+    return total;
+}
+
+qint64 threadProcessorNs()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1'000'000'000LL + now.tv_nsec;
+}
+
+// The Agent this program started: its child named fwbagent.
+qint64 agentPid()
+{
+    const QByteArray parent = QByteArray::number(qint64(::getpid()));
+    QDirIterator processes(QStringLiteral("/proc"), QDir::Dirs | QDir::NoDotAndDotDot);
+    while (processes.hasNext()) {
+        QFile stat(processes.next() + QStringLiteral("/stat"));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> after = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (line.contains("(fwbagent)") && after.value(1) == parent)
+            return line.left(line.indexOf(' ')).toLongLong();
+    }
+    return 0;
 }
 
 // Handles events until `done` holds; the time it held, in nanoseconds of `clock`, or -1.
@@ -85,6 +126,7 @@ public:
         m_process.kill();
         m_process.waitForFinished(TimeoutMs);
     }
+    qint64 pid() const { return m_process.processId(); }
     int count(const QByteArray &action) const
     {
         int n = 0;
@@ -118,8 +160,14 @@ bool prepare(ProgramFolder &folder, Run run)
 // Mounts `mounts` times; for each mount, the time until findmnt reports it and then either
 // the C loop has read the sets (the floor) or the Agent has logged the drive. Every run
 // mounts and unmounts the same way, so each meets the same work of the kernel after a mount.
-std::optional<QList<qint64>> measure(MountLab &lab, const QString &device, const QString &volume,
-                                     Run run, int mounts)
+struct Figures
+{
+    QList<qint64> wall;
+    QList<qint64> processor;
+};
+
+std::optional<Figures> measure(MountLab &lab, const QString &device, const QString &volume, Run run,
+                               int mounts)
 {
     ProgramFolder folder;
     FindmntWatch findmnt;
@@ -141,7 +189,14 @@ std::optional<QList<qint64>> measure(MountLab &lab, const QString &device, const
     const auto entries = [&] {
         return agent ? agent->entries().count(entry) : 0;
     };
-    QList<qint64> times;
+    const qint64 agentProcess = agent ? agentPid() : 0;
+    // The floor's processor time is findmnt's and the C loop's; the Agent's, findmnt's and
+    // all of the Agent's threads.
+    const auto processorSoFar = [&] {
+        return processorNs(findmnt.pid()) +
+               (agent ? processorNs(agentProcess) : threadProcessorNs());
+    };
+    Figures figures;
     // The first mount only shows that findmnt and the Agent watch: both announce themselves
     // a little before they do.
     for (int i = 0; i <= mounts; ++i) {
@@ -149,6 +204,7 @@ std::optional<QList<qint64>> measure(MountLab &lab, const QString &device, const
         const int mountsSeen = findmnt.count("mount");
         if (!lab.mount(device, volume, QStringLiteral("ext4")))
             return std::nullopt;
+        const qint64 processorBefore = processorSoFar();
         QElapsedTimer clock;
         clock.start();
         const int timeoutMs = i == 0 ? 2000 : TimeoutMs;
@@ -162,8 +218,10 @@ std::optional<QList<qint64>> measure(MountLab &lab, const QString &device, const
             std::printf("mount %d: no report within %d ms\n", i, TimeoutMs);
             return std::nullopt;
         }
-        if (i > 0)
-            times.append(done);
+        if (i > 0) {
+            figures.wall.append(done);
+            figures.processor.append(processorSoFar() - processorBefore);
+        }
         const int unmountsSeen = findmnt.count("umount");
         if (!lab.unmount(volume))
             return std::nullopt;
@@ -171,7 +229,7 @@ std::optional<QList<qint64>> measure(MountLab &lab, const QString &device, const
         settle.start();
         timeUntil(settle, [&] { return findmnt.count("umount") > unmountsSeen; });
     }
-    return times;
+    return figures;
 }
 
 } // namespace
@@ -203,21 +261,20 @@ int main(int argc, char *argv[])
     if (!floor || !swedish || !english)
         return 1;
 
-    const qint64 floorTime = median(*floor);
-    const qint64 withPack = median(*swedish);
-    const qint64 withoutPack = median(*english);
     std::printf("mount -> \"No matching backup set found for new drive\", %d ini sets, median "
-                "of %d mounts each\n",
+                "of %d mounts each: wall clock, and processor time of the programs timed\n",
                 SetCount, mounts);
-    std::printf("  floor: findmnt --poll, then a C loop over the sets %8.2f ms\n",
-                milliseconds(floorTime));
-    std::printf(
-        "  Agent, Swedish pack                                %8.2f ms   %5.2fx the floor\n",
-        milliseconds(withPack), double(withPack) / double(floorTime));
-    std::printf(
-        "  Agent, no pack (English)                           %8.2f ms   %5.2fx the floor\n",
-        milliseconds(withoutPack), double(withoutPack) / double(floorTime));
-    std::printf("  of which looking up the Swedish texts              %8.2f ms\n",
-                milliseconds(withPack - withoutPack));
+    const auto row = [&](const char *what, const Figures &figures) {
+        std::printf("  %-42s %7.2f ms (processor %6.2f ms)  %5.2fx the floor (processor %5.2fx)\n",
+                    what, milliseconds(median(figures.wall)),
+                    milliseconds(median(figures.processor)),
+                    double(median(figures.wall)) / double(median(floor->wall)),
+                    double(median(figures.processor)) / double(median(floor->processor)));
+    };
+    row("floor: findmnt --poll, then a C loop", *floor);
+    row("Agent, Swedish pack", *swedish);
+    row("Agent, no pack (English)", *english);
+    std::printf("  of which looking up the Swedish texts      %7.2f ms\n",
+                milliseconds(median(swedish->wall) - median(english->wall)));
     return 0;
 }
