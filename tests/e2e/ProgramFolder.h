@@ -20,8 +20,6 @@ public:
     QString defaultBackupSetsFolder() const { return filePath(QStringLiteral("Backup sets")); }
     // One line for each start of the example backup program.
     QString backupProgramLog() const { return filePath(QStringLiteral("fwb.log")); }
-    // A folder beside the program folder.
-    QString scratchPath(const QString &relative) const { return m_root.filePath(relative); }
     QString error() const { return m_error; }
 
 private:
