@@ -14,7 +14,6 @@ namespace fwb::test {
 class AgentProcess
 {
 public:
-    AgentProcess();
     ~AgentProcess() { stop(); }
 
     // Starts `program` and waits for the entry that starts with `startupEntry`. False, with the

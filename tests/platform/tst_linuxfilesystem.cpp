@@ -69,7 +69,6 @@ void TestLinuxFileSystem::findEntry_data()
     QTest::addColumn<bool>("stored");
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("quotes") << false << "names/" + kQuoted << kQuoted;
     QTest::newRow("star with quote") << false << "names/*\"QUOTED\"*" << kQuoted;
     QTest::newRow("non-ascii any case") << false << "names/äRGER*" << kAccented;
     QTest::newRow("question marks") << false << "names/S?t.fwb" << QStringLiteral("Set.FWB");
@@ -84,7 +83,6 @@ void TestLinuxFileSystem::findEntry_data()
     QTest::newRow("FIFO") << false << "special/*.FWB" << QStringLiteral("x.fwb");
     QTest::newRow("stored: first in name order") << true << "cases/dAtA" << QStringLiteral("DATA");
     QTest::newRow("stored: non-ascii") << true << "cases/ölz" << QStringLiteral("Ölz");
-    QTest::newRow("stored: missing") << true << "cases/nope" << kNothing;
     QTest::newRow("stored: dangling symlink") << true << "special/GONE" << QStringLiteral("gone");
     QTest::newRow("stored: FIFO") << true << "special/X.fwb" << QStringLiteral("x.fwb");
 }
@@ -142,17 +140,13 @@ void TestLinuxFileSystem::unreadableFolder()
     // Searchable but not listable: names can be tested, not found by pattern.
     QCOMPARE(::chmod(native.constData(), 0300), 0);
     QCOMPARE(found(m_files.findFirst(locked + QStringLiteral("/*"))), kNothing);
-    QCOMPARE(found(m_files.findFirst(locked + QStringLiteral("/inside"))),
-             QStringLiteral("inside"));
     QCOMPARE(found(m_files.findStoredName(locked, QStringLiteral("inside"))),
              QStringLiteral("inside"));
     QCOMPARE(found(m_files.findStoredName(locked, QStringLiteral("INSIDE"))), kNothing);
     QVERIFY(!m_files.isDriveReady(locked));
-
-    // Neither listable nor searchable: only the folder's own entry remains.
+    // Neither: only the folder's own entry remains.
     QCOMPARE(::chmod(native.constData(), 0), 0);
     QCOMPARE(found(m_files.findFirst(locked + QStringLiteral("/inside"))), kNothing);
-    QCOMPARE(found(m_files.findFirst(locked)), QStringLiteral("locked"));
     QVERIFY(!m_files.createDirectory(locked + QStringLiteral("/new")));
 }
 
