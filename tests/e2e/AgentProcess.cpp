@@ -65,8 +65,7 @@ QStringList AgentProcess::entries() const
 {
     QStringList entries;
     const QList<QByteArray> lines = m_standardError.split('\n');
-    // The last piece is a line still being written, or nothing. Lines without a stamp are
-    // Qt's own messages.
+    // The last piece is a line still being written; lines without a stamp are Qt's messages.
     for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
         const QString line = QString::fromLocal8Bit(lines.at(i));
         if (const qsizetype stampEnd = line.indexOf(QStringLiteral(": ")); stampEnd > 0)

@@ -22,7 +22,6 @@ const QString kLabel = QStringLiteral(" Label: ");
 const QString kNoMatch = QStringLiteral("No matching backup set found for new drive: ");
 const QString kLaunching = QStringLiteral("Launching backup set: ");
 
-// What the example backup program was started with, one line per start.
 QStringList backupProgramStarts(const QString &log)
 {
     QFile file(log);

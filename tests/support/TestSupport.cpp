@@ -28,9 +28,7 @@ void writeFile(const QString &path, const QByteArray &bytes)
 QByteArray readFile(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 CapturedStandardError::CapturedStandardError() : m_saved(::dup(STDERR_FILENO))

@@ -66,9 +66,8 @@ private:
 // pack) and computes the paths of a program started from `programFolder`.
 void resetProgramState(const QString &programFolder);
 
-// Installs fakes of every platform service but the file system (the real one, over temporary
-// folders), and a clock that skips its waits, for the life of a test, then puts back what was
-// there.
+// For the life of a test: fakes of every platform service but the file system (the real one,
+// over temporary folders), and a clock that skips its waits.
 class ScopedPlatform
 {
 public:
