@@ -75,7 +75,6 @@ private:
     {
         return x({"xdotool", "getwindowfocus", "getwindowname"}).trimmed();
     }
-    // The screen area of each icon in the notification area.
     QList<QRect> trayIcons() const;
     bool trayMenuOpen() const;
     // Real input (XTEST), which no program can tell from the user's.
@@ -86,9 +85,7 @@ private:
     }
     void keys(const QStringList &keys) const { x(QStringList{"xdotool", "key"} + keys); }
 
-    // Starts the Agent with `ini` as its settings and answers its window.
     QString startAgent(const QByteArray &ini);
-    // Minimizes the window into the tray and answers the tray icon.
     QRect minimizeToTray(const QString &window);
 
     std::vector<std::unique_ptr<QProcess>> m_programs;
@@ -223,7 +220,6 @@ QString TestDesktop::startAgent(const QByteArray &ini)
     if (!writeBytes(m_run->folder.filePath(QStringLiteral("fwbagent.ini")), ini) ||
         !m_run->agent.start(m_run->folder.agentPath(), 2 * TimeoutMs))
         qWarning("%s", qPrintable(m_run->agent.error()));
-    // The window exists, mapped or not, once the Agent's toolkit has created it.
     QStringList windows;
     return QTest::qWaitFor([&] { return !(windows = windowsNamed(kMainWindow)).isEmpty(); },
                            TimeoutMs)

@@ -1,18 +1,11 @@
 #include "AgentProcess.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QTest>
-#include <QThread>
 #include <csignal>
+#include <sys/wait.h>
 
 namespace fwb::test {
-
-AgentProcess::AgentProcess()
-{
-    QObject::connect(&m_process, &QProcess::readyReadStandardError, &m_process,
-                     [this] { m_standardError += m_process.readAllStandardError(); });
-}
 
 bool AgentProcess::start(const QString &program, int timeoutMs, const QString &startupEntry)
 {
@@ -26,6 +19,8 @@ bool AgentProcess::start(const QString &program, int timeoutMs, const QString &s
     m_process.setWorkingDirectory(QFileInfo(program).absolutePath());
     m_process.setStandardInputFile(QProcess::nullDevice());
     m_process.setStandardOutputFile(QProcess::nullDevice());
+    QObject::connect(&m_process, &QProcess::readyReadStandardError, &m_process,
+                     [this] { m_standardError += m_process.readAllStandardError(); });
     m_process.start(program, {});
     const auto started = [&] {
         const QStringList written = entries();
@@ -55,18 +50,9 @@ void AgentProcess::stop()
 bool AgentProcess::suspend()
 {
     const qint64 pid = m_process.processId();
-    if (pid <= 0 || ::kill(pid_t(pid), SIGSTOP) != 0)
-        return false;
-    // The signal has only been sent; the state in /proc turns to "T" once it has taken hold.
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    while (stat.open(QIODevice::ReadOnly)) {
-        const QByteArray fields = stat.readAll();
-        stat.close();
-        if (fields.mid(fields.lastIndexOf(')') + 2, 1) == "T")
-            return true;
-        QThread::yieldCurrentThread();
-    }
-    return false;
+    siginfo_t info{};
+    return pid > 0 && ::kill(pid_t(pid), SIGSTOP) == 0 &&
+           ::waitid(P_PID, id_t(pid), &info, WSTOPPED) == 0;
 }
 
 void AgentProcess::resume()
@@ -79,8 +65,7 @@ QStringList AgentProcess::entries() const
 {
     QStringList entries;
     const QList<QByteArray> lines = m_standardError.split('\n');
-    // The last piece is a line still being written, or nothing. Lines without a stamp are
-    // Qt's own messages.
+    // The last piece is a line still being written; lines without a stamp are Qt's messages.
     for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
         const QString line = QString::fromLocal8Bit(lines.at(i));
         if (const qsizetype stampEnd = line.indexOf(QStringLiteral(": ")); stampEnd > 0)

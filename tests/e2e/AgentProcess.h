@@ -14,7 +14,6 @@ namespace fwb::test {
 class AgentProcess
 {
 public:
-    AgentProcess();
     ~AgentProcess() { stop(); }
 
     // Starts `program` and waits for the entry that starts with `startupEntry`. False, with the
@@ -26,8 +25,7 @@ public:
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
     // Asked first, killed when it does not go.
     void stop();
-    // Stops every thread of the Agent (SIGSTOP) and waits until the kernel has; resume()
-    // lets it go on.
+    // Stops every thread of the Agent and waits until the kernel has; resume() lets it go on.
     bool suspend();
     void resume();
 

@@ -43,10 +43,7 @@ QByteArray optionsIni(const QStringList &entries)
 
 QString triggersOnLabel(const QString &label)
 {
-    const QChar field(2);
-    return QStringList{QStringLiteral("x"), QStringLiteral("0"), QStringLiteral("DEAD-BEEF")}.join(
-               field) +
-           QChar(1) + QStringList{QStringLiteral("x"), QStringLiteral("1"), label}.join(field);
+    return QStringLiteral("x\u00020\u0002DEAD-BEEF\u0001x\u00021\u0002") + label;
 }
 
 QByteArray iniBackupSet(const QString &triggers)

@@ -20,8 +20,6 @@ public:
     QString defaultBackupSetsFolder() const { return filePath(QStringLiteral("Backup sets")); }
     // One line for each start of the example backup program.
     QString backupProgramLog() const { return filePath(QStringLiteral("fwb.log")); }
-    // A folder beside the program folder.
-    QString scratchPath(const QString &relative) const { return m_root.filePath(relative); }
     QString error() const { return m_error; }
 
 private:
@@ -30,13 +28,12 @@ private:
     QString m_error;
 };
 
-// Writes `bytes` to `path`, making its folders. False when that fails.
 bool writeBytes(const QString &path, const QByteArray &bytes);
 // The [Options] section of a settings file with `entries`, each "key=value".
 QByteArray optionsIni(const QStringList &entries);
-// A trigger list naming the volume label `label`, behind a serial number no test volume has.
+// A trigger list naming the volume label `label`, behind a serial number no test volume has:
+// triggers end at "\1", their fields at "\2".
 QString triggersOnLabel(const QString &label);
-// A backup set in ini form with `triggers`.
 QByteArray iniBackupSet(const QString &triggers);
 
 } // namespace fwb::test

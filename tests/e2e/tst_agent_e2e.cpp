@@ -2,10 +2,8 @@
 // mounted in a private mount namespace, which the Agent started from here shares. Needs root.
 
 #include "AgentProcess.h"
-#include "jet/writer/JetWriter.h"
 #include "platform/linux/KernelMountList.h"
 
-#include <QDir>
 #include <QFile>
 #include <QScopeGuard>
 #include <QTest>
@@ -24,16 +22,6 @@ const QString kLabel = QStringLiteral(" Label: ");
 const QString kNoMatch = QStringLiteral("No matching backup set found for new drive: ");
 const QString kLaunching = QStringLiteral("Launching backup set: ");
 
-// Table "1" holds the set's settings; its first row's column "16" is the trigger list.
-bool writeDatabaseSet(const QString &path, const QString &triggers)
-{
-    return jet::writeDatabase(path, {{QStringLiteral("1"),
-                                      {{QStringLiteral("15"), jet::ColumnType::Text},
-                                       {QStringLiteral("16"), jet::ColumnType::Memo}},
-                                      {{QStringLiteral("Nightly"), triggers}}}});
-}
-
-// What the example backup program was started with, one line per start.
 QStringList backupProgramStarts(const QString &log)
 {
     QFile file(log);
@@ -58,7 +46,6 @@ private Q_SLOTS:
     void volumeIdentity_data();
     void volumeIdentity();
     void replugWhileStoppedGivesEveryArrival();
-    void automaticModeLaunchesTriggeredSet_data();
     void automaticModeLaunchesTriggeredSet();
 
 private:
@@ -205,32 +192,15 @@ void TestAgentE2E::replugWhileStoppedGivesEveryArrival()
     QCOMPARE(reportedLabels(), expected);
 }
 
-void TestAgentE2E::automaticModeLaunchesTriggeredSet_data()
-{
-    QTest::addColumn<bool>("database");
-    QTest::newRow("ini set in the default folder") << false;
-    QTest::newRow("database set in the folder of settings.ini") << true;
-}
-
 void TestAgentE2E::automaticModeLaunchesTriggeredSet()
 {
-    QFETCH(bool, database);
     const ProgramFolder &programs = m_run->folder;
-    const QString sets = database ? programs.scratchPath(QStringLiteral("Shared sets"))
-                                  : programs.defaultBackupSetsFolder();
-    QVERIFY(QDir().mkpath(sets));
-    if (database)
-        QVERIFY(writeBytes(programs.filePath(QStringLiteral("settings.ini")),
-                           optionsIni({QStringLiteral("LastOpenedDir=") + sets})));
     QVERIFY(writeBytes(programs.filePath(QStringLiteral("fwbagent.ini")),
                        optionsIni({QStringLiteral("GLO_BackupStartupMode=0")})));
-    const QString setPath = sets + QStringLiteral("/My job.fwb");
-    const QString otherPath = sets + QStringLiteral("/Other job.fwb");
-    for (const auto &[path, label] : {std::pair{setPath, "AUTOJOB"}, {otherPath, "OTHERDISK"}}) {
-        const QString triggers = triggersOnLabel(QString::fromUtf8(label));
-        QVERIFY(database ? writeDatabaseSet(path, triggers)
-                         : writeBytes(path, iniBackupSet(triggers)));
-    }
+    const QString setPath = programs.defaultBackupSetsFolder() + QStringLiteral("/My job.fwb");
+    const QString otherPath = programs.defaultBackupSetsFolder() + QStringLiteral("/Other job.fwb");
+    QVERIFY(writeBytes(setPath, iniBackupSet(triggersOnLabel(QStringLiteral("AUTOJOB")))));
+    QVERIFY(writeBytes(otherPath, iniBackupSet(triggersOnLabel(QStringLiteral("OTHERDISK")))));
     MountLab &lab = m_run->lab;
     const QString device = lab.ext4Volume(QStringLiteral("disk"), QStringLiteral("AUTOJOB"));
     const QString folder = lab.makeFolder(QStringLiteral("disk"));

@@ -14,7 +14,6 @@
 #include <QtEndian>
 #include <csignal>
 #include <sys/stat.h>
-#include <thread>
 
 using namespace fwb::jet;
 using namespace std::chrono_literals;
@@ -24,7 +23,6 @@ using Rows = QList<QList<Cell>>;
 namespace {
 
 constexpr int kPageSize = 4096;
-const QByteArray kPackHeader = "Form\tName\tText\tType\tIndex\n";
 
 struct Run
 {
@@ -235,7 +233,6 @@ class TestJet : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
         // Lets the engines started by this test honour stall requests.
         qputenv("FWB_JET_ENGINE_TEST", "1");
         m_good = write("good", {{"Table1", {{"A", ColumnType::Memo}}, {{"abc"}, {"a"}}},
@@ -252,31 +249,20 @@ private Q_SLOTS:
         m_access->setTimeLimit(5s);
     }
 
-    // Mid-request, and while idle with or without events handled in between (which lets the
-    // process object learn of the death first): not even the next request is lost.
+    // Killed while idle, with or without events (which let the process object learn of the
+    // death first) before the next request: not even that request is lost.
     void engineKilled()
     {
-        for (const int events : {-1, 0, 1}) {
+        for (const bool events : {false, true}) {
             QVERIFY(m_access->tables(m_good));
             const qint64 engine = m_access->engineProcessId();
-            if (events < 0) {
-                m_access->setTimeLimit(60s);
-                std::thread killer([engine] {
-                    std::this_thread::sleep_for(200ms);
-                    ::kill(pid_t(engine), SIGKILL);
-                });
-                QVERIFY(!m_access->stall(60000)); // ended by the death, not the time limit
-                killer.join();
-                QCOMPARE(m_access->engineProcessId(), 0);
-            } else {
-                QCOMPARE(::kill(pid_t(engine), SIGKILL), 0);
-                const QDeadlineTimer deadline(5s);
-                const QString stat = QStringLiteral("/proc/%1/stat").arg(engine);
-                while (QFile::exists(stat) && !fwb::test::readFile(stat).contains(") Z "))
-                    QVERIFY(!deadline.hasExpired());
-                if (events > 0)
-                    QTest::qWait(100);
-            }
+            QCOMPARE(::kill(pid_t(engine), SIGKILL), 0);
+            const QDeadlineTimer deadline(5s);
+            const QString stat = QStringLiteral("/proc/%1/stat").arg(engine);
+            while (QFile::exists(stat) && !fwb::test::readFile(stat).contains(") Z "))
+                QVERIFY(!deadline.hasExpired());
+            if (events)
+                QCoreApplication::processEvents();
             verifyEngineWorks();
             QVERIFY(m_access->engineProcessId() != engine);
         }
@@ -300,7 +286,8 @@ private Q_SLOTS:
     // A broken engine or a file libmdb never gets to parse fails its request, and the next works.
     void brokenEnginesAndFilesFail()
     {
-        // cat echoes the request, which is no answer; yes floods the pipe with an absurd frame.
+        // cat echoes the request, which is no answer; yes floods the pipe with an absurd frame;
+        // true dies mid-request.
         for (const char *program : {"/bin/cat", "/usr/bin/yes", "/bin/true", "/nonexistent"}) {
             DataAccess::setEnginePath(QString::fromLatin1(program));
             QVERIFY2(!m_access->tables(m_good), program);
@@ -328,10 +315,9 @@ private Q_SLOTS:
             write("chain", {{"T", {{"A", ColumnType::Memo}}, {{QString(5000, u'日')}}}});
         const QByteArray bytes = fwb::test::readFile(path);
         QList<qsizetype> pages;
-        for (qsizetype page = 0; page < bytes.size(); page += kPageSize) {
+        for (qsizetype page = 0; page < bytes.size(); page += kPageSize)
             if (bytes.at(page) == 0x01 && bytes.mid(page + 4, 4) == "LVAL")
                 pages.append(page);
-        }
         QCOMPARE(pages.size(), 3);
         QCOMPARE(shown(m_access->select(path, all("T"))), QString(5000, u'日'));
         // The pieces were placed last to first; the middle one's pointer to the last is cut or
@@ -400,20 +386,6 @@ private Q_SLOTS:
         QCOMPARE(read, want);
     }
 
-    void replacesTheFileAsAWhole()
-    {
-        const QString path = m_dir.filePath(QStringLiteral("whole/pack.mdb"));
-        QVERIFY(QDir().mkpath(m_dir.filePath("whole")));
-        QVERIFY(writeDatabase(path, {{"First", {{"A", ColumnType::Text}}, {}}}));
-        QVERIFY(writeDatabase(path, {{"Second", {{"B", ColumnType::Memo}}, {}}}));
-        QCOMPARE(m_access->tables(path), QStringList{"Second"});
-        const QByteArray before = fwb::test::readFile(path);
-        QVERIFY(!writeDatabase(path, {{"Broken", {}, {}}}));
-        QCOMPARE(fwb::test::readFile(path), before);
-        QCOMPARE(QDir(m_dir.filePath("whole")).entryList(QDir::Files | QDir::Hidden),
-                 QStringList{"pack.mdb"});
-    }
-
     void sampleMatchesMdbExport()
     {
         for (const char *file : {"V1997_test.mdb", "V2000_test.mdb", "V2003_test.mdb"}) {
@@ -433,7 +405,6 @@ private Q_SLOTS:
         };
         row("names and texts ignoring case", {{"b", "HIJKLMNOP"}}, "abcdefg");
         row("number", {{"D", "+2.22e2"}}, "abcdefg");
-        row("currency", {{"H", "3.5"}}, "abcdefg");
         row("negated number", {{"D", "-0.000", true}}, "abcdefg");
         row("not a number", {{"D", "1,5", true}}, "");
         row("yes/no Jet true", {{"I", "-1"}}, "abcdefg");
@@ -505,7 +476,8 @@ private Q_SLOTS:
         const QString pack = m_dir.filePath(QStringLiteral("round trip.mdb"));
         // Texts of 65535 characters are the longest.
         const QByteArray canonical =
-            kPackHeader + "GLOBAL\tLine one\\r\\nLine two\tRad ett§§Rad två§§\t0\t\\N\n" +
+            "Form\tName\tText\tType\tIndex\n"_ba +
+            "GLOBAL\tLine one\\r\\nLine two\tRad ett§§Rad två§§\t0\t\\N\n" +
             "GLOBAL\tQuote \" and \\\\\tCitat \"\t0\t0\n" +
             "AGENT_frmSETTINGS\ttxtPath\t\t2\t32767\n" + "\\N\t\t\\N\t\\N\t-32768\n" +
             "GLOBAL\ttab\\there\t\\\\N is not NULL\t-2147483648\t\\N\n" +
@@ -515,24 +487,6 @@ private Q_SLOTS:
         // export prints any table in the same text form, so Items come out as the source.
         for (const QStringList &args : {QStringList{"pack-dump", pack}, {"export", pack, "Items"}})
             QCOMPARE(run(FWB_JET_TOOL, args).out, canonical);
-    }
-
-    void toolFailuresAreReported()
-    {
-        const QString never = m_dir.filePath(QStringLiteral("never.mdb"));
-        const QByteArray huge = ("GLOBAL\ta\t" + QByteArray(60000, 'x') + "\t0\t0\n").repeated(400);
-        const std::pair<QStringList, QString> cases[] = {
-            {{"pack-make", "a"}, "unknown command \"pack-make\""},
-            {{"pack-dump", m_good}, "has no table \"Items\""},
-            {{"pack-build", source(kPackHeader + "GLOBAL\ta\tb\t0\n"), never}, "line 2: 4 fields"},
-            {{"pack-build", source(kPackHeader + huge), never}, "more than the 64 MiB"}};
-        for (const auto &[args, problem] : cases) {
-            const Run ran = run(FWB_JET_TOOL, args);
-            QCOMPARE(ran.exitCode, args.first() == "pack-make" ? 2 : 1);
-            QVERIFY2(ran.err.startsWith("fwb-jet: ") && ran.err.contains(problem),
-                     qPrintable(ran.err));
-            QVERIFY(ran.out.isEmpty() && !QFile::exists(never));
-        }
     }
 };
 

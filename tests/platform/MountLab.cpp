@@ -87,7 +87,7 @@ QString MountLab::makeFolder(const QString &name)
 
 QString MountLab::attach(const QString &image)
 {
-    const auto device = output(QStringLiteral("losetup"), {"-f", "--show", image});
+    const auto device = run(QStringLiteral("losetup"), {"-f", "--show", image});
     if (device)
         m_loopDevices.append(device->trimmed());
     return device ? m_loopDevices.last() : QString();
@@ -103,7 +103,7 @@ QString MountLab::ext4Volume(const QString &name, const QString &label)
     return attach(image);
 }
 
-std::optional<QString> MountLab::output(const QString &program, const QStringList &arguments)
+std::optional<QString> MountLab::run(const QString &program, const QStringList &arguments)
 {
     QProcess process;
     process.start(program.contains(u'/') ? program : findTool(program), arguments);

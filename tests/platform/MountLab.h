@@ -51,11 +51,7 @@ public:
     QString ext4Volume(const QString &name, const QString &label = {});
 
     // Runs a program, found by findTool() unless given as a path; its output on success.
-    std::optional<QString> output(const QString &program, const QStringList &arguments);
-    bool run(const QString &program, const QStringList &arguments)
-    {
-        return output(program, arguments).has_value();
-    }
+    std::optional<QString> run(const QString &program, const QStringList &arguments);
     // mount(2); with MS_BIND, MS_MOVE or MS_REMOUNT `fsType` is not needed.
     bool mount(const QString &source, const QString &folder, const QString &fsType = {},
                unsigned long flags = 0);

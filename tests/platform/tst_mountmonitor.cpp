@@ -17,7 +17,7 @@ using Table = LinuxDriveArrivalSource::Table;
 
 namespace {
 
-enum class Change { Bind, SecondMountPoint, Remount, Move, Elsewhere, WhileStopped };
+enum class Change { Bind, Remount, Move, Elsewhere };
 
 constexpr int ArrivalTimeoutMs = 10'000;
 const QString kExt4 = QStringLiteral("ext4");
@@ -31,9 +31,8 @@ QStringList rootPaths(const QSignalSpy &spy)
     return paths;
 }
 
-// Mounts `fence`, a device not seen so far, and waits for it. The source reports changes in
-// the order they happen, so all it had to report of the steps before has then come. Answers
-// the arrivals before the fence; nothing when the fence did not arrive once, as the last.
+// Mounts `fence`, a device not seen so far, and answers the arrivals reported before it (the
+// source keeps their order); nothing when the fence did not arrive once, as the last.
 std::optional<QStringList> arrivalsBeforeFence(MountLab &lab, QSignalSpy &spy, const QString &fence)
 {
     const QString folder = lab.makeFolder(QStringLiteral("fence"));
@@ -136,10 +135,7 @@ void TestMountMonitor::mountChanges_data()
             QTest::newRow((name + what).constData()) << table << change << arrives;
         };
         row("bind mount", Change::Bind, false);
-        row("second mount point", Change::SecondMountPoint, false);
         row("remount read-only", Change::Remount, false);
-        // Present when the source starts again: no arrival.
-        row("mounted while stopped", Change::WhileStopped, false);
         // Without unique ids a moved mount cannot be told from a new one.
         row("move", Change::Move, table == Table::MountInfo);
         row("unmount, mount elsewhere at once", Change::Elsewhere, true);
@@ -169,9 +165,6 @@ void TestMountMonitor::mountChanges()
     case Change::Bind:
         LAB_STEP(lab, lab.mount(first, second, {}, MS_BIND));
         break;
-    case Change::SecondMountPoint:
-        LAB_STEP(lab, lab.mount(device, second, kExt4));
-        break;
     case Change::Remount:
         LAB_STEP(lab, lab.mount({}, first, {}, MS_REMOUNT | MS_RDONLY));
         break;
@@ -180,12 +173,6 @@ void TestMountMonitor::mountChanges()
         break;
     case Change::Elsewhere:
         LAB_STEP(lab, lab.unmount(first) && lab.mount(device, second, kExt4));
-        break;
-    case Change::WhileStopped:
-        source.stop();
-        LAB_STEP(lab, lab.unmount(first) && lab.mount(device, second, kExt4));
-        QCoreApplication::processEvents();
-        QVERIFY(source.start());
         break;
     }
     const auto reported = arrivalsBeforeFence(lab, spy, fence);
@@ -226,7 +213,7 @@ void TestMountMonitor::replugWhileBusy()
 }
 
 // Three arrivals in one reading of the table; the first receiver restarts the source, which
-// then counts them all as present.
+// then counts them all as present, as it does with whatever was mounted while it was stopped.
 void TestMountMonitor::restartInsideReceiverDropsTheRest()
 {
     REQUIRE_MOUNT_NAMESPACE();

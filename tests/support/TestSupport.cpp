@@ -1,5 +1,12 @@
 #include "TestSupport.h"
 
+#include "countdown/DecisionState.h"
+#include "language/LanguagePack.h"
+#include "platform/linux/LinuxFileSystem.h"
+#include "store/AppPaths.h"
+#include "store/MonitorLog.h"
+#include "store/Settings.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -21,9 +28,7 @@ void writeFile(const QString &path, const QByteArray &bytes)
 QByteArray readFile(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 CapturedStandardError::CapturedStandardError() : m_saved(::dup(STDERR_FILENO))
@@ -47,17 +52,6 @@ QByteArray CapturedStandardError::text() const
     std::fflush(stderr);
     return readFile(m_dir.filePath(QStringLiteral("stderr")));
 }
-
-} // namespace fwb::test
-
-#include "countdown/DecisionState.h"
-#include "language/LanguagePack.h"
-#include "platform/linux/LinuxFileSystem.h"
-#include "store/AppPaths.h"
-#include "store/MonitorLog.h"
-#include "store/Settings.h"
-
-namespace fwb::test {
 
 void resetProgramState(const QString &programFolder)
 {

@@ -1,7 +1,24 @@
 #pragma once
 
+#include "platform/Platform.h"
+#include "platform/fake/FakeAutoStartStore.h"
+#include "platform/fake/FakeComponentHost.h"
+#include "platform/fake/FakeDriveArrivalSource.h"
+#include "platform/fake/FakeInstanceGuard.h"
+#include "platform/fake/FakeMessageBoxes.h"
+#include "platform/fake/FakeNotifier.h"
+#include "platform/fake/FakeProgramStarter.h"
+#include "platform/fake/FakeVolumeQuery.h"
+#include "system/Clock.h"
+
+#include <QCoreApplication>
 #include <QString>
 #include <QTemporaryDir>
+#include <memory>
+
+namespace fwb {
+class FileSystem;
+}
 
 namespace fwb::test {
 
@@ -15,8 +32,6 @@ class CapturedStandardError
 public:
     CapturedStandardError();
     ~CapturedStandardError();
-    CapturedStandardError(const CapturedStandardError &) = delete;
-    CapturedStandardError &operator=(const CapturedStandardError &) = delete;
     QByteArray text() const;
 
 private:
@@ -24,41 +39,40 @@ private:
     int m_saved = -1;
 };
 
-} // namespace fwb::test
+// A clock that skips its waits: it lets the pending events run once and then reads the end of
+// the wait at once. Between waits it moves with the wall, so stamps still look like now.
+class TestClock final : public Clock
+{
+public:
+    QDateTime currentDateTime() const override
+    {
+        return QDateTime::fromMSecsSinceEpoch(currentMSecsSinceEpoch());
+    }
+    qint64 currentMSecsSinceEpoch() const override
+    {
+        return QDateTime::currentMSecsSinceEpoch() + m_skipped;
+    }
+    void runEventsUntil(qint64 endMs) override
+    {
+        QCoreApplication::processEvents();
+        m_skipped += std::max<qint64>(0, endMs - currentMSecsSinceEpoch());
+    }
 
-#include "TestClock.h"
-#include "platform/Platform.h"
-#include "platform/fake/FakeAutoStartStore.h"
-#include "platform/fake/FakeComponentHost.h"
-#include "platform/fake/FakeDriveArrivalSource.h"
-#include "platform/fake/FakeInstanceGuard.h"
-#include "platform/fake/FakeMessageBoxes.h"
-#include "platform/fake/FakeNotifier.h"
-#include "platform/fake/FakeProgramStarter.h"
-#include "platform/fake/FakeVolumeQuery.h"
-
-#include <memory>
-
-namespace fwb {
-class FileSystem;
-}
-
-namespace fwb::test {
+private:
+    qint64 m_skipped = 0;
+};
 
 // Clears the program-wide state (settings, paths, the dialog's decision, the open language
 // pack) and computes the paths of a program started from `programFolder`.
 void resetProgramState(const QString &programFolder);
 
-// Installs fakes of every platform service but the file system (the real one, over temporary
-// folders), and a clock that skips its waits, for the life of a test, then puts back what was
-// there.
+// For the life of a test: fakes of every platform service but the file system (the real one,
+// over temporary folders), and a clock that skips its waits.
 class ScopedPlatform
 {
 public:
     ScopedPlatform();
     ~ScopedPlatform();
-    ScopedPlatform(const ScopedPlatform &) = delete;
-    ScopedPlatform &operator=(const ScopedPlatform &) = delete;
 
     FakeMessageBoxes boxes;
     FakeInstanceGuard instanceGuard;
