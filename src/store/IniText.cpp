@@ -68,9 +68,19 @@ QStringView name(QStringView s)
     return trimBlanks(cutAtNul(s));
 }
 
+// Letter case is folded one UTF-16 unit at a time, so names of different lengths never match.
 bool sameName(QStringView a, QStringView b)
 {
-    return a.compare(b, Qt::CaseInsensitive) == 0;
+    return a.size() == b.size() && a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// Whether a line may open a section: its first character that is not blank is '['.
+bool mayBeSectionLine(QStringView content)
+{
+    for (const QChar c : content)
+        if (!isBlank(c))
+            return c == u'[';
+    return false;
 }
 
 Line lineAt(QStringView text, qsizetype begin)
@@ -166,7 +176,12 @@ std::optional<QString> findValue(QStringView text, QStringView section, QStringV
     for (qsizetype pos = 0; pos < text.size();) {
         const Line line = lineAt(text, pos);
         pos = line.next;
-        const ParsedLine parsed = parseLine(text.sliced(line.begin, line.end - line.begin));
+        const QStringView content = text.sliced(line.begin, line.end - line.begin);
+        // Outside the section only a section line can matter; a set is read four times per
+        // scan, so the other lines are passed over unparsed.
+        if (!inSection && !mayBeSectionLine(content))
+            continue;
+        const ParsedLine parsed = parseLine(content);
         if (parsed.kind == LineKind::Section) {
             // Only the first section of that name counts.
             if (inSection)
