@@ -188,28 +188,33 @@ float RightOf(const QWidget *control)
     return control ? LeftTwips(control) + WidthTwips(control) : 0;
 }
 
+namespace {
+
 // A frame or window taller than the screen is a layout fault worth reporting, but cutting it
 // short would hide controls, so it gets its height all the same.
+void autoSizeContainerHeight(QWidget *container, QWidget *lowest, float margin,
+                             const QString &translatedProblem)
+{
+    if (!container)
+        return;
+    const float height = BottomOf(lowest) + margin;
+    if (!fitsScreen(container, height))
+        reportAutoSizeError(translatedProblem, container);
+    setHeight(container, height);
+}
+
+} // namespace
+
 void AutoSizeFrameHeight(QWidget *frame, QWidget *lowest)
 {
-    if (!frame)
-        return;
-    const float height = BottomOf(lowest) + kFrameBottomMargin;
-    if (!fitsScreen(frame, height))
-        reportAutoSizeError(TranslateText(QStringLiteral("Could not auto-size frame height")),
-                            frame);
-    setHeight(frame, height);
+    autoSizeContainerHeight(frame, lowest, kFrameBottomMargin,
+                            TranslateText(QStringLiteral("Could not auto-size frame height")));
 }
 
 void AutoSizeWindowHeight(QWidget *form, QWidget *lowest)
 {
-    if (!form)
-        return;
-    const float height = BottomOf(lowest) + kWindowBottomMargin;
-    if (!fitsScreen(form, height))
-        reportAutoSizeError(TranslateText(QStringLiteral("Could not auto-size window height")),
-                            form);
-    setHeight(form, height);
+    autoSizeContainerHeight(form, lowest, kWindowBottomMargin,
+                            TranslateText(QStringLiteral("Could not auto-size window height")));
 }
 
 } // namespace fwb
