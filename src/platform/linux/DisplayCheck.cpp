@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLibraryInfo>
+#include <QRegularExpression>
 #include <cstring>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -98,14 +99,22 @@ bool waylandPluginInstalled()
 
 QString NoDisplayReason(const QStringList &arguments)
 {
+    const QStringList candidates = platformCandidates(arguments);
+    // Outside a session that says it is Wayland's, Qt goes to Wayland only when told to.
+    const bool waylandUnasked =
+        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        candidates.filter(QRegularExpression(QStringLiteral("^wayland"))).isEmpty();
     QStringList reasons;
-    for (const QString &platform : platformCandidates(arguments)) {
+    for (const QString &platform : candidates) {
         if (platform == QLatin1String("xcb")) {
             QString display = optionValue(arguments, QStringLiteral("display"));
             if (display.isEmpty())
                 display = qEnvironmentVariable("DISPLAY");
             if (display.isEmpty())
-                reasons.append(QStringLiteral("DISPLAY is not set"));
+                reasons.append(waylandUnasked
+                                   ? QStringLiteral("DISPLAY is not set (for the Wayland "
+                                                    "display, QT_QPA_PLATFORM=wayland)")
+                                   : QStringLiteral("DISPLAY is not set"));
             else if (xDisplayOpens(display))
                 return {};
             else
