@@ -1,66 +1,173 @@
 #!/usr/bin/env python3
-"""Draws the Agent's window and tray icons: a drive on a coloured disc, its light green while
-the Agent monitors and red while it does not. Writes app/Icons/*.ico (16, 32 and 48 px), the
-two tray images and the 48 px application-menu icon as PNG. Standard library only."""
+"""Draws the Agent's icons from one set of shapes: a drive on a coloured disc, its disc green
+and its light green while the Agent monitors, grey and red while it does not; and a page with
+that disc for backup-set files.
+
+Writes, under the given folder (default app/):
+  hicolor/scalable/<context>/<name>.svg  the shapes as SVG, laid out as the icon theme is
+  hicolor/<n>x<n>/<context>/<name>.png   each size rendered from the shapes themselves, not
+                                         scaled down from a large bitmap
+  Icons/active.ico, Icons/deactive.ico   the window icons, every size in one file
+
+The outputs are committed, so a build needs no SVG renderer. Change the shapes here and run
+the script again; never edit the SVGs or PNGs by hand. Standard library only."""
 import math
 import os
 import struct
 import sys
 import zlib
 
-SS = 4  # supersampling per axis
+VIEW = 256  # the shapes' coordinate space; a size-n rendering scales it by n / VIEW
+SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
+ICO_SIZES = (16, 24, 32, 48, 64, 128, 256)
+
+# A look: the disc's rim, the disc and the drive's light.
+ACTIVE = ((22, 92, 46), ((64, 178, 98), (30, 120, 62)), (100, 236, 130))
+INACTIVE = ((84, 84, 90), ((156, 156, 162), (104, 104, 110)), (232, 52, 52))
 
 
-def mix(a, b, t):
-    return tuple(a[i] + (b[i] - a[i]) * t for i in range(4))
+# A shape is (kind, geometry, fill); a fill is one RGB colour or a (top, bottom) gradient
+# across the shape's height.
+def circle(cx, cy, r, fill):
+    return ("circle", (cx, cy, r), fill)
 
 
-def draw(size, disc, light):
-    n = size * SS
-    r = n / 2
-    px = []
-    for y in range(n):
+def rrect(x, y, w, h, rx, fill):
+    return ("rrect", (x, y, w, h, rx), fill)
+
+
+def polygon(points, fill):
+    return ("polygon", tuple(points), fill)
+
+
+def drive(cx, cy, scale, light):
+    """A drive body centred on (cx, cy), drawn at scale 1 for the 256-unit application icon."""
+    w, h = 156 * scale, 76 * scale
+    x, y = cx - w / 2, cy - h / 2
+    return [
+        rrect(x, y, w, h, 14 * scale, ((252, 252, 252), (214, 216, 222))),
+        rrect(x + 16 * scale, y + h - 24 * scale, 78 * scale, 8 * scale, 4 * scale,
+              (150, 152, 160)),
+        circle(x + w - 30 * scale, y + h - 20 * scale, 14 * scale, light),
+    ]
+
+
+def badge(cx, cy, r, look):
+    rim, disc, light = look
+    s = r / 120
+    return [circle(cx, cy, r, rim), circle(cx, cy, r - 7 * s, disc)] + drive(cx, cy, s, light)
+
+
+def page():
+    fold = 58
+    outline = [(44, 8), (166 + 6, 8), (222, 58 - 6), (222, 248), (44, 248)]
+    sheet = [(52, 16), (166, 16), (214, 16 + fold - 10), (214, 240), (52, 240)]
+    lines = [rrect(74, 46 + 24 * i, w, 10, 5, (178, 182, 192)) for i, w in enumerate((72, 104, 88))]
+    return ([polygon(outline, (146, 148, 156)),
+             polygon(sheet, ((255, 255, 255), (232, 234, 238))),
+             polygon([(166, 16), (166, 64), (214, 64)], (200, 202, 210))]
+            + lines + badge(150, 172, 64, ACTIVE))
+
+
+ICONS = {
+    ("apps", "fwbagent"): badge(128, 128, 120, ACTIVE),
+    ("apps", "fwbagent-active"): badge(128, 128, 120, ACTIVE),
+    ("apps", "fwbagent-inactive"): badge(128, 128, 120, INACTIVE),
+    ("mimetypes", "application-x-fwb-backup-set"): page(),
+}
+
+
+def bounds(shape):
+    kind, g, _ = shape
+    if kind == "circle":
+        return g[1] - g[2], g[1] + g[2]
+    if kind == "rrect":
+        return g[1], g[1] + g[3]
+    ys = [p[1] for p in g]
+    return min(ys), max(ys)
+
+
+def inside(shape, x, y):
+    kind, g, _ = shape
+    if kind == "circle":
+        return (x - g[0]) ** 2 + (y - g[1]) ** 2 <= g[2] ** 2
+    if kind == "rrect":
+        rx0, ry0, w, h, r = g
+        if not (rx0 <= x <= rx0 + w and ry0 <= y <= ry0 + h):
+            return False
+        dx = max(rx0 + r - x, x - (rx0 + w - r), 0)
+        dy = max(ry0 + r - y, y - (ry0 + h - r), 0)
+        return dx * dx + dy * dy <= r * r
+    hit = False
+    for (x1, y1), (x2, y2) in zip(g, g[1:] + g[:1]):
+        if (y1 > y) != (y2 > y) and x < x1 + (y - y1) * (x2 - x1) / (y2 - y1):
+            hit = not hit
+    return hit
+
+
+def colour(shape, y):
+    fill = shape[2]
+    if isinstance(fill[0], int):
+        return fill
+    top, bottom = bounds(shape)
+    t = min(max((y - top) / (bottom - top), 0.0), 1.0)
+    return tuple(fill[0][i] + (fill[1][i] - fill[0][i]) * t for i in range(3))
+
+
+def render(shapes, size):
+    """Straight-alpha RGBA rows; each pixel averages a grid of samples painted back to front."""
+    ss = 8 if size <= 64 else 4
+    k = VIEW / size
+    rows = []
+    for py in range(size):
         row = []
-        for x in range(n):
-            cx, cy = x + 0.5 - r, y + 0.5 - r
-            d = math.hypot(cx, cy)
-            col = (0, 0, 0, 0)
-            if d <= r - 0.5 * SS:
-                shade = 1.0 - 0.25 * (cy / r + 1) / 2
-                col = (disc[0] * shade, disc[1] * shade, disc[2] * shade, 255)
-            # the drive body
-            bx, by, bw, bh = -0.55 * r, -0.22 * r, 1.10 * r, 0.50 * r
-            if bx <= cx <= bx + bw and by <= cy <= by + bh and d <= r - 0.5 * SS:
-                col = (245, 245, 245, 255)
-                if cy >= by + bh * 0.62:
-                    col = (205, 205, 210, 255)
-                # the light
-                lx, ly = bx + bw * 0.80, by + bh * 0.32
-                if math.hypot(cx - lx, cy - ly) <= 0.10 * r:
-                    col = light + (255,)
-            row.append(col)
-        px.append(row)
-    out = []
-    for y in range(size):
-        row = []
-        for x in range(size):
-            acc = [0.0] * 4
-            for sy in range(SS):
-                for sx in range(SS):
-                    c = px[y * SS + sy][x * SS + sx]
-                    a = c[3]
-                    acc[0] += c[0] * a
-                    acc[1] += c[1] * a
-                    acc[2] += c[2] * a
-                    acc[3] += a
-            a = acc[3] / (SS * SS)
-            if acc[3]:
-                row.append((round(acc[0] / acc[3]), round(acc[1] / acc[3]),
-                            round(acc[2] / acc[3]), round(a)))
-            else:
-                row.append((0, 0, 0, 0))
-        out.append(row)
-    return out
+        for px in range(size):
+            acc = [0.0, 0.0, 0.0, 0.0]
+            for sy in range(ss):
+                y = (py + (sy + 0.5) / ss) * k
+                for sx in range(ss):
+                    x = (px + (sx + 0.5) / ss) * k
+                    for shape in reversed(shapes):
+                        if inside(shape, x, y):
+                            c = colour(shape, y)
+                            acc[0] += c[0]
+                            acc[1] += c[1]
+                            acc[2] += c[2]
+                            acc[3] += 1
+                            break
+            n = acc[3]
+            row.append((round(acc[0] / n), round(acc[1] / n), round(acc[2] / n),
+                        round(255 * n / (ss * ss))) if n else (0, 0, 0, 0))
+        rows.append(row)
+    return rows
+
+
+def svg(shapes):
+    defs, body = [], []
+    for i, (kind, g, fill) in enumerate(shapes):
+        if isinstance(fill[0], int):
+            paint = "#%02x%02x%02x" % fill
+        else:
+            defs.append('<linearGradient id="g%d" x1="0" y1="0" x2="0" y2="1">'
+                        '<stop offset="0" stop-color="#%02x%02x%02x"/>'
+                        '<stop offset="1" stop-color="#%02x%02x%02x"/></linearGradient>'
+                        % ((i,) + fill[0] + fill[1]))
+            paint = "url(#g%d)" % i
+        f = lambda v: ("%.2f" % v).rstrip("0").rstrip(".")
+        if kind == "circle":
+            body.append('<circle cx="%s" cy="%s" r="%s" fill="%s"/>'
+                        % (f(g[0]), f(g[1]), f(g[2]), paint))
+        elif kind == "rrect":
+            body.append('<rect x="%s" y="%s" width="%s" height="%s" rx="%s" fill="%s"/>'
+                        % (f(g[0]), f(g[1]), f(g[2]), f(g[3]), f(g[4]), paint))
+        else:
+            points = " ".join("%s,%s" % (f(x), f(y)) for x, y in g)
+            body.append('<polygon points="%s" fill="%s"/>' % (points, paint))
+    return ('<?xml version="1.0" encoding="UTF-8"?>\n'
+            '<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d" viewBox="0 0 %d %d">\n'
+            % (VIEW, VIEW, VIEW, VIEW)
+            + ("<defs>%s</defs>\n" % "".join(defs) if defs else "")
+            + "\n".join(body) + "\n</svg>\n")
 
 
 def png(pixels):
@@ -91,31 +198,38 @@ def dib(pixels):
 
 
 def ico(images):
+    """Bitmaps up to 64 px, as old readers want; larger ones as PNG, as Windows Vista began."""
     head = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     entries, data = b"", b""
     for pixels in images:
-        blob = dib(pixels)
         size = len(pixels)
+        blob = dib(pixels) if size <= 64 else png(pixels)
         entries += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(blob), offset)
         offset += len(blob)
         data += blob
     return head + entries + data
 
 
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "w" if isinstance(data, str) else "wb") as f:
+        f.write(data)
+
+
 def main(folder):
-    os.makedirs(folder, exist_ok=True)
-    looks = {"active": ((46, 150, 80), (90, 230, 120)), "deactive": ((130, 130, 135), (220, 50, 50))}
-    for name, (disc, light) in looks.items():
-        with open(os.path.join(folder, name + ".ico"), "wb") as f:
-            f.write(ico([draw(s, disc + (255,), light) for s in (16, 32, 48)]))
-        with open(os.path.join(folder, "tray-" + name + ".png"), "wb") as f:
-            f.write(png(draw(32, disc + (255,), light)))
-    # The application-menu icon is the active look.
-    disc, light = looks["active"]
-    with open(os.path.join(folder, "fwbagent.png"), "wb") as f:
-        f.write(png(draw(48, disc + (255,), light)))
+    theme = os.path.join(folder, "hicolor")
+    rendered = {}
+    for (context, name), shapes in ICONS.items():
+        write(os.path.join(theme, "scalable", context, name + ".svg"), svg(shapes))
+        for size in SIZES:
+            rendered[name, size] = render(shapes, size)
+            write(os.path.join(theme, "%dx%d" % (size, size), context, name + ".png"),
+                  png(rendered[name, size]))
+    for ico_name, name in (("active", "fwbagent-active"), ("deactive", "fwbagent-inactive")):
+        write(os.path.join(folder, "Icons", ico_name + ".ico"),
+              ico([rendered[name, size] for size in ICO_SIZES]))
 
 
 if __name__ == "__main__":
-    main(sys.argv[1] if len(sys.argv) > 1 else "app/Icons")
+    main(sys.argv[1] if len(sys.argv) > 1 else "app")

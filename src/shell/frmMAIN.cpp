@@ -26,6 +26,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDirIterator>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
@@ -46,6 +47,17 @@ QString toDisplay(QString text)
     return text.replace(kCrLf, QStringLiteral("\n"));
 }
 
+// One of the icons built into the program, with all its sizes.
+QIcon builtInIcon(const QString &name)
+{
+    QIcon icon;
+    QDirIterator sizes(QStringLiteral(":/icons"), {name + QStringLiteral(".png")}, QDir::Files,
+                       QDirIterator::Subdirectories);
+    while (sizes.hasNext())
+        icon.addFile(sizes.next());
+    return icon;
+}
+
 } // namespace
 
 frmMAIN::frmMAIN(QString programFolder, QWidget *parent)
@@ -58,7 +70,7 @@ frmMAIN::frmMAIN(QString programFolder, QWidget *parent)
     setObjectName(QStringLiteral("frmMAIN"));
     setWindowTitle(QStringLiteral("FWB Agent"));
     // Every dialog and message box of the program shows its icon, not the toolkit's.
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/tray/fwbagent.png")));
+    QApplication::setWindowIcon(builtInIcon(QStringLiteral("fwbagent")));
     buildControls();
     connectControls();
 }
@@ -124,10 +136,10 @@ void frmMAIN::buildControls()
     tmrFlashMe->setInterval(1);
 
     ST_Active = new TrayIcon(QStringLiteral("ST_Active"), this);
-    ST_Active->setTrayicon(QIcon(QStringLiteral(":/tray/tray-active.png")));
+    ST_Active->setTrayicon(builtInIcon(QStringLiteral("fwbagent-active")));
     ST_Active->setTraytip(QStringLiteral("FWB Agent"));
     ST_Deactive = new TrayIcon(QStringLiteral("ST_Deactive"), this);
-    ST_Deactive->setTrayicon(QIcon(QStringLiteral(":/tray/tray-deactive.png")));
+    ST_Deactive->setTrayicon(builtInIcon(QStringLiteral("fwbagent-inactive")));
     ST_Deactive->setTraytip(QStringLiteral("FWB Agent - Deactivated"));
 
     CM_SysTray = new QMenu(this);

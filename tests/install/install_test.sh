@@ -26,15 +26,16 @@ run_until() {
 prefix="$work/opt fwb"   # a space in the path on purpose
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for f in fwbagent fwb fwb-jet-engine Icons/active.ico Icons/deactive.ico "Language Packs/Swedish.lng" \
-         share/mime/packages/fwb-backup-set.xml share/icons/hicolor/48x48/apps/fwbagent.png \
-         share/icons/hicolor/48x48/mimetypes/application-x-fwb-backup-set.png; do
+         share/mime/packages/fwb-backup-set.xml share/icons/hicolor/scalable/apps/fwbagent.svg \
+         share/icons/hicolor/48x48/mimetypes/application-x-fwb-backup-set.png share/man/man1/fwbagent.1.gz; do
     [ -e "$prefix/$f" ] || fail "not installed: $f"
 done
 [ -d "$prefix/Backup sets" ] && [ -z "$(ls -A "$prefix/Backup sets")" ] || fail "no empty Backup sets folder"
 ! command -v desktop-file-validate >/dev/null \
     || desktop-file-validate "$prefix/share/applications/fwbagent.desktop"
 ! command -v xmllint >/dev/null || xmllint --noout "$prefix/share/mime/packages/fwb-backup-set.xml"
-grep -qF "Exec=\"$prefix/fwbagent\"" "$prefix/share/applications/fwbagent.desktop" \
+grep -qxF "Exec=\"$prefix/fwbagent\"" "$prefix/share/applications/fwbagent.desktop" \
+    && grep -qxF "TryExec=$prefix/fwbagent" "$prefix/share/applications/fwbagent.desktop" \
     || fail "menu entry does not start the installed Agent"
 
 printf '[Options]\r\nGLO_CurrentLanguage=Swedish.lng\r\n' >"$prefix/settings.ini"
@@ -70,6 +71,14 @@ else
              XDG_RUNTIME_DIR="$home/run" QT_QPA_PLATFORM=offscreen)
     config="$home/config/fwb" sets="$home/data/fwb/Backup sets"
     before=$(find "$prefix" -printf '%p %s %T@\n' | sort)
+    # Help and version need no display and touch neither the lock nor the settings.
+    version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+    [ "$("${as_user[@]}" QT_QPA_PLATFORM= "$prefix/fwbagent" --version)" = "fwbagent (FWB Agent) $version" ] \
+        && "${as_user[@]}" QT_QPA_PLATFORM= "$prefix/fwbagent" --help | grep -q "^Usage: fwbagent \[OPTION\]" \
+        && [ ! -e "$home/config" ] && [ -z "$(ls -A "$home/run")" ] || fail "--help or --version failed"
+    ! "${as_user[@]}" QT_QPA_PLATFORM= "$prefix/fwbagent" 2>"$work/nodisplay" || fail "started without a display"
+    [ "$(cat "$work/nodisplay")" = "fwbagent: cannot start without a display: DISPLAY is not set" ] \
+        || fail "no one-line error without a display: $(cat "$work/nodisplay")"
     run_until "$work/user1.log" "Program start-up." "${as_user[@]}" "$prefix/fwbagent"
     grep -qF "$sets" "$work/user1.log" || fail "the user's sets are not watched"
     [ "$(stat -c %u "$sets")" = 65534 ] || fail "no Backup sets of the user's own"
@@ -77,8 +86,11 @@ else
     printf '[Options]\r\nGLO_CurrentLanguage=Swedish.lng\r\n' >>"$config/settings.ini"
     run_until "$work/user2.log" "Programmet har startat." "${as_user[@]}" "$prefix/fwbagent"
     ! grep -q "Could not save" "$work/user1.log" "$work/user2.log" || fail "a setting was not saved"
-    "${as_user[@]}" "$prefix/fwbagent" --print-paths | grep -qxF "AgentIniPath=$config/fwbagent.ini" \
-        || fail "--print-paths does not give the user's settings file"
+    # Started through a link, as from /usr/bin, the Agent still finds its program folder.
+    ln -s "$prefix/fwbagent" "$work/fwbagent"
+    paths=$("${as_user[@]}" "$work/fwbagent" --print-paths)
+    grep -qxF "AgentIniPath=$config/fwbagent.ini" <<<"$paths" && grep -qxF "AppFolder=$prefix/" <<<"$paths" \
+        || fail "--print-paths does not give the user's settings file and the program folder"
     "${as_user[@]}" "$prefix/fwb" "$prefix/examples/Example.fwb"
     grep -qF "started with backup set: $prefix/examples/Example.fwb" "$home/data/fwb/fwb.log" \
         || fail "fwb did not write its log to the user's data folder"
@@ -103,12 +115,27 @@ dpkg_private() {
         || { cat "$work/dpkg.log"; fail "dpkg $1 failed"; }
 }
 dpkg_private -i "$work"/pkg/*.deb
-[ -x "$root/opt/fwb/fwbagent" ] && [ -L "$root/usr/share/applications/fwbagent.desktop" ] \
-    || fail "package did not install the Agent and its menu entry"
-! command -v update-mime-database >/dev/null || grep -q "application/x-fwb-backup-set:\*\.fwb" \
-    "$root/usr/share/mime/globs2" || fail "package did not register the backup-set type"
+# What desktops, man and users look for are the package's own files, which dpkg's triggers see;
+# every icon in every size, and programs stripped.
+for f in /usr/bin/fwbagent /usr/share/applications/fwbagent.desktop /usr/share/man/man1/fwbagent.1.gz \
+         /usr/share/mime/packages/fwb-backup-set.xml /usr/share/doc/fwb-agent/{copyright,changelog.gz}; do
+    dpkg-query --admindir="$admin" -S "$f" >/dev/null 2>&1 || fail "$f is not the package's"
+done
+[ "$(readlink "$root/usr/bin/fwbagent")" = /opt/fwb/fwbagent ] || fail "fwbagent on the PATH is not the Agent"
+icons=$(dpkg-query --admindir="$admin" -L fwb-agent | grep '^/usr/share/icons/hicolor/.*\.\(png\|svg\)$')
+[ "$(grep -c . <<<"$icons")" = 36 ] || fail "not four icons in nine sizes: $icons"
+while read -r icon; do
+    size=${icon#/usr/share/icons/hicolor/} && size=${size%%x*}
+    [[ $icon == */scalable/* ]] || file "$root$icon" | grep -q ", $size x $size," || fail "$icon is not $size px"
+done <<<"$icons"
+for f in fwbagent fwb-jet fwb-jet-engine; do
+    file "$root/opt/fwb/$f" | grep -q "ELF.*, stripped" || fail "$f is not stripped"
+done
+if command -v lintian >/dev/null; then
+    lintian --fail-on error,warning "$work"/pkg/*.deb 2>/dev/null || fail "lintian finds faults"
+else
+    echo "SKIP: lintian missing, the package was not checked against Debian's rules"
+fi
 dpkg_private -r fwb-agent
-# The type database itself belongs to shared-mime-info; only the type must be gone from it.
-left=$(find "$root" \( -type f -o -type l \) -not -path "$root/usr/share/mime/*")
+left=$(find "$root" \( -type f -o -type l \))
 [ -z "$left" ] || fail "package removal left files: $left"
-! grep -rqs "fwb-backup-set" "$root/usr/share/mime" || fail "package removal left the backup-set type"

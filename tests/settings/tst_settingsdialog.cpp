@@ -323,10 +323,13 @@ private Q_SLOTS:
         QFETCH(QString, program);
         QFETCH(QByteArray, exec);
         XdgAutoStartStore store;
+        // An entry of an older version, named as the registry value, still starts the Agent.
+        test::writeFile(entryPath(), "[Desktop Entry]\nName=Ferrow Backup Agent\nExec=" + exec);
+        QCOMPARE(store.read().program, program);
         QVERIFY(store.write(program));
         QCOMPARE(test::readFile(entryPath()),
-                 "[Desktop Entry]\nType=Application\nName=Ferrow Backup Agent\nExec=" + exec +
-                     "\n");
+                 "[Desktop Entry]\nType=Application\nName=FWB Agent\nIcon=fwbagent\nTryExec=" +
+                     program.toUtf8().replace('\\', "\\\\") + "\nExec=" + exec + "\n");
         QCOMPARE(store.read().kind, Kind::Program);
         QCOMPARE(store.read().program, program);
         const QString validator =

@@ -166,6 +166,11 @@ QString ExecValueForProgram(const QString &program)
     return escapeStringValue(argument);
 }
 
+QString StringValue(const QString &text)
+{
+    return escapeStringValue(text);
+}
+
 std::optional<QString> ProgramOfExecValue(const QString &value)
 {
     const auto arguments = splitArguments(unescapeStringValue(value));

@@ -99,7 +99,10 @@ bool XdgAutoStartStore::write(const QString &program)
 {
     if (!QDir().mkpath(autostartFolder()))
         return false;
+    // The menu entry's name and icon, so the session's list of start-up programs shows the
+    // Agent as the menu does; TryExec lets the session pass over an entry whose program is gone.
     const QString text = kMainGroup + QStringLiteral("\nType=Application\nName=") + m_entryName +
+                         QStringLiteral("\nIcon=fwbagent\nTryExec=") + StringValue(program) +
                          QStringLiteral("\nExec=") + ExecValueForProgram(program) + u'\n';
     // Written beside the entry and renamed over it, so the session never reads half a file.
     QSaveFile file(filePath());

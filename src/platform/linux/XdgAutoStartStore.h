@@ -10,7 +10,7 @@ class XdgAutoStartStore final : public AutoStartStore
 {
 public:
     explicit XdgAutoStartStore(QString fileName = QStringLiteral("fwbagent.desktop"),
-                               QString entryName = QStringLiteral("Ferrow Backup Agent"));
+                               QString entryName = QStringLiteral("FWB Agent"));
 
     Entry read() const override;
     bool write(const QString &program) override;
