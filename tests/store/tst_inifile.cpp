@@ -52,6 +52,7 @@ private Q_SLOTS:
         row("first matching key wins", "[a]\r\nk=1\r\nK=2\r\n", "1");
         row("double quotes", "[a]\r\nk= \" v w \" \r\n", " v w ");
         row("empty value is not the default", "[a]\r\nk=\r\n", "");
+        row("NUL cuts after the trimming", QByteArray("[a]\r\nk \0y=1\r\nk=v \0x\r\n", 21), "v ");
         // The text encodings a settings file may come in.
         row("windows-1252", "[a]\r\nk=\x9F\xE5\x80\r\n", QStringLiteral("\u0178\u00E5\u20AC"));
         row("one bad byte makes it 1252", "[a]\r\nx=\xC3\xA5\r\nk=\xC3\xA5\xE5\r\n",
