@@ -59,13 +59,26 @@ float toSingle(const QString &text, float fallback)
     return float(*value);
 }
 
+// A lone separator, "\\" from Windows or "/", names no folder of its own; neither does any
+// other spelling of the root folder ("//", "/.", "/a/..").
+bool namesNoFolder(const QString &path)
+{
+    if (path.isEmpty() || path == QLatin1String("\\"))
+        return true;
+    if (!path.startsWith(u'/'))
+        return false;
+    const QString clean = QDir::cleanPath(path);
+    for (const QStringView part : QStringView(clean).tokenize(u'/', Qt::SkipEmptyParts))
+        if (part != u"..")
+            return false;
+    return true;
+}
+
 // The backup program may have stored the folder in another letter case than the disk holds
 // (it comes from Windows), so existence is tested on the name as stored on disk.
 QString deriveBackupSetFolder(const QString &lastOpenedDir)
 {
-    // A lone separator, "\\" from Windows or "/", names no folder of its own.
-    if (!lastOpenedDir.isEmpty() && lastOpenedDir != QLatin1String("\\") &&
-        lastOpenedDir != QLatin1String("/")) {
+    if (!namesNoFolder(lastOpenedDir)) {
         const QString stored = GetRealPathCase(lastOpenedDir);
         if (FolderExists(stored))
             return AddTrailingSlash(stored);

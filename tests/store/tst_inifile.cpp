@@ -205,6 +205,8 @@ private Q_SLOTS:
         options("first run only for 1", "[Settings]\r\nFirstRunOfGeneration5=01",
                 "0 2 1 0 0 Backup sets/");
         options("stored case", "LastOpenedDir={app}my SETS", "0 2 1 0 1 My Sets/");
+        options("root spelt //", "LastOpenedDir=//", "0 2 1 0 1 Backup sets/");
+        options("root spelt /.", "LastOpenedDir=/.", "0 2 1 0 1 Backup sets/");
     }
     void loadSettings()
     {
