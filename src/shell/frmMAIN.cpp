@@ -25,8 +25,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QCloseEvent>
-#include <QFile>
+#include <QImageReader>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -308,10 +309,24 @@ void frmMAIN::DeactivateMonitoring()
     }
 }
 
-// A missing or unreadable icon file keeps the icon the window has.
+// A missing or unreadable icon file keeps the icon the window has. The file is read through the
+// file system, which takes any folder name and never opens a FIFO; each size it holds is kept.
 void frmMAIN::setWindowIconFile(const QString &fileName)
 {
-    const QIcon icon(appPaths().IconsFolder + fileName);
+    constexpr qint64 kLargestIcon = 4 * 1024 * 1024;
+    std::optional<QByteArray> bytes =
+        platform().fileSystem->readPlainFile(appPaths().IconsFolder + fileName, kLargestIcon);
+    if (!bytes)
+        return;
+    QBuffer buffer(&*bytes);
+    QImageReader reader(&buffer);
+    QIcon icon;
+    for (int i = 0; i < std::max(reader.imageCount(), 1) && (i == 0 || reader.jumpToImage(i));
+         ++i) {
+        const QImage image = reader.read();
+        if (!image.isNull())
+            icon.addPixmap(QPixmap::fromImage(image));
+    }
     if (!icon.availableSizes().isEmpty())
         setWindowIcon(icon);
 }

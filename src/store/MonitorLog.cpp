@@ -25,17 +25,20 @@ MonitorLog &monitorLog()
 }
 
 // A label or file name may hold an escape sequence or a carriage return; written raw, it
-// could clear the terminal or overwrite earlier lines.
+// could clear the terminal or overwrite earlier lines. A byte of a file name that is not UTF-8
+// (see DecodeFileName) is shown the same way.
 QString escapedControls(const QString &text)
 {
     QString out;
     out.reserve(text.size());
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t u = text[i].unicode();
         if (u < 0x20 || (u >= 0x7F && u < 0xA0))
             out += QStringLiteral("\\x%1").arg(unsigned(u), 2, 16, QLatin1Char('0'));
+        else if (u >= 0xDC80 && u <= 0xDCFF && (i == 0 || !text[i - 1].isHighSurrogate()))
+            out += QStringLiteral("\\x%1").arg(unsigned(u - 0xDC00), 2, 16, QLatin1Char('0'));
         else
-            out += c;
+            out += text[i];
     }
     return out;
 }

@@ -43,6 +43,15 @@ run_until "$work/agent.log" "Programmet har startat." \
     env QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/run" "$prefix/fwbagent"
 grep -qF "$prefix/Backup sets" "$work/agent.log" || fail "start-up entry does not name the installed Backup sets"
 grep -q "FirstRunOfGeneration5=0" "$prefix/settings.ini" || fail "first run not recorded"
+# Portable copies in folders named in Latin-1 ("K\xd6pia") and with a line break at the end.
+latin="$work/K$(printf '\326')pia" newline="$work/copy
+"
+cp -a "$prefix" "$latin" && cp -a "$prefix" "$newline" && rm "$latin/settings.ini"
+run_until "$work/latin.log" "Program start-up." env QT_QPA_PLATFORM=offscreen \
+    FWBAGENT_TEST_INSTANCE="install-$$" "$latin/fwbagent"
+grep -qF 'K\xd6pia/Backup sets' "$work/latin.log" && [ -f "$latin/settings.ini" ] \
+    || fail "the Agent does not find its Latin-1 folder, or takes it for read-only"
+"$newline/fwb" && [ -s "$newline/fwb.log" ] || fail "fwb writes its log outside its own folder"
 
 # The type database finds a set by its name, whatever its content (ini text, or a Jet file).
 if command -v update-mime-database >/dev/null && command -v mimetype >/dev/null; then

@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QTest>
 #include <csignal>
-#include <filesystem>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -134,14 +133,18 @@ private Q_SLOTS:
             QCOMPARE(entriesOf(dir.path()), QStringList{"w.ini"}); // no temporary file left
     }
 
-    // A write through a link replaces the target, keeping its permissions; a link whose
-    // target does not exist yet gets the target created.
-    void replacementKeepsModeAndLink()
+    // A write through a link replaces the target, keeping its owner, group and permissions; a
+    // link whose target does not exist yet gets the target created. A file nobody may write
+    // stays as it is, whoever writes.
+    void replacementKeepsOwnerModeAndLink()
     {
         QTemporaryDir dir;
         const QString target = dir.filePath(QStringLiteral("real/settings.ini"));
+        const QByteArray native = QFile::encodeName(target);
         test::writeFile(target, "[a]\r\nk=1\r\n");
-        QVERIFY(::chmod(QFile::encodeName(target).constData(), 0604) == 0);
+        QVERIFY(::chmod(native.constData(), 0604) == 0);
+        const bool root = ::geteuid() == 0; // only root can give the file to somebody else
+        QVERIFY(!root || ::chown(native.constData(), 65534, 65534) == 0);
         for (const char *name : {"settings.ini", "fwbagent.ini"}) {
             const QString link = dir.filePath(QString::fromLatin1(name));
             QVERIFY(QFile::link(dir.filePath(QStringLiteral("real/") + name), link));
@@ -149,11 +152,15 @@ private Q_SLOTS:
             QVERIFY(QFileInfo(link).isSymLink());
             QCOMPARE(test::readFile(link), QByteArray("[a]\r\nk=2\r\n"));
         }
-        QCOMPARE(
-            int(std::filesystem::status(QFile::encodeName(target).toStdString()).permissions()),
-            0604);
+        struct stat info;
+        QVERIFY(::stat(native.constData(), &info) == 0);
+        QCOMPARE(info.st_mode & 07777, 0604u);
+        QCOMPARE(info.st_uid, root ? 65534u : ::geteuid());
         QCOMPARE(entriesOf(dir.filePath(QStringLiteral("real"))),
                  QStringList({"fwbagent.ini", "settings.ini"}));
+        QVERIFY(::chmod(native.constData(), 0444) == 0);
+        QVERIFY(!ini::writeProfileString(target, a, k, QStringLiteral("3")));
+        QCOMPARE(test::readFile(target), QByteArray("[a]\r\nk=2\r\n"));
     }
 
     // A reader or writer that wrongly opens a FIFO waits for a peer forever: the alarm ends

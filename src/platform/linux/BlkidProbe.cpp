@@ -1,6 +1,7 @@
 #include "platform/linux/BlkidProbe.h"
 
 #include "platform/linux/VolumeLabelText.h"
+#include "system/FileNames.h"
 
 #include <QFile>
 #include <blkid/blkid.h>
@@ -59,7 +60,7 @@ std::optional<VolumeInfo> probeVolume(const QString &devicePath, const QString &
 {
     // libblkid's cache file is never read: it can describe a volume that was reformatted
     // since. A fresh low-level probe reads what is on the device now.
-    ProbeOwner probe(blkid_new_probe_from_filename(QFile::encodeName(devicePath).constData()));
+    ProbeOwner probe(blkid_new_probe_from_filename(EncodeFileName(devicePath).constData()));
     if (!probe)
         return std::nullopt;
     blkid_probe_enable_partitions(probe.get(), 0);
