@@ -182,6 +182,7 @@ bool frmMAIN::Form_Load()
         return false;
     }
 
+    RemoveStaleSettingsTemporaries();
     if (!FolderExists(paths.DefaultBackupSetsFolder))
         CreateFolder(paths.DefaultBackupSetsFolder);
     LoadSettings();
@@ -192,13 +193,18 @@ bool frmMAIN::Form_Load()
         setWindowTitle(TranslateText(QStringLiteral("FW Backup Agent")));
     }
 
+    const QString firstRunKey = QStringLiteral("FirstRunOfGeneration5");
+    bool firstRunSaved = true;
     if (settings().FirstRunPending) {
         RegisterComponents();
-        SaveSetting(paths.SettingsIniPath, QStringLiteral("Settings"),
-                    QStringLiteral("FirstRunOfGeneration5"), QStringLiteral("0"));
+        firstRunSaved = WriteIniText(paths.SettingsIniPath, QStringLiteral("Settings"), firstRunKey,
+                                     QStringLiteral("0"));
     }
 
     replaceLogWithStartupEntry();
+    // Reported only now: the start-up entry replaces whatever the log held before it.
+    if (!firstRunSaved)
+        ReportUnsavedSetting(paths.SettingsIniPath, firstRunKey, QStringLiteral("0"));
     // Not being able to tell whether another copy runs is no reason to refuse to start.
     if (claim == InstanceClaim::Unguarded)
         AddLogEntry(TranslateText(QStringLiteral(
