@@ -42,9 +42,9 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 
-QString toDisplay(QString text)
+QString toDisplay(const QString &text)
 {
-    return text.replace(kCrLf, QStringLiteral("\n"));
+    return LogDisplayText(text).replace(kCrLf, QStringLiteral("\n"));
 }
 
 } // namespace

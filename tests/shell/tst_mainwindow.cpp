@@ -60,6 +60,7 @@ private Q_SLOTS:
             "A\\\\x1b\\[2J\\\\x0dB\\\\x9b\n$"));
         QVERIFY2(line.match(QString::fromUtf8(written)).hasMatch(), written.constData());
         QVERIFY(MonitorLogText().contains(entry));
+        QVERIFY(m_window->LogText().contains(QStringLiteral("Label: A\\x1b[2J\\x0dB\\x9b\r\n")));
     }
 
     // Start-up clears the temporary files that killed writers of either settings file left
