@@ -58,8 +58,10 @@ std::optional<VolumeInfo> LinuxVolumeQuery::query(const QString &rootPath) const
     if (!mount || !mount->device.isBlockDevice())
         return std::nullopt;
     if (udevIsRunning()) {
-        if (auto info = udevVolumeInfo(mount->device))
+        if (auto info = udevVolumeInfo(mount->device)) {
+            addFatSerialFromBootSector(*info, deviceNodeOf(*mount));
             return info;
+        }
     }
     const QString node = deviceNodeOf(*mount);
     if (node.isEmpty())
