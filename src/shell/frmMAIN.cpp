@@ -207,9 +207,8 @@ bool frmMAIN::Form_Load()
         ReportUnsavedSetting(paths.SettingsIniPath, firstRunKey, QStringLiteral("0"));
     // Not being able to tell whether another copy runs is no reason to refuse to start.
     if (claim == InstanceClaim::Unguarded)
-        AddLogEntry(TranslateText(QStringLiteral(
-            "Could not create the lock file that keeps a second copy of FW Backup Agent from "
-            "running. Starting anyway.")));
+        AddLogEntry(TranslateText(QStringLiteral("Could not make sure that no second copy of FW "
+                                                 "Backup Agent is running. Starting anyway.")));
     ActivateMonitoring();
     applyStartupMode();
     return true;

@@ -40,7 +40,8 @@ grep -qF "Exec=\"$prefix/fwbagent\"" "$prefix/share/applications/fwbagent.deskto
 printf '[Options]\r\nGLO_CurrentLanguage=Swedish.lng\r\n' >"$prefix/settings.ini"
 mkdir -m 700 "$work/run"
 run_until "$work/agent.log" "Programmet har startat." \
-    env QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/run" "$prefix/fwbagent"
+    env QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/run" FWBAGENT_TEST_INSTANCE="install-$$" \
+    "$prefix/fwbagent"
 grep -qF "$prefix/Backup sets" "$work/agent.log" || fail "start-up entry does not name the installed Backup sets"
 grep -q "FirstRunOfGeneration5=0" "$prefix/settings.ini" || fail "first run not recorded"
 # Portable copies in folders named in Latin-1 ("K\xd6pia") and with a line break at the end.
@@ -76,7 +77,7 @@ else
     mkdir -p "$home/run" && chmod 700 "$home/run" && chown -R 65534:65534 "$home"
     as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups env -i PATH="$PATH" HOME="$home"
              XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data"
-             XDG_RUNTIME_DIR="$home/run" QT_QPA_PLATFORM=offscreen)
+             XDG_RUNTIME_DIR="$home/run" FWBAGENT_TEST_INSTANCE="install-$$" QT_QPA_PLATFORM=offscreen)
     config="$home/config/fwb" sets="$home/data/fwb/Backup sets"
     before=$(find "$prefix" -printf '%p %s %T@\n' | sort)
     run_until "$work/user1.log" "Program start-up." "${as_user[@]}" "$prefix/fwbagent"
