@@ -128,12 +128,11 @@ void TestLinuxFileSystem::drivesAndFolders()
 // exist) changes nothing, and a claim goes with its holder.
 void TestLinuxFileSystem::instanceClaim()
 {
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    const QByteArray temp = qgetenv("TMPDIR");
-    const auto restore = qScopeGuard([&] {
-        qputenv("XDG_RUNTIME_DIR", runtime);
-        qputenv("TMPDIR", temp);
-    });
+    const auto restore =
+        qScopeGuard([runtime = qgetenv("XDG_RUNTIME_DIR"), temp = qgetenv("TMPDIR")] {
+            qputenv("XDG_RUNTIME_DIR", runtime);
+            qputenv("TMPDIR", temp);
+        });
     qputenv("FWBAGENT_TEST_INSTANCE", "claim-" + QByteArray::number(::getpid()));
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_dir.path()));
     std::optional<UserInstanceGuard> first(std::in_place);

@@ -95,8 +95,7 @@ void TestMountMonitor::decodesUdevLabels()
 {
     QFETCH(QByteArray, encoded);
     QFETCH(QByteArray, fatLanguage);
-    const QByteArray saved = qgetenv("LANGUAGE");
-    const auto restore = qScopeGuard([&] { qputenv("LANGUAGE", saved); });
+    const auto restore = qScopeGuard([saved = qgetenv("LANGUAGE")] { qputenv("LANGUAGE", saved); });
     qputenv("LANGUAGE", fatLanguage);
     QTEST(decodeUdevEncoded(encoded, fatLanguage.isEmpty() ? QString() : QStringLiteral("vfat")),
           "label");
