@@ -3,6 +3,7 @@
 #include "shell/frmMAIN.h"
 #include "store/AppPaths.h"
 #include "store/MonitorLog.h"
+#include "system/FileNames.h"
 
 #include <QApplication>
 #include <QFile>
@@ -14,7 +15,7 @@ int main(int argc, char *argv[])
     // The main program and scripts ask where this user's files are instead of repeating the rule.
     if ((argc == 2 || argc == 3) && std::strcmp(argv[1], "--print-paths") == 0) {
         QCoreApplication core(argc, argv);
-        fwb::ComputeAppPaths(fwb::LinuxPlatform::programFolder());
+        fwb::ComputeAppPaths(fwb::RunningProgramFolder());
         const auto text =
             fwb::AppPathsText(argc == 3 ? QString::fromLocal8Bit(argv[2]) : QString());
         QFile out;
@@ -25,7 +26,7 @@ int main(int argc, char *argv[])
     // The window may sit hidden in the tray; only Quit or the close box ends the Agent.
     QApplication::setQuitOnLastWindowClosed(false);
     fwb::LinuxPlatform platform;
-    fwb::frmMAIN window(fwb::LinuxPlatform::programFolder());
+    fwb::frmMAIN window(fwb::RunningProgramFolder());
     if (!window.Form_Load())
         return 0;
     // Ending the session quits without the window's unload; monitoring still ends first.

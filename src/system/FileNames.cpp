@@ -1,5 +1,6 @@
 #include "system/FileNames.h"
 
+#include <QCoreApplication>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringDecoder>
@@ -90,6 +91,17 @@ QByteArray EncodeFileName(QStringView name)
         }
     }
     return bytes;
+}
+
+QString RunningProgramFolder()
+{
+    QByteArray file(4096, Qt::Uninitialized);
+    const ssize_t length = ::readlink("/proc/self/exe", file.data(), size_t(file.size()));
+    if (length <= 0 || length >= file.size())
+        return QCoreApplication::applicationDirPath();
+    file.truncate(length);
+    const qsizetype slash = file.lastIndexOf('/');
+    return DecodeFileName(slash > 0 ? file.first(slash) : QByteArray("/"));
 }
 
 void KeepRawNamesWhenStarting(QProcess &process)

@@ -17,6 +17,10 @@ namespace fwb {
 QString DecodeFileName(QByteArrayView bytes);
 QByteArray EncodeFileName(QStringView name);
 
+// The folder of the running program file, named as the file system names it: Qt's own
+// applicationDirPath() is empty for a folder whose name is not valid UTF-8.
+QString RunningProgramFolder();
+
 // QProcess passes its program and arguments through Qt's lossy UTF-8 as well: called after
 // they are set, this has the started child execute them byte for byte instead.
 void KeepRawNamesWhenStarting(QProcess &process);

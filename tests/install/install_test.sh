@@ -47,8 +47,9 @@ grep -q "FirstRunOfGeneration5=0" "$prefix/settings.ini" || fail "first run not 
 # Portable copies in folders named in Latin-1 ("K\xd6pia") and with a line break at the end.
 latin="$work/K$(printf '\326')pia" newline="$work/copy
 "
-cp -a "$prefix" "$latin" && cp -a "$prefix" "$newline" && rm "$latin/settings.ini"
-run_until "$work/latin.log" "Program start-up." env QT_QPA_PLATFORM=offscreen \
+cp -a "$prefix" "$latin" && cp -a "$prefix" "$newline"
+printf '[Options]\r\nGLO_CurrentLanguage=Swedish.lng\r\n' >"$latin/settings.ini"
+run_until "$work/latin.log" "Programmet har startat." env QT_QPA_PLATFORM=offscreen \
     FWBAGENT_TEST_INSTANCE="install-$$" "$latin/fwbagent"
 grep -qF 'K\xd6pia/Backup sets' "$work/latin.log" && [ -f "$latin/settings.ini" ] \
     || fail "the Agent does not find its Latin-1 folder, or takes it for read-only"

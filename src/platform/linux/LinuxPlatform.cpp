@@ -10,10 +10,6 @@
 #include "platform/linux/QtMessageBoxes.h"
 #include "platform/linux/UserInstanceGuard.h"
 #include "platform/linux/XdgAutoStartStore.h"
-#include "system/FileNames.h"
-
-#include <QCoreApplication>
-#include <unistd.h>
 
 namespace fwb {
 
@@ -42,17 +38,6 @@ LinuxPlatform::LinuxPlatform() : m_services(std::make_unique<Services>())
     p.autoStart = &m_services->autoStart;
     p.componentHost = &m_services->componentHost;
     p.notifier = &m_services->notifier;
-}
-
-QString LinuxPlatform::programFolder()
-{
-    QByteArray file(4096, Qt::Uninitialized);
-    const ssize_t length = ::readlink("/proc/self/exe", file.data(), size_t(file.size()));
-    if (length <= 0 || length >= file.size())
-        return QCoreApplication::applicationDirPath();
-    file.truncate(length);
-    const qsizetype slash = file.lastIndexOf('/');
-    return DecodeFileName(slash > 0 ? file.first(slash) : QByteArray("/"));
 }
 
 LinuxPlatform::~LinuxPlatform()

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QString>
 #include <memory>
 
 namespace fwb {
@@ -14,10 +13,6 @@ public:
     ~LinuxPlatform();
     LinuxPlatform(const LinuxPlatform &) = delete;
     LinuxPlatform &operator=(const LinuxPlatform &) = delete;
-
-    // The folder of the running program file, named as the file system names it: Qt's own
-    // answer is empty for a folder whose name is not valid UTF-8.
-    static QString programFolder();
 
 private:
     struct Services;
