@@ -1,4 +1,5 @@
 #include "MountLab.h"
+#include "TestSupport.h"
 #include "monitor/VolumeIdentityText.h"
 #include "platform/linux/BlkidProbe.h"
 #include "platform/linux/LinuxDriveArrivalSource.h"
@@ -6,7 +7,6 @@
 #include "platform/linux/VolumeLabelText.h"
 
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
@@ -122,10 +122,7 @@ void TestMountMonitor::probesFatImage()
     const QString image = lab.makeImage(QStringLiteral("fat.img"), 8);
     LAB_STEP(lab, !image.isEmpty() &&
                       lab.run(QStringLiteral("mkfs.fat"), {"-i", serial, "-n", "SXKER", image}));
-    QFile file(image);
-    QVERIFY(file.open(QIODevice::ReadWrite));
-    const QByteArray bytes = file.readAll().replace("SXKER", "S\x8EKER");
-    QVERIFY(file.seek(0) && file.write(bytes) == bytes.size() && file.flush());
+    test::writeFile(image, test::readFile(image).replace("SXKER", "S\x8EKER"));
     const auto info = probeVolume(image, mountedAs);
     QVERIFY(info);
     QCOMPARE(info->fsType, QStringLiteral("vfat"));
