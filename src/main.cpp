@@ -5,6 +5,7 @@
 #include "store/AppPaths.h"
 #include "store/MonitorLog.h"
 #include "system/CommandLine.h"
+#include "system/FileNames.h"
 
 #include <QApplication>
 #include <QFile>
@@ -53,10 +54,13 @@ int main(int argc, char *argv[])
         return write(stdout, fwb::VersionText(), 0);
     case fwb::CommandLineAction::PrintPaths: {
         // The main program and scripts ask where this user's files are instead of repeating
-        // the rule.
+        // the rule; with a name, that one path alone, so that no folder name is cut at a line
+        // break.
         QCoreApplication core(argc, argv);
-        fwb::ComputeAppPaths(QCoreApplication::applicationDirPath());
-        return write(stdout, fwb::AppPathsText(), 0);
+        fwb::ComputeAppPaths(fwb::RunningProgramFolder());
+        const auto text = fwb::AppPathsText(fwb::PrintedPathName(arguments));
+        QFile out;
+        return text && out.open(stdout, QIODevice::WriteOnly) && out.write(*text) >= 0 ? 0 : 1;
     }
     case fwb::CommandLineAction::RunAgent:
         break;
@@ -75,7 +79,7 @@ int main(int argc, char *argv[])
     // The window may sit hidden in the tray; only Quit or the close box ends the Agent.
     QApplication::setQuitOnLastWindowClosed(false);
     fwb::LinuxPlatform platform;
-    fwb::frmMAIN window(QCoreApplication::applicationDirPath());
+    fwb::frmMAIN window(fwb::RunningProgramFolder());
     if (!window.Form_Load())
         return 0;
     // Ending the session quits without the window's unload; monitoring still ends first.

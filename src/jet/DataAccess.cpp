@@ -2,8 +2,7 @@
 
 #include "jet/EngineProcess.h"
 #include "jet/EngineProtocol.h"
-
-#include <QCoreApplication>
+#include "system/FileNames.h"
 
 namespace fwb::jet {
 
@@ -38,7 +37,7 @@ QString DataAccess::enginePath()
 {
     if (!configuredEnginePath().isEmpty())
         return configuredEnginePath();
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/fwb-jet-engine");
+    return RunningProgramFolder() + QStringLiteral("/fwb-jet-engine");
 }
 
 void DataAccess::setTimeLimit(std::chrono::milliseconds limit)

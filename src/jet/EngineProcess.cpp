@@ -1,6 +1,7 @@
 #include "jet/EngineProcess.h"
 
 #include "jet/EngineProtocol.h"
+#include "system/FileNames.h"
 
 #include <QProcess>
 #include <limits>
@@ -71,6 +72,7 @@ bool EngineProcess::start(const QString &program, const QDeadlineTimer &deadline
 {
     m_process = std::make_unique<QProcess>();
     m_process->setProgram(program);
+    KeepRawNamesWhenStarting(*m_process);
     // libmdb reports damaged pages on stderr; that is noise to the user, not a result.
     m_process->setStandardErrorFile(QProcess::nullDevice());
     m_process->start(QIODevice::ReadWrite);

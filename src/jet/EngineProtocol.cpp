@@ -1,6 +1,6 @@
 #include "jet/EngineProtocol.h"
 
-#include "jet/Utf8Text.h"
+#include "system/FileNames.h"
 
 #include <QtEndian>
 
@@ -23,7 +23,8 @@ public:
     }
     void text(const QString &value)
     {
-        const QByteArray utf8 = value.toUtf8();
+        // Paths are file names, which need not be UTF-8; the text travels as their bytes.
+        const QByteArray utf8 = EncodeFileName(value);
         number(quint32(utf8.size()));
         m_bytes.append(utf8);
     }
@@ -70,7 +71,7 @@ public:
             return {};
         }
         m_pos += length;
-        return utf8Text(QByteArrayView(m_bytes.constData() + m_pos - length, length));
+        return DecodeFileName(QByteArrayView(m_bytes.constData() + m_pos - length, length));
     }
     // A count of items that take at least one byte each cannot exceed the bytes left.
     quint32 count()

@@ -4,9 +4,9 @@
 #include "jet/DataAccess.h"
 #include "store/AppPaths.h"
 #include "store/Settings.h"
+#include "system/FileNames.h"
 #include "system/Paths.h"
 
-#include <QFile>
 #include <QHash>
 #include <QObject>
 #include <QVariant>
@@ -31,7 +31,7 @@ struct FileStamp
 std::optional<FileStamp> fileStamp(const QString &path)
 {
     std::error_code error;
-    const std::filesystem::directory_entry entry(QFile::encodeName(path).toStdString(), error);
+    const std::filesystem::directory_entry entry(EncodeFileName(path).toStdString(), error);
     if (error)
         return std::nullopt;
     FileStamp stamp{entry.file_size(error), entry.last_write_time(error)};

@@ -1,6 +1,7 @@
 #include "monitor/MountTable.h"
 
-#include <QFile>
+#include "system/FileNames.h"
+
 #include <cctype>
 #include <optional>
 
@@ -92,7 +93,7 @@ QString decodeMountInfoField(QByteArrayView field)
         }
         bytes.append(field[i]);
     }
-    return QFile::decodeName(bytes);
+    return DecodeFileName(bytes);
 }
 
 MountTable MountTable::parse(QByteArrayView text)

@@ -16,11 +16,13 @@ void NewDriveFound(const QString &rootPath)
 {
     const auto [serialText, labelText] = GetVolumeIdentity(rootPath);
     const QString crlf = QStringLiteral("\r\n");
-    // The root path is logged as it is: upper-casing was for drive letters.
+    // The root path is logged as it is: upper-casing was for drive letters. Whoever labelled
+    // the volume cannot add lines to the log; matching still sees the label as it is.
     AddLogEntry(TranslateText(QStringLiteral("New drive found")) + u':' + crlf +
-                TranslateText(QStringLiteral("Drive")) + QStringLiteral(": ") + rootPath + crlf +
-                TranslateText(QStringLiteral("Label")) + QStringLiteral(": ") + labelText + crlf +
-                TranslateText(QStringLiteral("Serial number")) + QStringLiteral(": ") + serialText);
+                TranslateText(QStringLiteral("Drive")) + QStringLiteral(": ") + LogValue(rootPath) +
+                crlf + TranslateText(QStringLiteral("Label")) + QStringLiteral(": ") +
+                LogValue(labelText) + crlf + TranslateText(QStringLiteral("Serial number")) +
+                QStringLiteral(": ") + serialText);
     QCoreApplication::processEvents();
 
     QStringList MatchedSets;
@@ -37,7 +39,7 @@ void NewDriveFound(const QString &rootPath)
         return;
     }
     AddLogEntry(TranslateText(QStringLiteral("No matching backup set found for new drive")) +
-                QStringLiteral(": ") + rootPath);
+                QStringLiteral(": ") + LogValue(rootPath));
     QCoreApplication::processEvents();
 }
 

@@ -10,8 +10,13 @@ void SaveSetting(const QString &file, const QString &section, const QString &key
                  const QString &value)
 {
     if (!WriteIniText(file, section, key, value))
-        AddLogEntry(TranslateText(QStringLiteral("Could not save the setting")) +
-                    QStringLiteral(": ") + key + u'=' + value + QStringLiteral(" (") + file + u')');
+        ReportUnsavedSetting(file, key, value);
+}
+
+void ReportUnsavedSetting(const QString &file, const QString &key, const QString &value)
+{
+    AddLogEntry(TranslateText(QStringLiteral("Could not save the setting")) + QStringLiteral(": ") +
+                key + u'=' + value + QStringLiteral(" (") + file + u')');
 }
 
 } // namespace fwb

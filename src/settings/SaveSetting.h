@@ -8,5 +8,8 @@ namespace fwb {
 // value still holds for this run, and the user learns it will not survive a restart.
 void SaveSetting(const QString &file, const QString &section, const QString &key,
                  const QString &value);
+// The monitor-log entry of a setting that could not be saved, for a write whose report has to
+// wait (start-up writes before the log begins).
+void ReportUnsavedSetting(const QString &file, const QString &key, const QString &value);
 
 } // namespace fwb

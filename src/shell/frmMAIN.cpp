@@ -25,9 +25,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QCloseEvent>
 #include <QDirIterator>
 #include <QFile>
+#include <QImageReader>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -42,9 +44,9 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 
-QString toDisplay(QString text)
+QString toDisplay(const QString &text)
 {
-    return text.replace(kCrLf, QStringLiteral("\n"));
+    return LogDisplayText(text).replace(kCrLf, QStringLiteral("\n"));
 }
 
 // One of the icons built into the program, with all its sizes.
@@ -193,6 +195,7 @@ bool frmMAIN::Form_Load()
         return false;
     }
 
+    RemoveStaleSettingsTemporaries();
     if (!FolderExists(paths.DefaultBackupSetsFolder))
         CreateFolder(paths.DefaultBackupSetsFolder);
     LoadSettings();
@@ -203,18 +206,22 @@ bool frmMAIN::Form_Load()
         setWindowTitle(TranslateText(QStringLiteral("FW Backup Agent")));
     }
 
+    const QString firstRunKey = QStringLiteral("FirstRunOfGeneration5");
+    bool firstRunSaved = true;
     if (settings().FirstRunPending) {
         RegisterComponents();
-        SaveSetting(paths.SettingsIniPath, QStringLiteral("Settings"),
-                    QStringLiteral("FirstRunOfGeneration5"), QStringLiteral("0"));
+        firstRunSaved = WriteIniText(paths.SettingsIniPath, QStringLiteral("Settings"), firstRunKey,
+                                     QStringLiteral("0"));
     }
 
     replaceLogWithStartupEntry();
+    // Reported only now: the start-up entry replaces whatever the log held before it.
+    if (!firstRunSaved)
+        ReportUnsavedSetting(paths.SettingsIniPath, firstRunKey, QStringLiteral("0"));
     // Not being able to tell whether another copy runs is no reason to refuse to start.
     if (claim == InstanceClaim::Unguarded)
-        AddLogEntry(TranslateText(QStringLiteral(
-            "Could not create the lock file that keeps a second copy of FW Backup Agent from "
-            "running. Starting anyway.")));
+        AddLogEntry(TranslateText(QStringLiteral("Could not make sure that no second copy of FW "
+                                                 "Backup Agent is running. Starting anyway.")));
     ActivateMonitoring();
     applyStartupMode();
     return true;
@@ -320,10 +327,24 @@ void frmMAIN::DeactivateMonitoring()
     }
 }
 
-// A missing or unreadable icon file keeps the icon the window has.
+// A missing or unreadable icon file keeps the icon the window has. The file is read through the
+// file system, which takes any folder name and never opens a FIFO; each size it holds is kept.
 void frmMAIN::setWindowIconFile(const QString &fileName)
 {
-    const QIcon icon(appPaths().IconsFolder + fileName);
+    constexpr qint64 kLargestIcon = 4 * 1024 * 1024;
+    std::optional<QByteArray> bytes =
+        platform().fileSystem->readPlainFile(appPaths().IconsFolder + fileName, kLargestIcon);
+    if (!bytes)
+        return;
+    QBuffer buffer(&*bytes);
+    QImageReader reader(&buffer);
+    QIcon icon;
+    for (int i = 0; i < std::max(reader.imageCount(), 1) && (i == 0 || reader.jumpToImage(i));
+         ++i) {
+        const QImage image = reader.read();
+        if (!image.isNull())
+            icon.addPixmap(QPixmap::fromImage(image));
+    }
     if (!icon.availableSizes().isEmpty())
         setWindowIcon(icon);
 }

@@ -1,9 +1,10 @@
 #include "store/AppPaths.h"
 
+#include "system/FileNames.h"
 #include "system/Paths.h"
 
 #include <QDir>
-#include <QFileInfo>
+#include <unistd.h>
 
 namespace fwb {
 namespace {
@@ -37,7 +38,7 @@ void ComputeAppPaths(const QString &programFolder)
 
     // Judged for the real user (access(2)): a folder of root's that an ordinary user merely
     // reads must not swallow that user's settings.
-    const bool portable = QFileInfo(p.AppFolder).isWritable();
+    const bool portable = ::access(EncodeFileName(p.AppFolder).constData(), W_OK) == 0;
     const QString configFolder =
         portable
             ? p.AppFolder
@@ -50,7 +51,7 @@ void ComputeAppPaths(const QString &programFolder)
     p.DefaultBackupSetsFolder = p.DataFolder + QStringLiteral("Backup sets");
 }
 
-QString AppPathsText()
+std::optional<QByteArray> AppPathsText(const QString &name)
 {
     const AppPaths &p = appPaths();
     QString text;
@@ -64,9 +65,14 @@ QString AppPathsText()
         {"DefaultBackupSetsFolder", &p.DefaultBackupSetsFolder},
         {"DataFolder", &p.DataFolder},
     };
-    for (const auto &[name, value] : lines)
-        text += QLatin1String(name) + u'=' + *value + u'\n';
-    return text;
+    for (const auto &[key, value] : lines) {
+        if (name == QLatin1String(key))
+            return EncodeFileName(*value);
+        text += QLatin1String(key) + u'=' + *value + u'\n';
+    }
+    if (!name.isEmpty())
+        return std::nullopt;
+    return EncodeFileName(text);
 }
 
 } // namespace fwb

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <optional>
 
 namespace fwb {
 
@@ -33,7 +35,9 @@ AppPaths &appPaths();
 // Fills every path but HelpFilePath from the folder the program was started from.
 void ComputeAppPaths(const QString &programFolder);
 
-// The computed paths, one "Name=value" line each, for programs that share the rule.
-QString AppPathsText();
+// The computed paths, one "Name=value" line each, for programs that share the rule; with a
+// name, that path alone and no line break, so that any folder name comes through exactly
+// (nothing for a name it does not know). Bytes, because a path need not be UTF-8.
+std::optional<QByteArray> AppPathsText(const QString &name = {});
 
 } // namespace fwb

@@ -42,6 +42,10 @@ private:
 bool writeProfileString(const QString &file, const QString &section, const QString &key,
                         const QString &value);
 
+// Removes the temporary files of `file` that writers killed mid-way left behind, once they are
+// a minute old; those of a writer still at work are kept.
+void removeStaleTemporaries(const QString &file);
+
 // What writeProfileString would make of a file holding `before` (empty for a missing file), or
 // nothing when it would refuse the write.
 std::optional<QByteArray> bytesWithValue(QByteArrayView before, const QString &section,

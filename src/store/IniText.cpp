@@ -63,9 +63,11 @@ QStringView argument(QStringView s)
     return trimSpaces(cutAtNul(s));
 }
 
+// Names and values in the file are trimmed before a NUL cuts them, and not again after it:
+// "n \0y" is the name "n ".
 QStringView name(QStringView s)
 {
-    return trimBlanks(cutAtNul(s));
+    return cutAtNul(trimBlanks(s));
 }
 
 // Letter case is folded one UTF-16 unit at a time, so names of different lengths never match.
@@ -190,8 +192,8 @@ std::optional<QString> findValue(QStringView text, QStringView section, QStringV
         } else if (inSection && parsed.kind == LineKind::Key && sameName(parsed.name, key)) {
             if (!parsed.value)
                 return std::nullopt;
-            // The value ends at a NUL before its blanks and quotes are looked at.
-            return unquoted(trimBlanks(cutAtNul(*parsed.value))).toString();
+            // Blanks go first, then the NUL ends the value, then quotes are looked at.
+            return unquoted(cutAtNul(trimBlanks(*parsed.value))).toString();
         }
     }
     return std::nullopt;

@@ -7,8 +7,8 @@
 // The private-profile rules on decoded text, without files: finding a value and setting one.
 namespace fwb::ini {
 
-// The value of `key` in the first section named `section`: cut at a NUL, then blanks around
-// it removed and one pair of matching quotes taken off. Nothing when the section or key is absent
+// The value of `key` in the first section named `section`: blanks around it removed, then cut
+// at a NUL, then one pair of matching quotes taken off. Nothing when the section or key is absent
 // or the key's line has no '='. Names match without regard to letter case; spaces (and only
 // spaces) around `section` and `key` do not count.
 std::optional<QString> findValue(QStringView text, QStringView section, QStringView key);

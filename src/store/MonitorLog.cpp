@@ -25,17 +25,24 @@ MonitorLog &monitorLog()
 }
 
 // A label or file name may hold an escape sequence or a carriage return; written raw, it
-// could clear the terminal or overwrite earlier lines.
-QString escapedControls(const QString &text)
+// could clear the terminal or overwrite earlier lines. A byte of a file name that is not UTF-8
+// (see DecodeFileName) is shown the same way.
+QString escapedControls(const QString &text, bool keepCrLf = false)
 {
     QString out;
     out.reserve(text.size());
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || (u >= 0x7F && u < 0xA0))
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t u = text[i].unicode();
+        if (keepCrLf && u == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+            out += kCrLf;
+            ++i;
+        } else if (u < 0x20 || (u >= 0x7F && u < 0xA0)) {
             out += QStringLiteral("\\x%1").arg(unsigned(u), 2, 16, QLatin1Char('0'));
-        else
-            out += c;
+        } else if (u >= 0xDC80 && u <= 0xDCFF && (i == 0 || !text[i - 1].isHighSurrogate())) {
+            out += QStringLiteral("\\x%1").arg(unsigned(u - 0xDC00), 2, 16, QLatin1Char('0'));
+        } else {
+            out += text[i];
+        }
     }
     return out;
 }
@@ -72,6 +79,16 @@ void append(const QString &text)
 }
 
 } // namespace
+
+QString LogDisplayText(const QString &text)
+{
+    return escapedControls(text, true);
+}
+
+QString LogValue(const QString &value)
+{
+    return escapedControls(value);
+}
 
 void AddLogEntry(const QString &text)
 {

@@ -9,6 +9,12 @@ namespace fwb {
 // them yet. Each entry also goes to standard error as one line, control characters escaped
 // ("\x1b"); the log itself keeps the text as it is.
 void AddLogEntry(const QString &text);
+// An entry as a window shows it: its own CRLF line breaks stay, every other control character
+// is escaped as on standard error, so that nothing in a label or a file name can break a line.
+QString LogDisplayText(const QString &text);
+// A value from outside (a label, a path) as an entry's text holds it: control characters
+// escaped, even a CRLF, which would otherwise pass for the entry's own line break.
+QString LogValue(const QString &value);
 // Starts the log afresh with this one entry; the sink is not told, whoever restarts shows it.
 void RestartMonitorLog(const QString &text);
 void ClearMonitorLog();

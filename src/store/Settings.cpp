@@ -2,13 +2,15 @@
 
 #include "store/AppPaths.h"
 #include "store/IniFile.h"
+#include "system/FileNames.h"
 #include "system/Paths.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QLocale>
+#include <cerrno>
 #include <cmath>
 #include <optional>
+#include <sys/stat.h>
 
 namespace fwb {
 namespace {
@@ -59,18 +61,47 @@ float toSingle(const QString &text, float fallback)
     return float(*value);
 }
 
+// A lone separator, "\\" from Windows or "/", names no folder of its own; neither does any
+// other spelling of the root folder ("//", "/.", "/a/..").
+bool namesNoFolder(const QString &path)
+{
+    if (path.isEmpty() || path == QLatin1String("\\"))
+        return true;
+    if (!path.startsWith(u'/'))
+        return false;
+    const QString clean = QDir::cleanPath(path);
+    for (const QStringView part : QStringView(clean).tokenize(u'/', Qt::SkipEmptyParts))
+        if (part != u"..")
+            return false;
+    return true;
+}
+
 // The backup program may have stored the folder in another letter case than the disk holds
 // (it comes from Windows), so existence is tested on the name as stored on disk.
 QString deriveBackupSetFolder(const QString &lastOpenedDir)
 {
-    // A lone separator, "\\" from Windows or "/", names no folder of its own.
-    if (!lastOpenedDir.isEmpty() && lastOpenedDir != QLatin1String("\\") &&
-        lastOpenedDir != QLatin1String("/")) {
+    if (!namesNoFolder(lastOpenedDir)) {
         const QString stored = GetRealPathCase(lastOpenedDir);
         if (FolderExists(stored))
             return AddTrailingSlash(stored);
     }
     return AddTrailingSlash(GetRealPathCase(appPaths().DefaultBackupSetsFolder));
+}
+
+// Creates the folder and the missing ones above it, without letting events run as CreateFolder
+// does: a setting is saved from inside event handlers.
+bool makeFolders(const QString &folder)
+{
+    for (qsizetype slash = folder.indexOf(u'/', 1);; slash = folder.indexOf(u'/', slash + 1)) {
+        const QByteArray level = EncodeFileName(slash < 0 ? folder : folder.left(slash));
+        if (!level.isEmpty() && ::mkdir(level.constData(), 0777) != 0 && errno != EEXIST)
+            return false;
+        if (slash < 0)
+            break;
+    }
+    struct stat info;
+    return folder.isEmpty() ||
+           (::stat(EncodeFileName(folder).constData(), &info) == 0 && S_ISDIR(info.st_mode));
 }
 
 } // namespace
@@ -99,9 +130,13 @@ bool WriteIniText(const QString &file, const QString &section, const QString &ke
                   const QString &value)
 {
     // The per-user settings folder does not exist before the first setting is saved.
-    const QString folder = QFileInfo(file).absolutePath();
-    return (QDir(folder).exists() || QDir().mkpath(folder)) &&
-           ini::writeProfileString(file, section, key, value);
+    return makeFolders(ParentFolder(file)) && ini::writeProfileString(file, section, key, value);
+}
+
+void RemoveStaleSettingsTemporaries()
+{
+    ini::removeStaleTemporaries(appPaths().AgentIniPath);
+    ini::removeStaleTemporaries(appPaths().SettingsIniPath);
 }
 
 void LoadSettings()

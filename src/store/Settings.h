@@ -33,4 +33,8 @@ bool WriteIniText(const QString &file, const QString &section, const QString &ke
 
 void LoadSettings();
 
+// Removes the temporary files that writers of the two settings files left when they were
+// killed mid-way; a write would only clear those of the file it writes.
+void RemoveStaleSettingsTemporaries();
+
 } // namespace fwb

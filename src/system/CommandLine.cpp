@@ -15,6 +15,13 @@ CommandLineAction RequestedAction(const QStringList &arguments)
     return CommandLineAction::RunAgent;
 }
 
+QString PrintedPathName(const QStringList &arguments)
+{
+    const qsizetype option = arguments.indexOf(QStringLiteral("--print-paths"));
+    const QString name = option < 0 ? QString() : arguments.value(option + 1);
+    return name.startsWith(u'-') ? QString() : name;
+}
+
 QString HelpText()
 {
     return QStringLiteral(
@@ -24,8 +31,10 @@ QString HelpText()
         "\n"
         "  -h, --help         show this help and exit\n"
         "      --version      show the version and exit\n"
-        "      --print-paths  show where this user's settings, backup sets and data are\n"
-        "                     kept, one Name=value line each, and exit\n"
+        "      --print-paths [NAME]\n"
+        "                     show where this user's settings, backup sets and data are\n"
+        "                     kept, one Name=value line each, or the path NAME alone\n"
+        "                     (for example DataFolder), and exit\n"
         "\n"
         "Qt's standard options (-platform, -display, -style, ...) are accepted too.\n"
         "Full documentation: man fwbagent\n");

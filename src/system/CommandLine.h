@@ -11,6 +11,8 @@ enum class CommandLineAction { RunAgent, ShowHelp, ShowVersion, PrintPaths };
 // The first of the Agent's options among the arguments (without the program name) decides;
 // the others are not looked at.
 CommandLineAction RequestedAction(const QStringList &arguments);
+// The path asked for after --print-paths ("DataFolder", ...), or the empty text for all of them.
+QString PrintedPathName(const QStringList &arguments);
 
 QString HelpText();
 QString VersionText();

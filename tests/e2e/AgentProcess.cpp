@@ -15,6 +15,8 @@ bool AgentProcess::start(const QString &program, int timeoutMs, const QString &s
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     }
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtimeFolder.path());
+    environment.insert(QStringLiteral("FWBAGENT_TEST_INSTANCE"),
+                       QFileInfo(m_runtimeFolder.path()).fileName());
     m_process.setProcessEnvironment(environment);
     m_process.setWorkingDirectory(QFileInfo(program).absolutePath());
     m_process.setStandardInputFile(QProcess::nullDevice());

@@ -35,7 +35,7 @@ public:
     QString error() const { return m_error; }
 
 private:
-    // Of its own, so the one-instance lock never meets another Agent.
+    // Of its own, and naming a claim of its own, so that the Agent never meets another one.
     QTemporaryDir m_runtimeFolder;
     QProcess m_process;
     QProcessEnvironment m_desktop;

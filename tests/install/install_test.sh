@@ -41,9 +41,20 @@ grep -qxF "Exec=\"$prefix/fwbagent\"" "$prefix/share/applications/fwbagent.deskt
 printf '[Options]\r\nGLO_CurrentLanguage=Swedish.lng\r\n' >"$prefix/settings.ini"
 mkdir -m 700 "$work/run"
 run_until "$work/agent.log" "Programmet har startat." \
-    env QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/run" "$prefix/fwbagent"
+    env QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/run" FWBAGENT_TEST_INSTANCE="install-$$" \
+    "$prefix/fwbagent"
 grep -qF "$prefix/Backup sets" "$work/agent.log" || fail "start-up entry does not name the installed Backup sets"
 grep -q "FirstRunOfGeneration5=0" "$prefix/settings.ini" || fail "first run not recorded"
+# Portable copies in folders named in Latin-1 ("K\xd6pia") and with a line break at the end.
+latin="$work/K$(printf '\326')pia" newline="$work/copy
+"
+cp -a "$prefix" "$latin" && cp -a "$prefix" "$newline"
+printf '[Options]\r\nGLO_CurrentLanguage=Swedish.lng\r\n' >"$latin/settings.ini"
+run_until "$work/latin.log" "Programmet har startat." env QT_QPA_PLATFORM=offscreen \
+    FWBAGENT_TEST_INSTANCE="install-$$" "$latin/fwbagent"
+grep -qF 'K\xd6pia/Backup sets' "$work/latin.log" && [ -f "$latin/settings.ini" ] \
+    || fail "the Agent does not find its Latin-1 folder, or takes it for read-only"
+"$newline/fwb" && [ -s "$newline/fwb.log" ] || fail "fwb writes its log outside its own folder"
 
 # The type database finds a set by its name, whatever its content (ini text, or a Jet file).
 if command -v update-mime-database >/dev/null && command -v mimetype >/dev/null; then
@@ -68,7 +79,7 @@ else
     mkdir -p "$home/run" && chmod 700 "$home/run" && chown -R 65534:65534 "$home"
     as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups env -i PATH="$PATH" HOME="$home"
              XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data"
-             XDG_RUNTIME_DIR="$home/run" QT_QPA_PLATFORM=offscreen)
+             XDG_RUNTIME_DIR="$home/run" FWBAGENT_TEST_INSTANCE="install-$$" QT_QPA_PLATFORM=offscreen)
     config="$home/config/fwb" sets="$home/data/fwb/Backup sets"
     before=$(find "$prefix" -printf '%p %s %T@\n' | sort)
     # Help and version need no display and touch neither the lock nor the settings.

@@ -1,14 +1,18 @@
 #include "TestSupport.h"
 #include "platform/linux/LinuxFileSystem.h"
-#include "platform/linux/LockFileInstanceGuard.h"
+#include "platform/linux/UserInstanceGuard.h"
 
 #include <QDir>
 #include <QFile>
-#include <QLockFile>
 #include <QScopeGuard>
 #include <QTest>
+#include <csignal>
+#include <cstring>
 #include <optional>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace fwb;
@@ -30,8 +34,8 @@ private Q_SLOTS:
     void findEntry_data();
     void findEntry();
     void drivesAndFolders();
-    void instanceLock_data();
-    void instanceLock();
+    void instanceClaim();
+    void instanceNameTakenByAnotherUser();
 
 private:
     QString path(const QString &relative) const { return m_dir.path() + u'/' + relative; }
@@ -120,52 +124,61 @@ void TestLinuxFileSystem::drivesAndFolders()
     QCOMPARE(read, QStringList({"Set.FWB=x", "a b.txt=x", kQuoted + "=x", kAccented + "=x"}));
 }
 
-// Only a lock held by a live process means another Agent; a runtime folder that cannot hold
-// the lock (after `su` it may be another user's) sends it to the temporary folder, and with
-// no place at all the Agent still runs.
-void TestLinuxFileSystem::instanceLock_data()
+// One claim per user: another environment (no runtime folder, a temporary folder that does not
+// exist) changes nothing, and a claim goes with its holder.
+void TestLinuxFileSystem::instanceClaim()
 {
-    QTest::addColumn<QString>("runtime");
-    QTest::addColumn<bool>("tempUsable");
-    QTest::addColumn<InstanceClaim>("claim");
-    QTest::addColumn<QString>("lock"); // where the new lock is
-    const QString inTmp = QStringLiteral("tmp/fwbagent-%1.lock").arg(::getuid());
-    QTest::newRow("runtime folder")
-        << "" << true << InstanceClaim::Claimed << "runtime/fwbagent.lock";
-    QTest::newRow("runtime folder is a file") << "file" << true << InstanceClaim::Claimed << inTmp;
-    QTest::newRow("folder in the lock's place")
-        << "lock folder" << true << InstanceClaim::Claimed << inTmp;
-    QTest::newRow("held by a live process")
-        << "held" << true << InstanceClaim::OtherInstanceRuns << "";
-    QTest::newRow("no place for a lock") << "file" << false << InstanceClaim::Unguarded << "";
+    const auto restore =
+        qScopeGuard([runtime = qgetenv("XDG_RUNTIME_DIR"), temp = qgetenv("TMPDIR")] {
+            qputenv("XDG_RUNTIME_DIR", runtime);
+            qputenv("TMPDIR", temp);
+        });
+    qputenv("FWBAGENT_TEST_INSTANCE", "claim-" + QByteArray::number(::getpid()));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_dir.path()));
+    std::optional<UserInstanceGuard> first(std::in_place);
+    QCOMPARE(first->claim(), InstanceClaim::Claimed);
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("TMPDIR", "/no/such/folder");
+    UserInstanceGuard second;
+    QCOMPARE(second.claim(), InstanceClaim::OtherInstanceRuns);
+    first.reset();
+    QCOMPARE(second.claim(), InstanceClaim::Claimed);
 }
 
-void TestLinuxFileSystem::instanceLock()
+// Anybody may take any name: one that another user took stops nobody, and is no claim either.
+void TestLinuxFileSystem::instanceNameTakenByAnotherUser()
 {
-    QFETCH(QString, runtime);
-    QFETCH(bool, tempUsable);
-    QFETCH(InstanceClaim, claim);
-    QFETCH(QString, lock);
-    QTemporaryDir dir;
-    // A file where a folder is wanted makes that folder unusable.
-    test::writeFile(dir.filePath(runtime == u"file" ? "runtime" : "runtime/other"), "");
-    test::writeFile(dir.filePath(tempUsable ? "tmp/other" : "tmp"), "");
-    if (runtime == u"lock folder")
-        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("runtime/fwbagent.lock"))));
-    QLockFile other(dir.filePath(QStringLiteral("runtime/fwbagent.lock")));
-    QVERIFY(runtime != u"held" || other.tryLock(0));
-
-    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
-    const QByteArray savedTmp = qgetenv("TMPDIR");
-    const auto restore = qScopeGuard([&] {
-        qputenv("XDG_RUNTIME_DIR", savedRuntime);
-        qputenv("TMPDIR", savedTmp);
+    if (::geteuid() != 0)
+        QSKIP("only root can start a process of another user");
+    qputenv("FWBAGENT_TEST_INSTANCE", "taken-" + QByteArray::number(::getpid()));
+    std::optional<UserInstanceGuard> named(std::in_place);
+    QCOMPARE(named->claim(), InstanceClaim::Claimed);
+    const QByteArray name = named->name();
+    named.reset();
+    int ready[2];
+    QVERIFY(::pipe(ready) == 0);
+    const pid_t squatter = ::fork();
+    if (squatter == 0) {
+        sockaddr_un address{AF_UNIX, {}};
+        std::memcpy(address.sun_path + 1, name.constData(), size_t(name.size()));
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        const bool taken =
+            ::setresuid(65534, 65534, 65534) == 0 &&
+            ::bind(fd, reinterpret_cast<sockaddr *>(&address),
+                   socklen_t(offsetof(sockaddr_un, sun_path) + 1 + name.size())) == 0 &&
+            ::listen(fd, 4) == 0;
+        [[maybe_unused]] const ssize_t told = ::write(ready[1], taken ? "y" : "n", 1);
+        ::pause();
+        ::_exit(0);
+    }
+    const auto end = qScopeGuard([&] {
+        ::kill(squatter, SIGKILL);
+        ::waitpid(squatter, nullptr, 0);
     });
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir.filePath(QStringLiteral("runtime"))));
-    qputenv("TMPDIR", QFile::encodeName(dir.filePath(QStringLiteral("tmp"))));
-    LockFileInstanceGuard guard;
-    QCOMPARE(guard.claim(), claim);
-    QVERIFY(lock.isEmpty() || QFileInfo(dir.filePath(lock)).isFile());
+    char taken = 0;
+    QVERIFY(::read(ready[0], &taken, 1) == 1 && taken == 'y');
+    UserInstanceGuard guard;
+    QCOMPARE(guard.claim(), InstanceClaim::Unguarded);
 }
 
 QTEST_GUILESS_MAIN(TestLinuxFileSystem)

@@ -1,4 +1,5 @@
 #include "MountLab.h"
+#include "TestSupport.h"
 #include "monitor/VolumeIdentityText.h"
 #include "platform/linux/BlkidProbe.h"
 #include "platform/linux/LinuxDriveArrivalSource.h"
@@ -6,6 +7,7 @@
 #include "platform/linux/VolumeLabelText.h"
 
 #include <QDeadlineTimer>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
@@ -72,43 +74,60 @@ private Q_SLOTS:
 void TestMountMonitor::decodesUdevLabels_data()
 {
     QTest::addColumn<QByteArray>("encoded");
+    QTest::addColumn<QByteArray>("fatLanguage"); // empty: not a FAT volume
     QTest::addColumn<QString>("label");
-    QTest::newRow("quotes, backslash, either case")
-        << QByteArray("\\x22C:\\x5C\\x22\\x2f") << QStringLiteral("\"C:\\\"/");
-    QTest::newRow("escaped UTF-8") << QByteArray("M\\xc3\\xbcller") << QStringLiteral("Müller");
-    QTest::newRow("escaped Latin-1") << QByteArray("M\\xfcller") << QStringLiteral("Müller");
-    QTest::newRow("not escapes") << QByteArray("a\\x2g\\y\\x2") << QStringLiteral("a\\x2g\\y\\x2");
+    const auto row = [](const char *name, const char *encoded, const char *label,
+                        const char *fatLanguage = "") {
+        QTest::newRow(name) << QByteArray(encoded) << QByteArray(fatLanguage)
+                            << QString::fromUtf8(label);
+    };
+    row("quotes, backslash, either case", "\\x22C:\\x5C\\x22\\x2f", "\"C:\\\"/");
+    row("escaped UTF-8", "M\\xc3\\xbcller", "Müller");
+    row("escaped Latin-1", "M\\xfcller", "Müller");
+    row("not escapes", "a\\x2g\\y\\x2", "a\\x2g\\y\\x2");
+    // A FAT label is in the DOS code page of the writer's language.
+    row("FAT in Swedish", "\\x9d\\x9b\\xc3\\xa9", "Øø├®", "sv_SE.UTF-8");
+    row("FAT in British English", "\\x9d", "Ø", "en_GB.UTF-8:en");
+    row("FAT in US English", "\\x9d\\x9b", "¥¢", "en_US.UTF-8");
 }
 
 void TestMountMonitor::decodesUdevLabels()
 {
     QFETCH(QByteArray, encoded);
-    QFETCH(QString, label);
-    QCOMPARE(decodeUdevEncoded(encoded), label);
+    QFETCH(QByteArray, fatLanguage);
+    const auto restore = qScopeGuard([saved = qgetenv("LANGUAGE")] { qputenv("LANGUAGE", saved); });
+    qputenv("LANGUAGE", fatLanguage);
+    QTEST(decodeUdevEncoded(encoded, fatLanguage.isEmpty() ? QString() : QStringLiteral("vfat")),
+          "label");
 }
 
 void TestMountMonitor::probesFatImage_data()
 {
     QTest::addColumn<QString>("mountedAs");
-    QTest::newRow("not mounted") << QString();
-    QTest::newRow("through FUSE") << QStringLiteral("fuseblk");
+    QTest::addColumn<QString>("serial"); // as mkfs.fat takes it
+    QTest::newRow("not mounted") << QString() << "1A2B3C4D";
+    // libblkid gives no id for the serial 0.
+    QTest::newRow("through FUSE, serial 0") << QStringLiteral("fuseblk") << "00000000";
     // The table and the volume disagree: the type is looked for among all.
-    QTest::newRow("named otherwise") << kExt4;
+    QTest::newRow("named otherwise") << kExt4 << "1A2B3C4D";
 }
 
-// An image file needs no loop device, no mount and no kernel support for FAT.
+// An image file needs no loop device, no mount and no kernel support for FAT. Its label is in a
+// DOS code page, as Windows writes it: 0x8E is "Ä" in both 437 and 850.
 void TestMountMonitor::probesFatImage()
 {
     QFETCH(QString, mountedAs);
+    QFETCH(QString, serial);
     MountLab lab;
     const QString image = lab.makeImage(QStringLiteral("fat.img"), 8);
-    LAB_STEP(lab, !image.isEmpty() && lab.run(QStringLiteral("mkfs.fat"),
-                                              {"-i", "1A2B3C4D", "-n", "MYDISK", image}));
+    LAB_STEP(lab, !image.isEmpty() &&
+                      lab.run(QStringLiteral("mkfs.fat"), {"-i", serial, "-n", "SXKER", image}));
+    test::writeFile(image, test::readFile(image).replace("SXKER", "S\x8EKER"));
     const auto info = probeVolume(image, mountedAs);
     QVERIFY(info);
     QCOMPARE(info->fsType, QStringLiteral("vfat"));
-    QCOMPARE(info->label, QStringLiteral("MYDISK"));
-    QCOMPARE(serialTextFromFsId(info->fsType, info->uuid), QStringLiteral("1A2B-3C4D"));
+    QCOMPARE(info->label, QStringLiteral("S\u00C4KER"));
+    QCOMPARE(serialTextFromFsId(info->fsType, info->uuid), serial.left(4) + u'-' + serial.mid(4));
 }
 
 void TestMountMonitor::volumesWithoutIdentity()

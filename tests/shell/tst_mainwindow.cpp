@@ -6,6 +6,8 @@
 #include "store/Settings.h"
 
 #include <QAction>
+#include <QDateTime>
+#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -58,6 +60,28 @@ private Q_SLOTS:
             "A\\\\x1b\\[2J\\\\x0dB\\\\x9b\n$"));
         QVERIFY2(line.match(QString::fromUtf8(written)).hasMatch(), written.constData());
         QVERIFY(MonitorLogText().contains(entry));
+        QVERIFY(m_window->LogText().contains(QStringLiteral("Label: A\\x1b[2J\\x0dB\\x9b\r\n")));
+    }
+
+    // Start-up clears the temporary files that killed writers of either settings file left
+    // (not a writer's at work), and a first-run flag it cannot save shows in the window's log.
+    void startupCleansAndReports()
+    {
+        const QString app = m_dir->path() + u'/';
+        QVERIFY(QDir().mkpath(app + QStringLiteral("settings.ini"))); // no file can go there
+        for (const char *name : {"fwbagent.ini.fwbtmp-a", "settings.ini.fwbtmp-b", "x.fwbtmp-c"}) {
+            QFile stale(app + QLatin1String(name));
+            QVERIFY(stale.open(QIODevice::WriteOnly));
+            stale.setFileTime(QDateTime::currentDateTime().addSecs(-120),
+                              QFileDevice::FileModificationTime);
+        }
+        test::writeFile(app + QStringLiteral("fwbagent.ini.fwbtmp-d"), "x");
+        m_window = std::make_unique<frmMAIN>(m_dir->path());
+        QVERIFY(m_window->Form_Load());
+        QCOMPARE(QDir(app).entryList({QStringLiteral("*fwbtmp*")}),
+                 QStringList({"fwbagent.ini.fwbtmp-d", "x.fwbtmp-c"}));
+        QVERIFY(m_window->LogText().contains(
+            QStringLiteral("Could not save the setting: FirstRunOfGeneration5=0")));
     }
 
     // What each monitoring state shows, and which tray icon stands for the window minimized.

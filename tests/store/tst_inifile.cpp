@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QTest>
 #include <csignal>
-#include <filesystem>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -52,6 +51,7 @@ private Q_SLOTS:
         row("first matching key wins", "[a]\r\nk=1\r\nK=2\r\n", "1");
         row("double quotes", "[a]\r\nk= \" v w \" \r\n", " v w ");
         row("empty value is not the default", "[a]\r\nk=\r\n", "");
+        row("NUL cuts after the trimming", QByteArray("[a]\r\nk \0y=1\r\nk=v \0x\r\n", 21), "v ");
         // The text encodings a settings file may come in.
         row("windows-1252", "[a]\r\nk=\x9F\xE5\x80\r\n", QStringLiteral("\u0178\u00E5\u20AC"));
         row("one bad byte makes it 1252", "[a]\r\nx=\xC3\xA5\r\nk=\xC3\xA5\xE5\r\n",
@@ -133,14 +133,18 @@ private Q_SLOTS:
             QCOMPARE(entriesOf(dir.path()), QStringList{"w.ini"}); // no temporary file left
     }
 
-    // A write through a link replaces the target, keeping its permissions; a link whose
-    // target does not exist yet gets the target created.
-    void replacementKeepsModeAndLink()
+    // A write through a link replaces the target, keeping its owner, group and permissions; a
+    // link whose target does not exist yet gets the target created. A file nobody may write
+    // stays as it is, whoever writes.
+    void replacementKeepsOwnerModeAndLink()
     {
         QTemporaryDir dir;
         const QString target = dir.filePath(QStringLiteral("real/settings.ini"));
+        const QByteArray native = QFile::encodeName(target);
         test::writeFile(target, "[a]\r\nk=1\r\n");
-        QVERIFY(::chmod(QFile::encodeName(target).constData(), 0604) == 0);
+        QVERIFY(::chmod(native.constData(), 0604) == 0);
+        const bool root = ::geteuid() == 0; // only root can give the file to somebody else
+        QVERIFY(!root || ::chown(native.constData(), 65534, 65534) == 0);
         for (const char *name : {"settings.ini", "fwbagent.ini"}) {
             const QString link = dir.filePath(QString::fromLatin1(name));
             QVERIFY(QFile::link(dir.filePath(QStringLiteral("real/") + name), link));
@@ -148,11 +152,15 @@ private Q_SLOTS:
             QVERIFY(QFileInfo(link).isSymLink());
             QCOMPARE(test::readFile(link), QByteArray("[a]\r\nk=2\r\n"));
         }
-        QCOMPARE(
-            int(std::filesystem::status(QFile::encodeName(target).toStdString()).permissions()),
-            0604);
+        struct stat info;
+        QVERIFY(::stat(native.constData(), &info) == 0);
+        QCOMPARE(info.st_mode & 07777, 0604u);
+        QCOMPARE(info.st_uid, root ? 65534u : ::geteuid());
         QCOMPARE(entriesOf(dir.filePath(QStringLiteral("real"))),
                  QStringList({"fwbagent.ini", "settings.ini"}));
+        QVERIFY(::chmod(native.constData(), 0444) == 0);
+        QVERIFY(!ini::writeProfileString(target, a, k, QStringLiteral("3")));
+        QCOMPARE(test::readFile(target), QByteArray("[a]\r\nk=2\r\n"));
     }
 
     // A reader or writer that wrongly opens a FIFO waits for a peer forever: the alarm ends
@@ -204,6 +212,8 @@ private Q_SLOTS:
         options("first run only for 1", "[Settings]\r\nFirstRunOfGeneration5=01",
                 "0 2 1 0 0 Backup sets/");
         options("stored case", "LastOpenedDir={app}my SETS", "0 2 1 0 1 My Sets/");
+        options("root spelt //", "LastOpenedDir=//", "0 2 1 0 1 Backup sets/");
+        options("root spelt /.", "LastOpenedDir=/.", "0 2 1 0 1 Backup sets/");
     }
     void loadSettings()
     {

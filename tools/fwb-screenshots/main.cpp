@@ -17,6 +17,7 @@
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -47,7 +48,8 @@ int main(int argc, char *argv[])
 
     // A program folder of its own, so the pictures show a first start and nothing else.
     QTemporaryDir folder;
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder.path()));
+    // A claim of its own, so that an Agent the user runs does not stop the pictures.
+    qputenv("FWBAGENT_TEST_INSTANCE", "screenshots-" + QByteArray::number(::getpid()));
     fwb::frmMAIN main(folder.path());
     if (!main.Form_Load())
         return 1;

@@ -1,6 +1,6 @@
 #include "jet/engine/Database.h"
 
-#include <QFile>
+#include "system/FileNames.h"
 
 namespace fwb::jet::engine {
 
@@ -16,7 +16,7 @@ QString nameOf(const MdbCatalogEntry *entry)
 
 std::unique_ptr<Database> Database::open(const QString &path)
 {
-    MdbHandle *mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
+    MdbHandle *mdb = mdb_open(EncodeFileName(path).constData(), MDB_NOFLAGS);
     if (!mdb)
         return nullptr;
     std::unique_ptr<Database> database(new Database(mdb));

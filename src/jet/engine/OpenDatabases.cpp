@@ -1,6 +1,7 @@
 #include "jet/engine/OpenDatabases.h"
 
-#include <QFile>
+#include "system/FileNames.h"
+
 #include <sys/stat.h>
 
 namespace fwb::jet::engine {
@@ -18,7 +19,7 @@ std::optional<FileStamp> regularFileStamp(const QString &path)
     struct stat info
     {
     };
-    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &info) != 0 ||
+    if (path.isEmpty() || ::stat(EncodeFileName(path).constData(), &info) != 0 ||
         !S_ISREG(info.st_mode))
         return std::nullopt;
     return FileStamp{info.st_dev, info.st_ino, info.st_size,

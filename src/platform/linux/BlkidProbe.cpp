@@ -1,10 +1,14 @@
 #include "platform/linux/BlkidProbe.h"
 
 #include "platform/linux/VolumeLabelText.h"
+#include "system/FileNames.h"
 
-#include <QFile>
+#include <QList>
+#include <QtEndian>
 #include <blkid/blkid.h>
+#include <fcntl.h>
 #include <memory>
+#include <unistd.h>
 #include <vector>
 
 namespace fwb {
@@ -59,7 +63,7 @@ std::optional<VolumeInfo> probeVolume(const QString &devicePath, const QString &
 {
     // libblkid's cache file is never read: it can describe a volume that was reformatted
     // since. A fresh low-level probe reads what is on the device now.
-    ProbeOwner probe(blkid_new_probe_from_filename(QFile::encodeName(devicePath).constData()));
+    ProbeOwner probe(blkid_new_probe_from_filename(EncodeFileName(devicePath).constData()));
     if (!probe)
         return std::nullopt;
     blkid_probe_enable_partitions(probe.get(), 0);
@@ -77,9 +81,33 @@ std::optional<VolumeInfo> probeVolume(const QString &devicePath, const QString &
         return std::nullopt;
     if (result == 1)
         return VolumeInfo{};
-    return VolumeInfo{labelFromBytes(lookup(probe.get(), "LABEL")),
-                      QString::fromLatin1(lookup(probe.get(), "TYPE")),
-                      QString::fromLatin1(lookup(probe.get(), "UUID"))};
+    const QString type = QString::fromLatin1(lookup(probe.get(), "TYPE"));
+    VolumeInfo info{labelFromBytes(lookup(probe.get(), "LABEL"), type), type,
+                    QString::fromLatin1(lookup(probe.get(), "UUID"))};
+    addFatSerialFromBootSector(info, devicePath);
+    return info;
+}
+
+void addFatSerialFromBootSector(VolumeInfo &info, const QString &devicePath)
+{
+    if ((info.fsType != u"vfat" && info.fsType != u"msdos") || !info.uuid.isEmpty())
+        return;
+    const int fd = ::open(EncodeFileName(devicePath).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    uchar sector[512];
+    const ssize_t got = ::pread(fd, sector, sizeof sector, 0);
+    ::close(fd);
+    if (got != ssize_t(sizeof sector) || sector[510] != 0x55 || sector[511] != 0xAA)
+        return;
+    // FAT32 has no 16-bit FAT size, and its extended fields lie further on.
+    const bool fat32 = qFromLittleEndian<quint16>(sector + 0x16) == 0;
+    const int signature = fat32 ? 0x42 : 0x26;
+    // Without an extended boot signature the volume has no serial number at all.
+    if (sector[signature] != 0x29 && sector[signature] != 0x28)
+        return;
+    const quint32 serial = qFromLittleEndian<quint32>(sector + signature + 1);
+    info.uuid = QString::asprintf("%04X-%04X", serial >> 16, serial & 0xFFFF);
 }
 
 } // namespace fwb

@@ -14,4 +14,9 @@ namespace fwb {
 // nothing, says nothing of the filesystem.
 std::optional<VolumeInfo> probeVolume(const QString &devicePath, const QString &mountedAs = {});
 
+// libblkid and udev report no id for a FAT volume whose serial number is 0 (an id of zeros
+// counts as none to them), where Windows shows "0000-0000". For a FAT volume without an id this
+// reads the serial number from the device's boot sector, where the device can be read.
+void addFatSerialFromBootSector(VolumeInfo &info, const QString &devicePath);
+
 } // namespace fwb

@@ -1,7 +1,15 @@
 #include "platform/linux/DesktopProgramStarter.h"
 
+#include "system/FileNames.h"
+
 #include <QProcess>
+#include <QStandardPaths>
+#include <cerrno>
+#include <fcntl.h>
 #include <optional>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 namespace fwb {
 namespace {
@@ -11,7 +19,10 @@ std::optional<QString> firstLineOf(const QString &program, const QStringList &ar
 {
     QProcess process;
     process.setStandardInputFile(QProcess::nullDevice());
-    process.start(program, arguments);
+    process.setProgram(program);
+    process.setArguments(arguments);
+    KeepRawNamesWhenStarting(process);
+    process.start();
     if (!process.waitForFinished(5000)) {
         process.kill();
         process.waitForFinished(1000);
@@ -22,22 +33,67 @@ std::optional<QString> firstLineOf(const QString &program, const QStringList &ar
     return QString::fromLocal8Bit(process.readAllStandardOutput()).section(u'\n', 0, 0).trimmed();
 }
 
+// Starts a program that outlives the Agent, with its name and arguments passed byte for byte
+// (QProcess::startDetached would pass them through UTF-8). A middle child starts it and ends at
+// once, so nothing is left for the Agent to wait for; a pipe closed by the exec tells whether
+// the program could be run.
+bool spawnDetached(const QString &program, const QStringList &arguments)
+{
+    const QByteArray path =
+        EncodeFileName(program.contains(u'/') ? program : QStandardPaths::findExecutable(program));
+    if (path.isEmpty())
+        return false;
+    QByteArrayList bytes{EncodeFileName(program)};
+    for (const QString &argument : arguments)
+        bytes.append(EncodeFileName(argument));
+    std::vector<char *> argv;
+    for (QByteArray &argument : bytes)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0)
+        return false;
+    const pid_t middle = ::fork();
+    if (middle == 0) {
+        // Only what is safe after a fork in a program with threads: no allocation, no locks.
+        ::setsid();
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::execv(path.constData(), argv.data());
+            const int error = errno;
+            [[maybe_unused]] const ssize_t ignored = ::write(report[1], &error, sizeof error);
+            ::_exit(127);
+        }
+        ::_exit(child > 0 ? 0 : 1);
+    }
+    ::close(report[1]);
+    int status = 0;
+    while (middle > 0 && ::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
+    }
+    int error = 0;
+    ssize_t got = 0;
+    while ((got = ::read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
+    }
+    ::close(report[0]);
+    return middle > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0 && got == 0;
+}
+
 ProgramStarter::OpenResult openIfTypeHasApplication(const QString &path, const QString &type)
 {
     const auto application = firstLineOf(
         QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), type});
     if (!application || application->isEmpty())
         return ProgramStarter::OpenResult::NoAssociation;
-    return QProcess::startDetached(QStringLiteral("xdg-open"), {path})
-               ? ProgramStarter::OpenResult::Opened
-               : ProgramStarter::OpenResult::Failed;
+    return spawnDetached(QStringLiteral("xdg-open"), {path}) ? ProgramStarter::OpenResult::Opened
+                                                             : ProgramStarter::OpenResult::Failed;
 }
 
 } // namespace
 
 bool DesktopProgramStarter::startDetached(const QString &program, const QStringList &arguments)
 {
-    return QProcess::startDetached(program, arguments);
+    return spawnDetached(program, arguments);
 }
 
 ProgramStarter::OpenResult DesktopProgramStarter::openWithDesktop(const QString &path)

@@ -1,6 +1,7 @@
 #include "platform/linux/KernelMountList.h"
 
-#include <QFile>
+#include "system/FileNames.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstddef>
@@ -93,8 +94,8 @@ QString stringAt(const std::vector<char> &buffer, std::uint32_t offset)
     const std::size_t at = StringsAt + offset;
     if (at >= buffer.size())
         return {};
-    return QFile::decodeName(QByteArray(
-        buffer.data() + at, qsizetype(::strnlen(buffer.data() + at, buffer.size() - at))));
+    return DecodeFileName(QByteArray(buffer.data() + at,
+                                     qsizetype(::strnlen(buffer.data() + at, buffer.size() - at))));
 }
 
 // One mount, read in a single call so its fields belong together. Nothing when it has gone

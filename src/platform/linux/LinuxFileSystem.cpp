@@ -1,8 +1,8 @@
 #include "platform/linux/LinuxFileSystem.h"
 
 #include "platform/NameMatching.h"
+#include "system/FileNames.h"
 
-#include <QFile>
 #include <QStringList>
 #include <algorithm>
 #include <cerrno>
@@ -18,12 +18,12 @@ namespace {
 // does not depend on the order the file system happens to keep.
 std::optional<QStringList> listFolder(const QString &folder)
 {
-    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    DIR *dir = ::opendir(EncodeFileName(folder).constData());
     if (!dir)
         return std::nullopt;
     QStringList names;
     while (const dirent *entry = ::readdir(dir))
-        names.append(QFile::decodeName(entry->d_name));
+        names.append(DecodeFileName(entry->d_name));
     ::closedir(dir);
     std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
         const bool aDots = a == QLatin1String(".") || a == QLatin1String("..");
@@ -36,7 +36,7 @@ std::optional<QStringList> listFolder(const QString &folder)
 bool entryExists(const QString &path)
 {
     struct stat info;
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+    return ::lstat(EncodeFileName(path).constData(), &info) == 0;
 }
 
 } // namespace
@@ -79,7 +79,7 @@ std::optional<QString> LinuxFileSystem::findStoredName(const QString &folder,
 
 bool LinuxFileSystem::isDriveReady(const QString &root) const
 {
-    DIR *dir = ::opendir(QFile::encodeName(root).constData());
+    DIR *dir = ::opendir(EncodeFileName(root).constData());
     if (!dir)
         return false;
     ::closedir(dir);
@@ -94,7 +94,7 @@ QStringList plainFilesIn(DIR *dir, const QString &pattern)
 {
     QStringList files;
     while (const dirent *entry = ::readdir(dir)) {
-        const QString name = QFile::decodeName(entry->d_name);
+        const QString name = DecodeFileName(entry->d_name);
         if (name.startsWith(u'.') || !WildcardMatch(pattern, name))
             continue;
         // The listing names regular files as such on most file systems; anything else (a
@@ -149,7 +149,7 @@ std::optional<QByteArray> readPlainEntry(int folderFd, const char *name, qint64 
 
 QStringList LinuxFileSystem::listPlainFiles(const QString &folder, const QString &pattern) const
 {
-    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    DIR *dir = ::opendir(EncodeFileName(folder).constData());
     if (!dir)
         return {};
     QStringList files = plainFilesIn(dir, pattern);
@@ -159,7 +159,7 @@ QStringList LinuxFileSystem::listPlainFiles(const QString &folder, const QString
 
 std::optional<QByteArray> LinuxFileSystem::readPlainFile(const QString &path, qint64 maxBytes) const
 {
-    return readPlainEntry(AT_FDCWD, QFile::encodeName(path).constData(), maxBytes);
+    return readPlainEntry(AT_FDCWD, EncodeFileName(path).constData(), maxBytes);
 }
 
 // A look through a folder of backup sets reads thousands of files, and each new drive costs
@@ -167,17 +167,17 @@ std::optional<QByteArray> LinuxFileSystem::readPlainFile(const QString &path, qi
 void LinuxFileSystem::readPlainFiles(const QString &folder, const QString &pattern, qint64 maxBytes,
                                      const PlainFileVisitor &visit) const
 {
-    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    DIR *dir = ::opendir(EncodeFileName(folder).constData());
     if (!dir)
         return;
     for (const QString &name : plainFilesIn(dir, pattern))
-        visit(name, readPlainEntry(::dirfd(dir), QFile::encodeName(name).constData(), maxBytes));
+        visit(name, readPlainEntry(::dirfd(dir), EncodeFileName(name).constData(), maxBytes));
     ::closedir(dir);
 }
 
 bool LinuxFileSystem::createDirectory(const QString &path)
 {
-    return ::mkdir(QFile::encodeName(path).constData(), 0777) == 0;
+    return ::mkdir(EncodeFileName(path).constData(), 0777) == 0;
 }
 
 } // namespace fwb

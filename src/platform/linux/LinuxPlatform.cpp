@@ -7,8 +7,8 @@
 #include "platform/linux/LinuxDriveArrivalSource.h"
 #include "platform/linux/LinuxFileSystem.h"
 #include "platform/linux/LinuxVolumeQuery.h"
-#include "platform/linux/LockFileInstanceGuard.h"
 #include "platform/linux/QtMessageBoxes.h"
+#include "platform/linux/UserInstanceGuard.h"
 #include "platform/linux/XdgAutoStartStore.h"
 
 namespace fwb {
@@ -17,7 +17,7 @@ struct LinuxPlatform::Services
 {
     LinuxFileSystem fileSystem;
     QtMessageBoxes messageBoxes;
-    LockFileInstanceGuard instanceGuard;
+    UserInstanceGuard instanceGuard;
     LinuxDriveArrivalSource driveArrivals;
     LinuxVolumeQuery volumeQuery;
     DesktopProgramStarter programStarter;

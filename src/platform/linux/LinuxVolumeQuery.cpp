@@ -3,6 +3,7 @@
 #include "platform/linux/BlkidProbe.h"
 #include "platform/linux/ProcMountInfo.h"
 #include "platform/linux/UdevVolumeInfo.h"
+#include "system/FileNames.h"
 
 #include <QFile>
 #include <sys/stat.h>
@@ -25,7 +26,7 @@ bool isNodeOf(const QString &path, DeviceNumber device)
     struct stat info
     {
     };
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISBLK(info.st_mode) &&
+    return ::stat(EncodeFileName(path).constData(), &info) == 0 && S_ISBLK(info.st_mode) &&
            major(info.st_rdev) == device.major && minor(info.st_rdev) == device.minor;
 }
 
@@ -40,7 +41,7 @@ QString deviceNodeOf(const MountEntry &mount)
     if (file.open(QIODevice::ReadOnly)) {
         for (const QByteArray &line : file.readAll().split('\n')) {
             if (line.startsWith("DEVNAME="))
-                return QStringLiteral("/dev/") + QFile::decodeName(line.mid(8));
+                return QStringLiteral("/dev/") + DecodeFileName(line.mid(8));
         }
     }
     return isNodeOf(mount.source, mount.device) ? mount.source : QString();
@@ -57,8 +58,10 @@ std::optional<VolumeInfo> LinuxVolumeQuery::query(const QString &rootPath) const
     if (!mount || !mount->device.isBlockDevice())
         return std::nullopt;
     if (udevIsRunning()) {
-        if (auto info = udevVolumeInfo(mount->device))
+        if (auto info = udevVolumeInfo(mount->device)) {
+            addFatSerialFromBootSector(*info, deviceNodeOf(*mount));
             return info;
+        }
     }
     const QString node = deviceNodeOf(*mount);
     if (node.isEmpty())

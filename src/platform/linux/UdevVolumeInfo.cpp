@@ -22,13 +22,13 @@ QByteArrayView property(udev_device *device, const char *name)
     return QByteArrayView(udev_device_get_property_value(device, name));
 }
 
-QString labelOf(udev_device *device)
+QString labelOf(udev_device *device, const QString &fsType)
 {
     // ID_FS_LABEL has spaces and other characters replaced; the encoded form keeps them.
     const QByteArrayView encoded = property(device, "ID_FS_LABEL_ENC");
     if (!encoded.isNull())
-        return decodeUdevEncoded(encoded);
-    return labelFromBytes(property(device, "ID_FS_LABEL"));
+        return decodeUdevEncoded(encoded, fsType);
+    return labelFromBytes(property(device, "ID_FS_LABEL"), fsType);
 }
 
 } // namespace
@@ -47,10 +47,10 @@ std::optional<VolumeInfo> udevVolumeInfo(DeviceNumber device)
         udev_device_new_from_devnum(context.get(), 'b', makedev(device.major, device.minor)));
     if (!blockDevice || !udev_device_get_is_initialized(blockDevice.get()))
         return std::nullopt;
-    const QByteArrayView type = property(blockDevice.get(), "ID_FS_TYPE");
+    const QString type = QString::fromLatin1(property(blockDevice.get(), "ID_FS_TYPE"));
     if (type.isEmpty())
         return std::nullopt;
-    return VolumeInfo{labelOf(blockDevice.get()), QString::fromLatin1(type),
+    return VolumeInfo{labelOf(blockDevice.get(), type), type,
                       QString::fromLatin1(property(blockDevice.get(), "ID_FS_UUID"))};
 }
 

@@ -1,6 +1,7 @@
 #include "platform/linux/XdgAutoStartStore.h"
 
 #include "platform/linux/DesktopEntryExec.h"
+#include "system/FileNames.h"
 
 #include <QDir>
 #include <QFile>
@@ -86,7 +87,8 @@ AutoStartStore::Entry XdgAutoStartStore::read() const
     QFile file(info.filePath());
     if (!file.open(QIODevice::ReadOnly))
         return other;
-    const MainGroup group = readMainGroup(QString::fromUtf8(file.read(kLargestEntry)));
+    // Exec names the program by its file name's bytes, whether or not they are UTF-8.
+    const MainGroup group = readMainGroup(DecodeFileName(file.read(kLargestEntry)));
     if (!group.found || group.hidden == QLatin1String("true"))
         return other;
     const auto program = ProgramOfExecValue(group.exec);
@@ -108,7 +110,7 @@ bool XdgAutoStartStore::write(const QString &program)
     QSaveFile file(filePath());
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    file.write(text.toUtf8());
+    file.write(EncodeFileName(text));
     return file.commit();
 }
 
