@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
@@ -159,6 +160,7 @@ private Q_SLOTS:
         row("Start", 1, "CB_Start", "101", "a c");
         row("a later drive's b and d join", 1, "later", "100", "a d");
         row("Start, none checked", 2, "CB_Start", "000", "cancelled");
+        row("Start checked, from More", 7, "More", "110", "a b");
         row("Start all", 0, "CM_More_StartAllSets", "000", "a b c");
         // The next drive starts x without asking.
         row("and don't ask again", 1, "CM_More_StartAllAndDontAskAgain", "100", "a b c x x");
@@ -241,6 +243,10 @@ private Q_SLOTS:
                         "before quitting FW Backup Agent."_s);
                     QCOMPARE(box.icon, BoxIcon::Information);
                     dialog.close();
+                } else if (command == u"More") {
+                    child<QPushButton>(&dialog, "CB_More")->click();
+                    QVERIFY(child<QMenu>(&dialog, "CM_More")->isVisible());
+                    child<QAction>(&dialog, "CM_More_StartChecked")->trigger();
                 } else if (command == u"no program")
                     child<QAction>(&dialog, "CM_More_CancelAndStartFWB")->trigger();
                 else if (command == u"Esc")

@@ -1,4 +1,6 @@
 #include "TestSupport.h"
+#include "jet/DataAccess.h"
+#include "jet/writer/JetWriter.h"
 #include "notify/Notify.h"
 #include "shell/TrayIcon.h"
 #include "shell/frmMAIN.h"
@@ -52,6 +54,7 @@ class tst_MainWindow : public QObject
     }
 
 private Q_SLOTS:
+    void initTestCase() { jet::DataAccess::setEnginePath(QStringLiteral(FWB_JET_ENGINE)); }
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
@@ -106,8 +109,9 @@ private Q_SLOTS:
         row("fresh folder, no help file", {}, 0, {"a.txt"}, false, {}, "Backup sets");
         row("Swedish in any case, data access in place, minimized",
             "[Options]\r\nGLO_CurrentLanguage=Svenska-SWEDISH.lng\r\n", 1,
-            {en, sv, "fwb", "Common Files/Microsoft Shared\\DAO\\dao360.dll"}, false, sv,
-            "Backup sets");
+            {en, sv, "fwb", "Language Packs/Svenska-SWEDISH.lng",
+             "Common Files/Microsoft Shared\\DAO\\dao360.dll"},
+            false, sv, "Backup sets");
         row("English, later start, hidden",
             "[Options]\r\nLastOpenedDir=%1Sets/\r\nGLO_CurrentLanguage=English.lng\r\n" + later, 2,
             {en, sv}, false, en, "Sets");
@@ -128,9 +132,25 @@ private Q_SLOTS:
         host.commonFilesFolder = app(u"Common Files"_s);
         host.failingLibraries = {{u"COMCAT.DLL"_s, 0x80004005L}, {u"SAWZipNG.dll"_s, -1}};
         const QString dao = host.commonFilesFolder + u"/Microsoft Shared\\DAO\\dao360.dll"_s;
-        for (const QString &file : files)
-            test::writeFile(app(file), "x");
+        // The pack names the caption and the Quit button.
+        const jet::TableData pack{
+            u"Items"_s,
+            {{u"Form"_s, jet::ColumnType::Memo},
+             {u"Name"_s, jet::ColumnType::Memo},
+             {u"Text"_s, jet::ColumnType::Memo},
+             {u"Type"_s, jet::ColumnType::LongInteger},
+             {u"Index"_s, jet::ColumnType::LongInteger}},
+            {{u"GLOBAL"_s, u"FW Backup Agent"_s, u"Agenten"_s, u"0"_s, std::nullopt},
+             {u"AGENT_frmMAIN"_s, u"CB_Quit"_s, u"&Avsluta"_s, u"1"_s, u"-1"_s}}};
+        for (const QString &file : files) {
+            if (file.endsWith(u".lng"))
+                QVERIFY(QDir().mkpath(appPaths().LanguagePacksFolder) &&
+                        jet::writeDatabase(app(file), {pack}));
+            else
+                test::writeFile(app(file), "x");
+        }
         const bool copy = !QFile::exists(dao), program = files.contains(u"fwb"_s);
+        const bool translated = settingsIni.contains("Svenska");
         const bool first = !settingsIni.contains("FirstRunOfGeneration5=0");
         settingsIni.replace("%1", QFile::encodeName(app()));
         if (!settingsIni.isEmpty())
@@ -144,8 +164,9 @@ private Q_SLOTS:
             m_platform->instanceGuard.answer = InstanceClaim::Unguarded;
         QVERIFY(load());
 
-        // No pack is there, so the caption stays the window's own; no tray icon either way.
-        QCOMPARE(m_window->windowTitle(), u"FWB Agent"_s);
+        // Without its pack the window keeps its own caption; no tray icon either way.
+        QCOMPARE(m_window->windowTitle() + u'|' + child<QPushButton>("CB_Quit")->text(),
+                 translated ? u"Agenten|&Avsluta"_s : u"FWB Agent|&Quit"_s);
         QCOMPARE(m_window->isVisible(), mode != 2);
         QCOMPARE(m_window->isMinimized(), mode == 1 || mode == 2);
         QCOMPARE(trayIcons(), u"00"_s);
@@ -253,18 +274,18 @@ private Q_SLOTS:
         QCOMPARE(child<QLabel>("LB_Status")->text(),
                  "FW Backup Agent is " + status + " the system for new drives...");
         QCOMPARE(child<QPushButton>("CB_ToggleOnOff")->text(), u'&' + toggle);
+        QCOMPARE(child<QAction>("CM_SysTray_ToggleActive")->text(), toggle);
         const QIcon icon(appPaths().IconsFolder + (active ? "active.ico" : "deactive.ico"));
         QCOMPARE(m_window->windowIcon().pixmap(16).toImage(), icon.pixmap(16).toImage());
 
         m_window->setWindowState(Qt::WindowMinimized);
         QTEST((m_window->isVisible() ? "shown " : "hidden ") + trayIcons(), "minimized");
+        QCOMPARE(child<TrayIcon>("ST_Active")->traytip() + u'|' +
+                     child<TrayIcon>("ST_Deactive")->traytip(),
+                 u"FWB Agent|FWB Agent - Deactivated"_s);
         Q_EMIT child<TrayIcon>("ST_Active")->clicked(2);
         auto *menu = child<QMenu>("CM_SysTray");
         QVERIFY(menu->isVisible());
-        QStringList entries;
-        for (const QAction *entry : menu->actions())
-            entries.append(entry->text());
-        QCOMPARE(entries.join(u'|'), "Open|" + toggle + "|Start Ferrow Backup|Quit");
         menu->hide();
         child<QAction>("CM_SysTray_ToggleActive")->trigger();
         QTEST(trayIcons(), "toggled");
