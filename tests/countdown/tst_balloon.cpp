@@ -1,21 +1,27 @@
 #include "TestSupport.h"
+#include "controls/Twips.h"
 #include "countdown/ConfirmTriggeredBackups.h"
 #include "countdown/DecisionState.h"
 #include "countdown/frmBALLOON.h"
+#include "monitor/NewDriveFound.h"
 #include "shell/frmMAIN.h"
 #include "store/AppPaths.h"
 #include "store/Settings.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <functional>
 
 using namespace fwb;
+using namespace Qt::StringLiterals;
 
 // The count-down dialog as the arrival of a drive opens it beside a main window, and what each
 // way of leaving it starts.
@@ -27,47 +33,91 @@ class tst_Balloon : public QObject
     std::unique_ptr<test::ScopedPlatform> m_platform;
     std::unique_ptr<frmMAIN> m_window;
 
-    QStringList setFiles(const QStringList &names) const
+    template <typename T = QWidget> static T *child(QWidget *parent, const char *name)
+    {
+        return parent->findChild<T *>(QLatin1String(name));
+    }
+    QStringList setFiles(const QStringList &names, const QByteArray &triggers = {}) const
     {
         QStringList paths;
         for (const QString &name : names) {
-            paths << appPaths().DefaultBackupSetsFolder + u'/' + name + QStringLiteral(".fwb");
-            test::writeFile(paths.last(), "[General]\r\n");
+            paths << appPaths().DefaultBackupSetsFolder + u'/' + name + u".fwb"_s;
+            test::writeFile(paths.last(), "[General]\r\nGEN_Version=27\r\n[Settings]\r\n"
+                                          "OPT_AutoRunTriggerDrives=" +
+                                              triggers + "\r\n");
         }
         return paths;
     }
-    // The sets started (FWB for the program alone), then a word for each logged cancellation.
+    // The sets started (FWB for the program alone), then a word for a missing program and one
+    // for each logged cancellation.
     QString outcome() const
     {
         QStringList words;
         for (const auto &start : m_platform->programStarter.started)
-            words << QFileInfo(start.arguments.value(0, QStringLiteral("FWB"))).baseName();
-        const int cancelled = m_window->LogText().count(u"User cancelled triggered backups.");
-        return (words + QStringList(cancelled, QStringLiteral("cancelled"))).join(u' ');
+            words << QFileInfo(start.arguments.value(0, u"FWB"_s)).baseName();
+        const QString log = m_window->LogText();
+        if (log.contains(u"Main FW Backup program file not found. Ferrow Backup could not be "
+                         u"started."))
+            words << u"missing"_s;
+        return (words +
+                QStringList(log.count(u"User cancelled triggered backups."), u"cancelled"_s))
+            .join(u' ');
     }
-    // One decision; `whileOpen` runs while the dialog is shown and must close it. A dialog it
-    // leaves open is closed, so a fault fails instead of hanging.
-    void decide(const QStringList &paths, const std::function<void(frmBALLOON &)> &whileOpen)
+    // One decision, made by `run`; `whileOpen` runs while the dialog is shown and must close
+    // it. A dialog it leaves open is closed, so a fault fails instead of hanging. False when
+    // no dialog opened.
+    bool decide(const std::function<void()> &run,
+                const std::function<void(frmBALLOON &)> &whileOpen)
     {
-        QWidget *quit = m_window->findChild<QWidget *>(QStringLiteral("CB_Quit"));
-        bool ran = false;
-        QTimer::singleShot(0, this, [&] {
-            ran = true;
+        QWidget *quit = child(m_window.get(), "CB_Quit");
+        bool opened = false;
+        QTimer look;
+        connect(&look, &QTimer::timeout, this, [&] {
             frmBALLOON *dialog = frmBALLOON::openDialog();
-            QVERIFY(dialog);
+            if (!dialog || std::exchange(opened, true))
+                return;
             const auto closeLeftOpen = qScopeGuard([dialog] {
                 if (frmBALLOON::openDialog() == dialog) {
                     QTest::qFail("the dialog was left open", __FILE__, __LINE__);
                     dialog->reject();
                 }
             });
-            // The main window's buttons wait; its tray menu does not.
-            QVERIFY(!quit->isEnabled());
-            QVERIFY(m_window->findChild<QWidget *>(QStringLiteral("CM_SysTray"))->isEnabled());
+            // Counting down in mode 1 only, with a list that covers the count-down row
+            // otherwise.
+            const bool countDown = settings().BackupStartupMode == 1;
+            QCOMPARE(dialog->windowTitle(), countDown ? u"FW Backup Agent - Count Down"_s
+                                                      : u"FW Backup Agent - Confirm Start-up"_s);
+            QCOMPARE(child(dialog, "LV_Sets")->height(), TwipsToPixels(countDown ? 1050 : 1410));
+            for (const char *name : {"LB_CountDown", "LB_TimeLeft", "CB_PauseCount"})
+                QCOMPARE(child(dialog, name)->isVisible(), countDown);
+            QCOMPARE(child<QTimer>(dialog, "TR_CountDown")->isActive(), countDown);
+            // On top at the top right of the work area (to within the frame, which the
+            // offscreen platform adds without a move). The main window's buttons wait; its
+            // tray menu does not.
+            const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+            const QRect frame = dialog->frameGeometry();
+            QCOMPARE(frame.top(), area.top() + TwipsToPixels(380));
+            QVERIFY(qAbs(area.right() - TwipsToPixels(50) - frame.right()) <=
+                    frame.width() - dialog->width());
+            QVERIFY(dialog->windowFlags() & Qt::WindowStaysOnTopHint);
+            QVERIFY(!quit->isEnabled() && child(m_window.get(), "CM_SysTray")->isEnabled());
             whileOpen(*dialog);
         });
-        ConfirmTriggeredBackups(paths);
-        QVERIFY(ran && quit->isEnabled() && !decision().BalloonOpen);
+        look.start(0);
+        run();
+        if (!quit->isEnabled() || decision().BalloonOpen)
+            QTest::qFail("the main window still waits", __FILE__, __LINE__);
+        return opened;
+    }
+    // A drive that two triggers of set x name: x is listed once, checked.
+    bool drive()
+    {
+        return decide([] { NewDriveFound(u"/media/u/"_s); },
+                      [](frmBALLOON &dialog) {
+                          auto *sets = child<QListWidget>(&dialog, "LV_Sets");
+                          QVERIFY(sets->count() == 1 && sets->item(0)->text() == u"x.fwb"_s);
+                          child<QPushButton>(&dialog, "CB_Start")->click();
+                      });
     }
 
 private Q_SLOTS:
@@ -77,10 +127,12 @@ private Q_SLOTS:
         m_platform = std::make_unique<test::ScopedPlatform>();
         test::resetProgramState(m_dir->path());
         test::writeFile(appPaths().FwbExePath, "#!/bin/sh\n");
-        QFile::setPermissions(appPaths().FwbExePath, QFile::ReadUser | QFile::ExeUser);
         test::writeFile(appPaths().AgentIniPath,
                         "; mine\r\n[Options]\r\nGLO_BackupStartupMode=1\r\n");
-        settings().BackupStartupMode = 1;
+        settings().BackupSetFolder = appPaths().DefaultBackupSetsFolder + u'/';
+        setFiles({"x"},
+                 QByteArray("a,1,BACKUP;b,0,1A2B-3C4D").replace(',', '\2').replace(';', '\1'));
+        m_platform->volumeQuery.volumes.insert(u"/media/u/"_s, {"BACKUP", "vfat", "1A2B-3C4D"});
         m_window = std::make_unique<frmMAIN>(m_dir->path());
         m_window->ActivateMonitoring();
     }
@@ -91,76 +143,129 @@ private Q_SLOTS:
         m_platform.reset();
     }
 
-    // Sets a, b and c, checked as `checks` says, then one command.
+    // In each backup start-up mode an earlier drive of the same run starts x (twice in mode
+    // 0, once per trigger; otherwise after the dialog); then sets a, b and c, checked as
+    // `checks` says, are put to the user, who gives one command.
     void commands_data()
     {
+        QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("checks");
         QTest::addColumn<QString>("outcome");
-        const auto row = [](const char *name, const char *command, const char *checks,
+        const auto row = [](const char *name, int mode, const char *command, const char *checks,
                             const char *outcome) {
-            QTest::newRow(name) << QString::fromLatin1(command) << QString::fromLatin1(checks)
-                                << QString::fromLatin1(outcome);
+            QTest::newRow(name) << mode << QString::fromLatin1(command)
+                                << QString::fromLatin1(checks) << QString::fromLatin1(outcome);
         };
-        row("Start", "CB_Start", "101", "a c");
-        row("a later drive's b and d join", "later", "100", "a d");
-        row("Start, none checked", "CB_Start", "000", "cancelled");
-        row("Start all", "CM_More_StartAllSets", "000", "a b c");
-        row("and don't ask again", "CM_More_StartAllAndDontAskAgain", "100", "a b c");
-        row("count-down end", "end", "011", "b c");
-        row("Cancel", "CB_Cancel", "111", "cancelled");
-        row("Esc", "Esc", "111", "cancelled");
-        row("close box", "close", "111", "cancelled");
-        row("and stop monitoring", "CM_More_CancelAndStopMonitoring", "111", "cancelled");
-        row("and start FWB", "CM_More_CancelAndStartFWB", "111", "FWB cancelled");
-        row("and show the Agent", "CM_More_CancelAndShowAgent", "111", "");
+        row("Start", 1, "CB_Start", "101", "a c");
+        row("a later drive's b and d join", 1, "later", "100", "a d");
+        row("Start, none checked", 2, "CB_Start", "000", "cancelled");
+        row("Start checked, from More", 7, "More", "110", "a b");
+        row("Start all", 0, "CM_More_StartAllSets", "000", "a b c");
+        // The next drive starts x without asking.
+        row("and don't ask again", 1, "CM_More_StartAllAndDontAskAgain", "100", "a b c x x");
+        row("count-down end", 1, "end", "011", "b c");
+        row("Cancel", 7, "CB_Cancel", "111", "cancelled");
+        row("Esc", 2, "Esc", "111", "cancelled");
+        row("close box", 1, "close", "111", "cancelled");
+        row("Quit refused", 2, "Quit", "111", "cancelled");
+        row("and stop monitoring", 1, "CM_More_CancelAndStopMonitoring", "111", "cancelled");
+        row("and start FWB", 1, "CM_More_CancelAndStartFWB", "111", "FWB cancelled");
+        row("and start FWB, none there", 2, "no program", "111", "missing cancelled");
+        row("and show the Agent", 1, "CM_More_CancelAndShowAgent", "111", "");
     }
     void commands()
     {
+        QFETCH(int, mode);
         QFETCH(QString, command);
         QFETCH(QString, checks);
-        decide(setFiles({"a", "b", "c"}), [&](frmBALLOON &dialog) {
-            auto *sets = dialog.findChild<QListWidget *>(QStringLiteral("LV_Sets"));
-            for (int row = 0; row < 3; ++row)
-                sets->item(row)->setCheckState(checks[row] == u'1' ? Qt::Checked : Qt::Unchecked);
-            if (command == QLatin1String("later")) {
-                // A second dialog would wait for its own decision: dismiss it, so the fault shows.
-                QTimer::singleShot(0, &dialog, [&dialog] {
-                    if (frmBALLOON *second = frmBALLOON::openDialog(); second && second != &dialog)
-                        second->reject();
-                });
-                ConfirmTriggeredBackups(setFiles({"b", "d"}));
-                dialog.findChild<QPushButton *>(QStringLiteral("CB_Start"))->click();
-            } else if (command == QLatin1String("end")) {
-                // Counts down from 60 while not paused, and decides one tick after 0.
-                QCOMPARE(dialog.windowTitle(), QStringLiteral("FW Backup Agent - Count Down"));
-                auto *pause = dialog.findChild<QPushButton *>(QStringLiteral("CB_PauseCount"));
-                pause->click();
-                QVERIFY(pause->text() == QStringLiteral(">") &&
-                        !dialog.findChild<QTimer *>()->isActive());
-                pause->click();
-                QVERIFY(pause->text() == QStringLiteral("||") &&
-                        dialog.findChild<QTimer *>()->isActive());
-                for (int left = 59; left >= 0; --left) {
-                    dialog.TR_CountDown_Timer();
-                    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("LB_TimeLeft"))->text(),
-                             QString::number(left));
-                }
-                dialog.TR_CountDown_Timer();
-            } else if (command == QLatin1String("Esc"))
-                QTest::keyClick(sets, Qt::Key_Escape);
-            else if (command == QLatin1String("close"))
-                dialog.close();
-            else if (auto *button = dialog.findChild<QPushButton *>(command))
-                button->click();
-            else
-                dialog.findChild<QAction *>(command)->trigger();
-        });
+        settings().BackupStartupMode = std::uint8_t(mode);
+        QCOMPARE(drive(), mode != 0);
+        QCOMPARE(m_platform->programStarter.started.size(), mode == 0 ? 2 : 1);
+        m_platform->programStarter.started.clear();
+        const QString logBefore = m_window->LogText();
+        if (command == u"no program")
+            QVERIFY(QFile::remove(appPaths().FwbExePath));
+        QWidget elsewhere;
+        QVERIFY(decide(
+            [this] {
+                ConfirmTriggeredBackups(setFiles({"a", "b", "c"}));
+            },
+            [&](frmBALLOON &dialog) {
+                auto *sets = child<QListWidget>(&dialog, "LV_Sets");
+                for (int row = 0; row < 3; ++row)
+                    sets->item(row)->setCheckState(checks[row] == u'1' ? Qt::Checked
+                                                                       : Qt::Unchecked);
+                if (command == u"later") {
+                    // A second dialog would wait for its own decision: dismiss it, so the fault
+                    // shows.
+                    QTimer::singleShot(0, &dialog, [&dialog] {
+                        if (frmBALLOON *second = frmBALLOON::openDialog();
+                            second && second != &dialog)
+                            second->reject();
+                    });
+                    ConfirmTriggeredBackups(setFiles({"b", "d"}));
+                    child<QPushButton>(&dialog, "CB_Start")->click();
+                } else if (command == u"end") {
+                    // Once a second from 60, the count kept while paused and read back from what
+                    // the label shows; the checked sets start one tick after 0.
+                    auto *timer = child<QTimer>(&dialog, "TR_CountDown");
+                    auto *pause = child<QPushButton>(&dialog, "CB_PauseCount");
+                    auto *left = child<QLabel>(&dialog, "LB_TimeLeft");
+                    QVERIFY(timer->interval() == 1000 && left->text() == u"60"_s);
+                    const auto tick = [&](int shown) {
+                        QMetaObject::invokeMethod(timer, "timeout");
+                        QCOMPARE(left->text(), QString::number(shown));
+                    };
+                    for (int shown = 59; shown >= 42; --shown)
+                        tick(shown);
+                    pause->click();
+                    QVERIFY(pause->text() == u">"_s && !timer->isActive());
+                    pause->click();
+                    QVERIFY(pause->text() == u"||"_s && timer->isActive() &&
+                            left->text() == u"42"_s);
+                    left->setText(u"1"_s);
+                    tick(0);
+                    QMetaObject::invokeMethod(timer, "timeout");
+                } else if (command == u"Quit") {
+                    // Refused with a box, and the dialog has the focus; Open does not show the
+                    // main window.
+                    elsewhere.show();
+                    QTRY_COMPARE(QApplication::activeWindow(), &elsewhere);
+                    child<QAction>(m_window.get(), "CM_SysTray_Quit")->trigger();
+                    QTRY_COMPARE(QApplication::activeWindow(), &dialog);
+                    child<QAction>(m_window.get(), "CM_SysTray_ShowMe")->trigger();
+                    QCOMPARE(m_platform->boxes.shown.size(), 1);
+                    const FakeMessageBoxes::Box &box = m_platform->boxes.shown[0];
+                    QCOMPARE(
+                        box.title + u'|' + box.text,
+                        u"FW Backup Agent - Can Not Quit|Please confirm or cancel backup launch "
+                        "before quitting FW Backup Agent."_s);
+                    QCOMPARE(box.icon, BoxIcon::Information);
+                    dialog.close();
+                } else if (command == u"More") {
+                    child<QPushButton>(&dialog, "CB_More")->click();
+                    QVERIFY(child<QMenu>(&dialog, "CM_More")->isVisible());
+                    child<QAction>(&dialog, "CM_More_StartChecked")->trigger();
+                } else if (command == u"no program")
+                    child<QAction>(&dialog, "CM_More_CancelAndStartFWB")->trigger();
+                else if (command == u"Esc")
+                    QTest::keyClick(sets, Qt::Key_Escape);
+                else if (command == u"close")
+                    dialog.close();
+                else if (auto *button = child<QPushButton>(&dialog, qPrintable(command)))
+                    button->click();
+                else
+                    child<QAction>(&dialog, qPrintable(command))->trigger();
+            }));
+        const bool dontAsk = command.endsWith(u"DontAskAgain");
+        if (dontAsk)
+            QVERIFY(!drive());
         QTEST(outcome(), "outcome");
-        QCOMPARE(m_window->isVisible(), command.endsWith(QLatin1String("ShowAgent")));
-        QCOMPARE(m_window->MonitoringActive() == 1,
-                 !command.endsWith(QLatin1String("StopMonitoring")));
-        const bool dontAsk = command.endsWith(QLatin1String("DontAskAgain"));
+        const bool showAgent = command.endsWith(u"ShowAgent");
+        QCOMPARE(m_window->isVisible(), showAgent);
+        QCOMPARE(m_window->LogText() == logBefore, showAgent);
+        QCOMPARE(m_window->MonitoringActive() == 1, !command.endsWith(u"StopMonitoring"));
         QCOMPARE(test::readFile(appPaths().AgentIniPath),
                  QByteArray("; mine\r\n[Options]\r\nGLO_BackupStartupMode=") +
                      (dontAsk ? "0" : "1") + "\r\n");

@@ -3,6 +3,7 @@
 #include "monitor/NewDriveFound.h"
 #include "notify/Notify.h"
 #include "shell/frmMAIN.h"
+#include "store/AppPaths.h"
 #include "store/MonitorLog.h"
 #include "store/Settings.h"
 
@@ -10,6 +11,7 @@
 #include <QTimer>
 
 using namespace fwb;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -96,31 +98,107 @@ private Q_SLOTS:
         QTEST(roots, "expected");
     }
 
-    void volumeThatCannotBeQueried()
+    // The entry of a new drive, then what its identity matched: in automatic mode every
+    // matching trigger starts its set once, so a set triggered twice starts twice.
+    void newDriveFound_data()
     {
-        const QString root = QStringLiteral("/media/u/odd 'name' \"q\"/");
+        QTest::addColumn<QString>("volume");      // label|filesystem|id, empty: no answer
+        QTest::addColumn<QByteArray>("triggers"); // ',' between fields, ';' between triggers
+        QTest::addColumn<QString>("identity");    // label|serial as logged
+        QTest::addColumn<int>("starts");
+        const auto row = [](const char *name, const char *volume, const char *triggers,
+                            const char *identity, int starts) {
+            QTest::newRow(name) << QString::fromLatin1(volume) << QByteArray(triggers)
+                                << QString::fromLatin1(identity) << starts;
+        };
+        const char *fat = "BACKUP|vfat|1a2b-3c4d", *id = "BACKUP|1A2B-3C4D";
+        row("label and serial", fat, "x,1,BACKUP;y,0,1A2B-3C4D", id, 2);
+        row("each kind its value", fat, "x,0,BACKUP;x,1,1A2B-3C4D", id, 0);
+        row("label case", fat, "x,1,Backup", id, 0);
+        row("blank label", "   |exfat|0000-ffff", "x,1,[No label]", "[No label]|0000-FFFF", 1);
+        row("spaces kept, NTFS", " My Disk |ntfs|0123456789abcdef", "x,1, My Disk ;y,1,Z",
+            " My Disk |89AB-CDEF", 1);
+        row("no serial", "Data|ext4|0a1b", "x,1,data", "Data|", 0);
+        row("any drive, not queried", "", "x,1,\\trigger\\on\\any\\drive", "|", 1);
+        row("no sets", fat, "", id, 0);
+    }
+    void newDriveFound()
+    {
+        QFETCH(QString, volume);
+        QFETCH(QByteArray, triggers);
+        QFETCH(QString, identity);
+        QFETCH(int, starts);
+        const QString root = u"/media/u/odd 'name' \"q\"/"_s;
+        const QString set = m_dir->path() + u"/s.fwb"_s;
+        const QStringList v = volume.split(u'|');
+        if (!volume.isEmpty())
+            m_platform->volumeQuery.volumes.insert(root, {v[0], v[1], v[2]});
+        if (!triggers.isEmpty())
+            test::writeFile(set, "[General]\r\nGEN_Version=27\r\n[Settings]\r\n"
+                                 "OPT_AutoRunTriggerDrives=" +
+                                     triggers.replace(',', '\x02').replace(';', '\x01') + "\r\n");
+        test::writeFile(appPaths().FwbExePath, "x");
+        settings().BackupStartupMode = 0;
         NewDriveFound(root);
-        QCOMPARE(m_log, (QStringList{"New drive found:\r\nDrive: " + root +
-                                         "\r\nLabel: \r\nSerial number: ",
-                                     "No matching backup set found for new drive: " + root}));
+        QStringList expected{"New drive found:\r\nDrive: " + root +
+                             "\r\nLabel: " + identity.section(u'|', 0, 0) +
+                             "\r\nSerial number: " + identity.section(u'|', 1)};
+        for (int start = 0; start < starts; ++start)
+            expected.append("Launching backup set: " + set);
+        if (starts == 0)
+            expected.append("No matching backup set found for new drive: " + root);
+        QCOMPARE(m_log, expected);
+        QCOMPARE(m_platform->programStarter.started.size(), starts);
         // One query serves both texts: on a slow stick each query reads the device.
         QCOMPARE(m_platform->volumeQuery.queried, QStringList{root});
     }
 
-    void arrivalsReachTheWindowOnlyWhileActive()
+    // Arrivals reach the window, each followed by the flash, only while it is subclassed and
+    // registered; a second subclassing or registration changes nothing.
+    void notification()
     {
+        const QString handle = u" &H"_s + QString::number(m_window->winId(), 16).toUpper();
         QVERIFY(!m_window->ActivateMonitoring());
-        QVERIFY(source().announce(QStringLiteral("/media/a/")));
+        QVERIFY(!SubclassWindow(m_window.get()));
+        QVERIFY(!RegisterDriveNotify(m_window.get()));
+        QVERIFY(source().announce(u"/media/a/"_s));
         m_window->DeactivateMonitoring(); // the arrival still queued goes with it
         QCoreApplication::processEvents();
-        QVERIFY(!source().announce(QStringLiteral("/media/b/")));
+        QVERIFY(!DeregisterDriveNotify() && !UnsubclassWindow(m_window.get()));
+        QVERIFY(!source().announce(u"/media/b/"_s));
+        QVERIFY(m_log.isEmpty());
 
         QVERIFY(!m_window->ActivateMonitoring());
-        QVERIFY(source().announce(QStringLiteral("/media/c/")));
+        QVERIFY(source().announce(u"/media/c/"_s));
         QVERIFY(m_log.isEmpty()); // posted, handled in the window's own turn
         QTRY_COMPARE(m_log.size(), 2);
-        QVERIFY(m_log.last().endsWith(QStringLiteral("/media/c/")));
-        QVERIFY(m_window->findChild<QTimer *>(QStringLiteral("tmrFlashMe"))->isActive());
+        QVERIFY(m_log.last().endsWith(u"/media/c/"_s));
+        QCOMPARE(source().starts, 2);
+
+        // Six flashes 200 ms apart, however many events come meanwhile.
+        auto *flash = m_window->findChild<QTimer *>(u"tmrFlashMe"_s);
+        for (int tick = 1; tick <= 6; ++tick) {
+            QVERIFY(flash->isActive());
+            if (tick == 3) {
+                ShellNotifyEvent another(0x8, u"/media/d/"_s);
+                QCoreApplication::sendEvent(m_window.get(), &another);
+            }
+            QMetaObject::invokeMethod(flash, "timeout");
+            QCOMPARE(flash->interval(), tick < 6 ? 200 : 1);
+        }
+        QVERIFY(!flash->isActive());
+        QCOMPARE(m_log.size(), 2);
+
+        m_window.reset(); // destroyed while subclassed
+        QStringList boxes;
+        for (const FakeMessageBoxes::Box &box : m_platform->boxes.shown)
+            boxes.append(QString::number(int(box.icon)) + u' ' + box.title + u' ' + box.text);
+        QCOMPARE(boxes, (QStringList{"2 FW Backup - Agent - Subclass Failed Unable to "
+                                     "successfully subclass" +
+                                         handle,
+                                     "2 FW Backup Agent - WindowProc Error Unexpected "
+                                     "unsubclassed" +
+                                         handle}));
     }
 };
 

@@ -1,7 +1,10 @@
 #include "TestSupport.h"
+#include "jet/DataAccess.h"
+#include "jet/writer/JetWriter.h"
 #include "notify/Notify.h"
 #include "shell/TrayIcon.h"
 #include "shell/frmMAIN.h"
+#include "store/AppPaths.h"
 #include "store/MonitorLog.h"
 #include "store/Settings.h"
 
@@ -9,13 +12,23 @@
 #include <QDateTime>
 #include <QDir>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
 
 using namespace fwb;
+using namespace Qt::StringLiterals;
 
-// The main window: what its log writes to standard error, and the monitoring states it shows.
+namespace {
+
+// An entry's stamp in en_US, which the test runs in: a four-digit year, and the seconds.
+const QString kStamp = u"\\d{1,2}/\\d{1,2}/\\d{4} \\d{1,2}:\\d{2}:\\d{2}.?[AP]M: "_s;
+
+} // namespace
+
+// Start-up in a program folder of its own, and what the main window shows: its log, the
+// monitoring states, minimizing and the tray.
 class tst_MainWindow : public QObject
 {
     Q_OBJECT
@@ -24,12 +37,25 @@ class tst_MainWindow : public QObject
     std::unique_ptr<test::ScopedPlatform> m_platform;
     std::unique_ptr<frmMAIN> m_window;
 
+    QString app(const QString &name = {}) const { return m_dir->path() + u'/' + name; }
     template <typename T> T *child(const char *name) const
     {
         return m_window->findChild<T *>(QLatin1String(name));
     }
+    // The tray icons shown, the active one first: "10", "01" or "00".
+    QString trayIcons() const
+    {
+        return QString::asprintf("%d%d", child<TrayIcon>("ST_Active")->intray(),
+                                 child<TrayIcon>("ST_Deactive")->intray());
+    }
+    bool load()
+    {
+        m_window = std::make_unique<frmMAIN>(m_dir->path());
+        return m_window->Form_Load();
+    }
 
 private Q_SLOTS:
+    void initTestCase() { jet::DataAccess::setEnginePath(QStringLiteral(FWB_JET_ENGINE)); }
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
@@ -45,22 +71,20 @@ private Q_SLOTS:
         TrayIcon::overrideAvailability(std::nullopt);
     }
 
-    // Standard error gets one line per entry, stamped with a four-digit year and the seconds
-    // (the test runs in en_US), control characters escaped so that a label cannot drive the
-    // terminal; the log itself keeps the text as it is.
-    void standardErrorEscapesControlCharacters()
+    // Refused in English before anything is read or written.
+    void secondInstanceLeavesNoTrace()
     {
-        const QString entry = QStringLiteral("New drive found:\r\nLabel: A\x1b[2J\rB\u009B");
-        m_window = std::make_unique<frmMAIN>(m_dir->path());
-        const test::CapturedStandardError captured;
-        m_window->AddLogEntry(entry);
-        const QByteArray written = captured.text();
-        static const QRegularExpression line(QStringLiteral(
-            "^\\d{1,2}/\\d{1,2}/\\d{4} \\d{1,2}:\\d{2}:\\d{2}.?[AP]M: New drive found: Label: "
-            "A\\\\x1b\\[2J\\\\x0dB\\\\x9b\n$"));
-        QVERIFY2(line.match(QString::fromUtf8(written)).hasMatch(), written.constData());
-        QVERIFY(MonitorLogText().contains(entry));
-        QVERIFY(m_window->LogText().contains(QStringLiteral("Label: A\\x1b[2J\\x0dB\\x9b\r\n")));
+        m_platform->instanceGuard.answer = InstanceClaim::OtherInstanceRuns;
+        QVERIFY(!load());
+        QVERIFY(QDir(app()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+        QCOMPARE(m_platform->boxes.shown.size(), 1);
+        const FakeMessageBoxes::Box &box = m_platform->boxes.shown[0];
+        QCOMPARE(box.title, u"FW Backup Agent - Multiple Instances"_s);
+        QCOMPARE(box.text, u"The Ferrow Backup Agent is already running.\r\nMore than one "
+                           "instance of the program is not allowed.\r\n\r\nThis instance of FW "
+                           "Backup Agent will shut down."_s);
+        QCOMPARE(box.icon, BoxIcon::Information);
+        QVERIFY(!m_window->isVisible() && m_platform->driveArrivals.starts == 0);
     }
 
     // Start-up clears the temporary files that killed writers of either settings file left
@@ -84,44 +108,235 @@ private Q_SLOTS:
             QStringLiteral("Could not save the setting: FirstRunOfGeneration5=0")));
     }
 
-    // What each monitoring state shows, and which tray icon stands for the window minimized.
+    // A start in each start-up mode, with a help file, and the components registered on the
+    // first start only. The log starts with one entry naming the watched folder; later entries
+    // go on top of it.
+    void startUp_data()
+    {
+        const QString name = u"fwb%1%2"_s.arg(FWB_VERSION_MAJOR).arg(FWB_VERSION_MINOR);
+        const QString en = name + u".chm"_s, sv = name + u"swe.chm"_s;
+        const QByteArray later = "[Settings]\r\nFirstRunOfGeneration5=0\r\n";
+        QTest::addColumn<QByteArray>("settingsIni"); // %1: the program folder
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QStringList>("files"); // in the program folder
+        QTest::addColumn<bool>("unguarded");    // no lock file could be made
+        QTest::addColumn<QString>("help");
+        QTest::addColumn<QString>("watched");
+        const auto row = [](const char *name, const QByteArray &settingsIni, int mode,
+                            const QStringList &files, bool unguarded, const QString &help,
+                            const char *watched) {
+            QTest::newRow(name) << settingsIni << mode << files << unguarded << help
+                                << QString::fromLatin1(watched);
+        };
+        row("fresh folder, no help file", {}, 0, {"a.txt"}, false, {}, "Backup sets");
+        row("Swedish in any case, data access in place, minimized",
+            "[Options]\r\nGLO_CurrentLanguage=Svenska-SWEDISH.lng\r\n", 1,
+            {en, sv, "fwb", "Language Packs/Svenska-SWEDISH.lng",
+             "Common Files/Microsoft Shared\\DAO\\dao360.dll"},
+            false, sv, "Backup sets");
+        row("English, later start, hidden",
+            "[Options]\r\nLastOpenedDir=%1Sets/\r\nGLO_CurrentLanguage=English.lng\r\n" + later, 2,
+            {en, sv}, false, en, "Sets");
+        row("Swedish, English file only, unknown mode, unguarded",
+            "[Options]\r\nGLO_CurrentLanguage=swedish.lng\r\n" + later, 7, {en, "fwb"}, true, en,
+            "Backup sets");
+        row("any help file", later, 0, {"guide.CHM", "a.txt"}, false, "guide.CHM", "Backup sets");
+    }
+    void startUp()
+    {
+        QFETCH(QByteArray, settingsIni);
+        QFETCH(int, mode);
+        QFETCH(QStringList, files);
+        QFETCH(bool, unguarded);
+        QFETCH(QString, help);
+        QFETCH(QString, watched);
+        FakeComponentHost &host = m_platform->componentHost;
+        host.commonFilesFolder = app(u"Common Files"_s);
+        host.failingLibraries = {{u"COMCAT.DLL"_s, 0x80004005L}, {u"SAWZipNG.dll"_s, -1}};
+        const QString dao = host.commonFilesFolder + u"/Microsoft Shared\\DAO\\dao360.dll"_s;
+        // The pack names the caption and the Quit button.
+        const jet::TableData pack{
+            u"Items"_s,
+            {{u"Form"_s, jet::ColumnType::Memo},
+             {u"Name"_s, jet::ColumnType::Memo},
+             {u"Text"_s, jet::ColumnType::Memo},
+             {u"Type"_s, jet::ColumnType::LongInteger},
+             {u"Index"_s, jet::ColumnType::LongInteger}},
+            {{u"GLOBAL"_s, u"FW Backup Agent"_s, u"Agenten"_s, u"0"_s, std::nullopt},
+             {u"AGENT_frmMAIN"_s, u"CB_Quit"_s, u"&Avsluta"_s, u"1"_s, u"-1"_s}}};
+        for (const QString &file : files) {
+            if (file.endsWith(u".lng"))
+                QVERIFY(QDir().mkpath(appPaths().LanguagePacksFolder) &&
+                        jet::writeDatabase(app(file), {pack}));
+            else
+                test::writeFile(app(file), "x");
+        }
+        const bool copy = !QFile::exists(dao), program = files.contains(u"fwb"_s);
+        const bool translated = settingsIni.contains("Svenska");
+        const bool first = !settingsIni.contains("FirstRunOfGeneration5=0");
+        settingsIni.replace("%1", QFile::encodeName(app()));
+        if (!settingsIni.isEmpty())
+            test::writeFile(app(u"settings.ini"_s), settingsIni);
+        const QByteArray agentIni =
+            "[Options]\r\nGLO_AgentStartupMode=" + QByteArray::number(mode) +
+            "\r\nGLO_MinimizeMode=1\r\n";
+        test::writeFile(app(u"fwbagent.ini"_s), agentIni);
+        QVERIFY(QDir().mkpath(app(u"Sets"_s)));
+        if (unguarded)
+            m_platform->instanceGuard.answer = InstanceClaim::Unguarded;
+        QVERIFY(load());
+
+        // Without its pack the window keeps its own caption; no tray icon either way.
+        QCOMPARE(m_window->windowTitle() + u'|' + child<QPushButton>("CB_Quit")->text(),
+                 translated ? u"Agenten|&Avsluta"_s : u"FWB Agent|&Quit"_s);
+        QCOMPARE(m_window->isVisible(), mode != 2);
+        QCOMPARE(m_window->isMinimized(), mode == 1 || mode == 2);
+        QCOMPARE(trayIcons(), u"00"_s);
+        QVERIFY(QFileInfo(app(u"Backup sets"_s)).isDir());
+        QCOMPARE(test::readFile(app(u"settings.ini"_s)),
+                 settingsIni + (first ? "[Settings]\r\nFirstRunOfGeneration5=0\r\n" : ""));
+        QVERIFY(QFileInfo(host.commonFilesFolder).isDir() == (first || !copy));
+        QCOMPARE(host.copies.join(u'|'), first && copy ? app(u"dao360.dll -> "_s) + dao : "");
+        QCOMPARE(host.registered.join(u' '),
+                 first ? u"ccrpbds6.dll COMCAT.DLL COMDLG32.OCX DCSysTray.ocx mscomctl.ocx "
+                         "msvbvm60.dll OLEAUT32.DLL OLEPRO32.DLL Schedule.dll scrrun.dll "
+                         "SAWZipNG.dll"_s
+                       : QString());
+        QStringList commands; // the window style, then the command line
+        for (const FakeComponentHost::Command &command : host.commands)
+            commands.append(QString::number(int(command.style)) + u' ' + command.commandLine);
+        QCOMPARE(commands.join(u'|'), first ? "2 regsvr32 /s \"" + dao +
+                                                  "\"|0 regsvr32 COMCAT.DLL|0 regsvr32 SAWZipNG.dll"
+                                            : QString());
+
+        // The backup program alone, from the button or the tray menu.
+        program ? child<QAction>("CM_SysTray_RunFWB")->trigger()
+                : child<QPushButton>("CB_LaunchFWB")->click();
+        QCOMPARE(m_platform->programStarter.started.size(), program ? 1 : 0);
+        QVERIFY(!program || (m_platform->programStarter.started[0].program == app(u"fwb"_s) &&
+                             m_platform->programStarter.started[0].arguments.isEmpty()));
+        m_window->AddLogEntry(u"second\r\nline two"_s);
+        const QString log = m_window->LogText();
+        const QRegularExpression expected(
+            u'^' + kStamp + "second\r\nline two\r\n\r\n" +
+            (program ? QString()
+                     : kStamp + "Main FW Backup program file not found\\. Program start-up "
+                                "cancelled\\.\r\n\r\n") +
+            (unguarded ? kStamp + "Could not make sure that no second copy of FW Backup Agent is "
+                                  "running\\. Starting anyway\\.\r\n\r\n"
+                       : QString()) +
+            kStamp +
+            "Program start-up\\. Monitoring the system for new drives matching triggers from "
+            "backup sets in " +
+            QRegularExpression::escape(app(watched)) + "\r\n\r\n$");
+        QVERIFY2(expected.match(log).hasMatch(), qPrintable(log));
+
+        // Back from the tray, F1 opens the help file; minimizing follows the stored mode again;
+        // Quit ends monitoring with the window.
+        m_window->CM_SysTray_ShowMe_Click();
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QTest::keyClick(m_window.get(), Qt::Key_F1);
+        QCOMPARE(m_platform->programStarter.opened,
+                 help.isEmpty() ? QStringList() : QStringList{app(help)});
+        m_window->setWindowState(Qt::WindowMinimized);
+        QVERIFY(!m_window->isVisible());
+        QCOMPARE(trayIcons(), u"10"_s);
+        QCOMPARE(test::readFile(app(u"fwbagent.ini"_s)), agentIni);
+        child<QAction>("CM_SysTray_Quit")->trigger();
+        QVERIFY(!m_window->isVisible() && !m_platform->driveArrivals.isRunning());
+    }
+
+    // What each monitoring state shows, where minimizing puts the window, and the tray's way
+    // back.
     void monitoringStates_data()
     {
         QTest::addColumn<QString>("state");
-        QTest::addColumn<QString>("status");
-        QTest::addColumn<QString>("icons"); // shown of the active and the inactive one
-        QTest::newRow("active") << "active"
-                                << "is active and monitoring the system"
-                                << "10";
-        QTest::newRow("failed") << "failed"
-                                << "is unable to monitor the system"
-                                << "01";
-        QTest::newRow("deactivated") << "deactivated"
-                                     << "is deactive and not monitoring the system"
-                                     << "01";
+        QTest::addColumn<int>("minimizeMode");
+        QTest::addColumn<QString>("minimized"); // the window, then the tray icons
+        QTest::addColumn<QString>("toggled");   // the tray icons after the tray menu's toggle
+        QTest::addColumn<QString>("restore");
+        QTest::newRow("active, tray") << "active" << 1 << "hidden 10"
+                                      << "01"
+                                      << "click";
+        QTest::newRow("unable, tray") << "unable" << 1 << "hidden 01"
+                                      << "01"
+                                      << "double click";
+        QTest::newRow("deactive, tray") << "deactive" << 1 << "hidden 01"
+                                        << "10"
+                                        << "Open";
+        QTest::newRow("active, task bar") << "active" << 0 << "shown 00"
+                                          << "00"
+                                          << "click";
+        QTest::newRow("active, hide") << "active" << 2 << "hidden 00"
+                                      << "00"
+                                      << "Open";
     }
     void monitoringStates()
     {
         QFETCH(QString, state);
-        QFETCH(QString, status);
-        settings().MinimizeMode = 1;
-        m_platform->driveArrivals.startSucceeds = state != QLatin1String("failed");
+        QFETCH(int, minimizeMode);
+        QFETCH(QString, restore);
+        settings().MinimizeMode = std::uint8_t(minimizeMode);
+        QVERIFY(QDir().mkpath(appPaths().IconsFolder));
+        for (const QString icon : {"active.ico", "deactive.ico"})
+            QVERIFY(
+                QFile::copy(FWB_SOURCE_DIR "/app/Icons/" + icon, appPaths().IconsFolder + icon));
+        m_platform->driveArrivals.startSucceeds = state != u"unable";
         m_window = std::make_unique<frmMAIN>(m_dir->path());
         m_window->show();
         m_window->ActivateMonitoring();
-        if (state == QLatin1String("deactivated"))
+        if (state == u"deactive")
             child<QPushButton>("CB_ToggleOnOff")->click();
-        const QString toggle =
-            state == QLatin1String("active") ? "Deactivate agent" : "Activate agent";
+        const bool active = state == u"active";
+        const QString toggle = active ? "Deactivate agent" : "Activate agent";
+        const QString status = active               ? "active and monitoring"
+                               : state == u"unable" ? "unable to monitor"
+                                                    : "deactive and not monitoring";
         QCOMPARE(child<QLabel>("LB_Status")->text(),
-                 "FW Backup Agent " + status + " for new drives...");
+                 "FW Backup Agent is " + status + " the system for new drives...");
         QCOMPARE(child<QPushButton>("CB_ToggleOnOff")->text(), u'&' + toggle);
         QCOMPARE(child<QAction>("CM_SysTray_ToggleActive")->text(), toggle);
+        const QIcon icon(appPaths().IconsFolder + (active ? "active.ico" : "deactive.ico"));
+        QCOMPARE(m_window->windowIcon().pixmap(16).toImage(), icon.pixmap(16).toImage());
+
         m_window->setWindowState(Qt::WindowMinimized);
-        QTEST(QString::asprintf("%d%d", child<TrayIcon>("ST_Active")->intray(),
-                                child<TrayIcon>("ST_Deactive")->intray()),
-              "icons");
-        QVERIFY(!m_window->isVisible());
+        QTEST((m_window->isVisible() ? "shown " : "hidden ") + trayIcons(), "minimized");
+        QCOMPARE(child<TrayIcon>("ST_Active")->traytip() + u'|' +
+                     child<TrayIcon>("ST_Deactive")->traytip(),
+                 u"FWB Agent|FWB Agent - Deactivated"_s);
+        Q_EMIT child<TrayIcon>("ST_Active")->clicked(2);
+        auto *menu = child<QMenu>("CM_SysTray");
+        QVERIFY(menu->isVisible());
+        menu->hide();
+        child<QAction>("CM_SysTray_ToggleActive")->trigger();
+        QTEST(trayIcons(), "toggled");
+
+        if (restore == u"click")
+            Q_EMIT child<TrayIcon>("ST_Deactive")->clicked(1);
+        else if (restore == u"double click")
+            Q_EMIT child<TrayIcon>("ST_Active")->doubleClicked();
+        else
+            child<QAction>("CM_SysTray_ShowMe")->trigger();
+        QVERIFY(m_window->isVisible() && !m_window->isMinimized());
+        QCOMPARE(trayIcons(), u"00"_s);
+    }
+
+    // Standard error gets one line per entry, stamped with a four-digit year and the seconds,
+    // control characters escaped so that a label cannot drive the terminal; the log itself
+    // keeps the text as it is.
+    void standardErrorEscapesControlCharacters()
+    {
+        const QString entry = u"New drive found:\r\nLabel: A\x1b[2J\rB\u009B"_s;
+        m_window = std::make_unique<frmMAIN>(m_dir->path());
+        const test::CapturedStandardError captured;
+        m_window->AddLogEntry(entry);
+        const QByteArray written = captured.text();
+        static const QRegularExpression line(
+            u'^' + kStamp + "New drive found: Label: A\\\\x1b\\[2J\\\\x0dB\\\\x9b\n$");
+        QVERIFY2(line.match(QString::fromUtf8(written)).hasMatch(), written.constData());
+        QVERIFY(MonitorLogText().contains(entry));
+        QVERIFY(m_window->LogText().contains(u"Label: A\\x1b[2J\\x0dB\\x9b\r\n"_s));
     }
 };
 
