@@ -9,8 +9,10 @@
 #include "settings/TabStrip.h"
 #include "settings/frmSETTINGS.h"
 #include "store/AppPaths.h"
+#include "store/MonitorLog.h"
 #include "store/Settings.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
@@ -30,6 +32,14 @@ Q_DECLARE_METATYPE(Entry)
 namespace {
 
 const QString kAgent = QStringLiteral("/opt/Ferrow Backup/fwbagent");
+const QString kCaptions = QStringLiteral(
+    "&Program startup settings|How the FWB Agent should be started|Start normally|Start "
+    "minimized|Start hidden (not shown in the task bar or in system tray)|&Backups startup "
+    "settings|How backups should be started|Start backup automatically|Count down before backup "
+    "start|Do not run backup until it has been manually confirmed|&Window settings|FWB Agent "
+    "window settings|Minimize FWB Agent to task bar|Minimize FWB Agent to system tray|Hide FWB "
+    "Agent when minimized (do not show in task bar or system tray).|Start FWB Agent when Windows "
+    "starts|&Ok|&Cancel");
 
 QSize textSize(const QWidget *control, QString text, int width, bool wrap)
 {
@@ -111,8 +121,9 @@ QStringList layoutProblems(const QWidget *parent)
 
 } // namespace
 
-// The settings dialog: the layout of its pages in each shipped language and what OK and Esc
-// keep of the user's choices; and the autostart entry, checked by the desktop's validator.
+// The settings dialog: the layout of its pages in each shipped language, what it shows at each
+// opening, what OK keeps of the user's choices and Cancel, Esc and the close box drop; and the
+// autostart entry as the desktop reads it, checked by its own validator.
 class tst_SettingsDialog : public QObject
 {
     Q_OBJECT
@@ -136,8 +147,8 @@ class tst_SettingsDialog : public QObject
         return m_dialog->findChildren<QRadioButton *>(names[page]).at(index);
     }
     QWidget *page(int index) const { return option(index, 0)->parentWidget(); }
-    // Opens the dialog (again) on these stored modes: it shows the first page, those modes
-    // selected (none for a value out of range), and its version.
+    // Opens the dialog (again) on these stored modes: it shows its title, its version and the
+    // first page, those modes selected (none for a value out of range), the English captions.
     void load(const QList<int> &stored)
     {
         settings().AgentStartupMode = std::uint8_t(stored[0]);
@@ -151,11 +162,20 @@ class tst_SettingsDialog : public QObject
         QCOMPARE(m_dialog->windowTitle(), "FWB Agent - Settings");
         QCOMPARE(control<QLabel>("LB_Version")->text(), "[version " FWB_VERSION "]");
         QCOMPARE(control<QTabBar>("TS_Settings")->currentIndex(), 0);
+        QStringList captions;
         for (int p = 0; p < 3; ++p) {
             QCOMPARE(page(p)->isVisible(), p == 0);
-            for (int index = 0; index < 3; ++index)
+            captions << control<QTabBar>("TS_Settings")->tabText(p)
+                     << static_cast<QGroupBox *>(page(p))->title();
+            for (int index = 0; index < 3; ++index) {
                 QCOMPARE(option(p, index)->isChecked(), index == stored[p]);
+                captions += option(p, index)->text();
+            }
         }
+        for (const char *name : {"CH_AutoStartAgent", "CB_Ok", "CB_Cancel"})
+            captions += control<QAbstractButton>(name)->text();
+        if (LanguagePack().isEmpty())
+            QCOMPARE(captions.join(u'|'), kCaptions);
     }
     // The layout's rules, in twips to a pixel: the gaps, the pages' and the strip's sizes (the
     // strip's from the first page alone), the buttons' places and the dialog's size.
@@ -307,16 +327,28 @@ private Q_SLOTS:
             click(closing == "OK" ? "CB_Ok" : "CB_Cancel");
         QVERIFY(!m_dialog->isVisible());
         QCOMPARE(inMemory(), result);
+        const QString written =
+            QString::asprintf("[Options]\r\nGLO_AgentStartupMode=%d\r\nGLO_BackupStartupMode=%d\r\n"
+                              "GLO_MinimizeMode=%d\r\n",
+                              result[0], result[1], result[2]);
         QCOMPARE(test::readFile(appPaths().AgentIniPath),
-                 closing == "OK"
-                     ? QString::asprintf(
-                           "[Options]\r\nGLO_AgentStartupMode=%d\r\nGLO_BackupStartupMode=%d"
-                           "\r\nGLO_MinimizeMode=%d\r\n",
-                           result[0], result[1], result[2])
-                           .toLatin1()
-                     : QByteArray());
+                 closing == "OK" ? written.toLatin1() : QByteArray());
         QVERIFY(m_platform->autoStart.changes.isEmpty());
         load(result);
+    }
+
+    // A setting the file cannot take is reported in the log, and holds for this run.
+    void unsavedSettingLogged()
+    {
+        test::writeFile(m_dir->filePath(QStringLiteral("file")), {});
+        appPaths().AgentIniPath = m_dir->filePath(QStringLiteral("file/fwbagent.ini"));
+        load({0, 2, 1});
+        choose(2, 0);
+        click("CB_Ok");
+        QCOMPARE(settings().MinimizeMode, 0);
+        QVERIFY2(MonitorLogText().contains("Could not save the setting: GLO_MinimizeMode=0 (" +
+                                           appPaths().AgentIniPath + ")"),
+                 qPrintable(MonitorLogText()));
     }
 
     // The box, checked only for an entry that starts this very program, is flipped: OK adds or
