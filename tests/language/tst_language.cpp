@@ -1,4 +1,7 @@
 #include "TestSupport.h"
+#include "controls/Controls.h"
+#include "controls/FormControls.h"
+#include "controls/Twips.h"
 #include "jet/DataAccess.h"
 #include "jet/writer/JetWriter.h"
 #include "language/LanguagePack.h"
@@ -7,12 +10,15 @@
 #include "store/AppPaths.h"
 #include "store/Settings.h"
 
+#include <QCheckBox>
 #include <QDirIterator>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTest>
 
 using namespace fwb;
@@ -139,9 +145,9 @@ private Q_SLOTS:
     {
         openPack({global("Two lines", "En§§två§§§tre"), global("NO LABEL", "först"),
                   global("no LABEL", "sist"), global("No label", "Ingen etikett"),
-                  global("Say \"hi\"", "Säg hej"), global("Drive", null),
+                  global("Say \"hi\"", "Säg hej"), global("Drive", null), global("Empty", ""),
                   global("Untyped", "Otypad", null), global("Quit", "Sluta", "1"),
-                  control("Quit", "Avsluta", "1", "-1", "AGENT_frmMAIN"),
+                  control("Quit", "Avsluta", "0", "-1", "AGENT_frmMAIN"),
                   control("LB_Status", "Status"), control("LB_Status", "Läge:"), // the last wins
                   control("FR_Window", "Fönster", "1", "-1", "agent_FRMtest"),
                   control("TX_Log", "logg§§rad", "2"), control("RB_Mode", "andra", "1", "1"),
@@ -159,6 +165,7 @@ private Q_SLOTS:
         QCOMPARE(TranslateText("Two lines"), "En\r\ntvå\r\n§tre");
         QCOMPARE(TranslateText("No label"), "Ingen etikett");
         QCOMPARE(TranslateText("no label"), "först");
+        QCOMPARE(TranslateText("Empty"), QString());
         for (const char *english : {"Say \"hi\"", "Drive", "Untyped", "Quit", "Open"})
             QCOMPARE(TranslateText(english), english);
         auto form = testForm();
@@ -170,6 +177,84 @@ private Q_SLOTS:
             TranslateForm(form.get());
             QCOMPARE(captions(*form), captions(*testForm()));
         }
+    }
+
+    // IncreaseTextWidth is set so that a text's width by the sizing rules (its widest line, a
+    // line's width per CRLF, 310 or 350 when bold, length / 1.8, 300 for an option's or check
+    // box's box) falls two twips short of, then past, `room` widths: the heights it gets then.
+    void autoSizeHeight_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("room");
+        QTest::addColumn<QList<int>>("heights");
+        const QString text = QStringLiteral("Start hidden (not shown in the task bar or in tray)");
+        QTest::newRow("option") << "option" << text << 1.0 << QList{195, 390};
+        QTest::newRow("option, 1.5 lines") << "option" << text << 1.5 << QList{390, 390};
+        QTest::newRow("bold option") << "bold option" << text << 2.0 << QList{390, 585};
+        QTest::newRow("check box") << "check" << text << 1.0 << QList{195, 390};
+        QTest::newRow("label") << "label" << text << 1.0 << QList{195, 390};
+        QTest::newRow("text box") << "text" << text << 2.0 << QList{390, 585};
+        QTest::newRow("line breaks") << "option"
+                                     << "Wait\r\nor\r\nstart" << 3.0 << QList{585, 780};
+        QTest::newRow("empty") << "label" << QString() << 5.0 << QList{195, 195};
+        QTest::newRow("nothing left") << "option" << text << -0.5 << QList{300, 300};
+        QTest::newRow("past 16 bits") << "option" << text << 40000.0 << QList{300, 300};
+    }
+    void autoSizeHeight()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, text);
+        QFETCH(double, room);
+        QWidget form;
+        form.setFont(QFont(QStringLiteral("DejaVu Sans"), 8));
+        QWidget *control = kind == "label"   ? new QLabel(text, &form)
+                           : kind == "text"  ? static_cast<QWidget *>(new QLineEdit(text, &form))
+                           : kind == "check" ? static_cast<QWidget *>(new QCheckBox(text, &form))
+                                             : new QRadioButton(text, &form);
+        const bool bold = kind.startsWith("bold");
+        control->setFont(bold ? BoldFont(form.font()) : form.font());
+        const QSize measured =
+            QFontMetrics(control->font()).size(0, QString(text).replace("\r\n", "\n"));
+        const double rules = PixelsToTwips(measured.width()) + text.count("\r\n") * 1500 +
+                             (bold ? 350 : 310) + text.size() / 1.8 +
+                             (kind.contains("option") || kind == "check" ? 300 : 0);
+        QList<int> heights;
+        for (const double twips : {-2, 2}) {
+            settings().IncreaseTextWidth = float(room * 1500 + twips - rules);
+            SetGeometryTwips(control, 0, 0, 1500, 300);
+            AutoSizeHeight(control);
+            heights += qRound(HeightTwips(control));
+        }
+        QTEST(heights, "heights");
+        // Whole numbers of lines stay; others are taken to six decimals, then rounded up.
+        for (const auto &[value, lines] : {std::pair{2.0, 2.0}, {1.25, 2.0}, {2.9999999, 4.0}})
+            QCOMPARE(RoundUpLines(value), lines);
+        QCOMPARE(CountOccurrences(QStringLiteral("aaaa"), QStringLiteral("aa")), 3);
+    }
+
+    // A frame or a window that reaches the screen's height is reported, and sized all the same:
+    // 300 twips below its lowest control, a window 700 (less its 450-twip title bar and borders).
+    void tooTallForTheScreen()
+    {
+        auto form = testForm();
+        QWidget *lowest = form->findChild<QLabel *>();
+        const double screen = PixelsToTwips(form->screen()->geometry().height());
+        for (QWidget *container :
+             {static_cast<QWidget *>(form->findChild<QGroupBox *>()), form.get()}) {
+            const bool window = container->isWindow();
+            SetGeometryTwips(lowest, 0, int(screen) - (window ? 690 : 300) - 300, 1500, 300);
+            window ? AutoSizeWindowHeight(container, lowest)
+                   : AutoSizeFrameHeight(container, lowest);
+            QVERIFY(qAbs(HeightTwips(container) + (window ? 450 : 0) - BottomOf(lowest) -
+                         (window ? 700 : 300)) < 8);
+        }
+        QStringList shown;
+        for (const FakeMessageBoxes::Box &box : m_platform->boxes.shown)
+            shown += box.title + u'|' + box.text + (box.icon == BoxIcon::Stop ? "" : " (not Stop)");
+        const QString box = QStringLiteral("FW Backup Agent - Auto-size Error|Could not auto-size "
+                                           "%1 height: %2. Please report this error.");
+        QCOMPARE(shown, QStringList({box.arg("frame", "FR_Window"), box.arg("window", "frmTEST")}));
     }
 
     // Lookups are answered from the rows read when the pack opened, so they need no engine;

@@ -1,13 +1,18 @@
 #include "TestSupport.h"
+#include "controls/Controls.h"
 #include "controls/DialogFont.h"
+#include "controls/Twips.h"
 #include "jet/DataAccess.h"
 #include "language/LanguagePack.h"
 #include "platform/linux/XdgAutoStartStore.h"
+#include "registration/AutoStart.h"
 #include "settings/TabStrip.h"
 #include "settings/frmSETTINGS.h"
 #include "store/AppPaths.h"
+#include "store/MonitorLog.h"
 #include "store/Settings.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
@@ -27,6 +32,14 @@ Q_DECLARE_METATYPE(Entry)
 namespace {
 
 const QString kAgent = QStringLiteral("/opt/Ferrow Backup/fwbagent");
+const QString kCaptions = QStringLiteral(
+    "&Program startup settings|How the FWB Agent should be started|Start normally|Start "
+    "minimized|Start hidden (not shown in the task bar or in system tray)|&Backups startup "
+    "settings|How backups should be started|Start backup automatically|Count down before backup "
+    "start|Do not run backup until it has been manually confirmed|&Window settings|FWB Agent "
+    "window settings|Minimize FWB Agent to task bar|Minimize FWB Agent to system tray|Hide FWB "
+    "Agent when minimized (do not show in task bar or system tray).|Start FWB Agent when Windows "
+    "starts|&Ok|&Cancel");
 
 QSize textSize(const QWidget *control, QString text, int width, bool wrap)
 {
@@ -108,8 +121,9 @@ QStringList layoutProblems(const QWidget *parent)
 
 } // namespace
 
-// The settings dialog: the layout of its pages in each shipped language and what OK and Esc
-// keep of the user's choices; and the autostart entry, checked by the desktop's validator.
+// The settings dialog: the layout of its pages in each shipped language, what it shows at each
+// opening, what OK keeps of the user's choices and Cancel, Esc and the close box drop; and the
+// autostart entry as the desktop reads it, checked by its own validator.
 class tst_SettingsDialog : public QObject
 {
     Q_OBJECT
@@ -132,15 +146,69 @@ class tst_SettingsDialog : public QObject
                                             "RB_MinimizeMode"};
         return m_dialog->findChildren<QRadioButton *>(names[page]).at(index);
     }
+    QWidget *page(int index) const { return option(index, 0)->parentWidget(); }
+    // Opens the dialog (again) on these stored modes: it shows its title, its version and the
+    // first page, those modes selected (none for a value out of range), the English captions.
     void load(const QList<int> &stored)
     {
         settings().AgentStartupMode = std::uint8_t(stored[0]);
         settings().BackupStartupMode = std::uint8_t(stored[1]);
         settings().MinimizeMode = std::uint8_t(stored[2]);
-        m_dialog = std::make_unique<frmSETTINGS>();
+        if (!m_dialog)
+            m_dialog = std::make_unique<frmSETTINGS>();
         m_dialog->Form_Load();
         m_dialog->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_dialog.get()));
+        QCOMPARE(m_dialog->windowTitle(), "FWB Agent - Settings");
+        QCOMPARE(control<QLabel>("LB_Version")->text(), "[version " FWB_VERSION "]");
+        QCOMPARE(control<QTabBar>("TS_Settings")->currentIndex(), 0);
+        QStringList captions;
+        for (int p = 0; p < 3; ++p) {
+            QCOMPARE(page(p)->isVisible(), p == 0);
+            captions << control<QTabBar>("TS_Settings")->tabText(p)
+                     << static_cast<QGroupBox *>(page(p))->title();
+            for (int index = 0; index < 3; ++index) {
+                QCOMPARE(option(p, index)->isChecked(), index == stored[p]);
+                captions += option(p, index)->text();
+            }
+        }
+        for (const char *name : {"CH_AutoStartAgent", "CB_Ok", "CB_Cancel"})
+            captions += control<QAbstractButton>(name)->text();
+        if (LanguagePack().isEmpty())
+            QCOMPARE(captions.join(u'|'), kCaptions);
+    }
+    // The layout's rules, in twips to a pixel: the gaps, the pages' and the strip's sizes (the
+    // strip's from the first page alone), the buttons' places and the dialog's size.
+    QStringList ruleProblems() const
+    {
+        const QWidget *strip = control<QWidget>("TS_Settings"), *ok = control<QWidget>("CB_Ok"),
+                      *cancel = control<QWidget>("CB_Cancel"),
+                      *box = control<QWidget>("CH_AutoStartAgent");
+        QList<std::tuple<QString, float, float>> rules{
+            {"check box below the options", TopTwips(box), BottomOf(option(0, 2)) + 360},
+            {"strip as tall as the first page", HeightTwips(strip), BottomOf(page(0)) + 120},
+            {"strip as wide as the first page", WidthTwips(strip), RightOf(page(0)) + 100},
+            {"Cancel below the strip", TopTwips(cancel), BottomOf(strip) + 120},
+            {"OK below the strip", TopTwips(ok), BottomOf(strip) + 120},
+            {"OK at the strip's right", RightOf(ok), RightOf(strip)},
+            {"Cancel left of OK", RightOf(cancel), LeftTwips(ok) - 120},
+            {"version beside Cancel", BottomOf(control<QWidget>("LB_Version")), BottomOf(cancel)},
+            {"dialog width", WidthTwips(m_dialog.get()), RightOf(strip) + 300},
+            {"dialog height", HeightTwips(m_dialog.get()) + 450, BottomOf(ok) + 700}};
+        for (int p = 0; p < 3; ++p) {
+            const QWidget *lowest = p == 0 ? box : option(p, 2);
+            rules += {{"page top", TopTwips(page(p)), TopTwips(strip) + 500},
+                      {"page left", LeftTwips(page(p)), LeftTwips(strip) + 250},
+                      {"page height", HeightTwips(page(p)), BottomOf(lowest) + 300}};
+            for (int i = 1; i < 3; ++i)
+                rules += {"option below option", TopTwips(option(p, i)),
+                          BottomOf(option(p, i - 1)) + 120};
+        }
+        QStringList problems;
+        for (const auto &[rule, actual, expected] : rules)
+            if (qAbs(actual - expected) >= 15)
+                problems += rule + QStringLiteral(": %1, not %2").arg(actual).arg(expected);
+        return problems;
     }
     QList<int> inMemory() const
     {
@@ -173,7 +241,8 @@ private Q_SLOTS:
     }
 
     // Every page, in English and in the shipped Swedish pack, in the dialog's font and in a
-    // desktop's wider one: each text fits its control and no control hides another.
+    // desktop's wider one: laid out by the rules, each text fits its control and no control
+    // hides another.
     void everyPageFits_data()
     {
         QTest::addColumn<QString>("pack");
@@ -196,7 +265,7 @@ private Q_SLOTS:
             QVERIFY2(OpenLanguagePack(), qPrintable(pack));
         }
         load({0, 2, 1});
-        QStringList problems;
+        QStringList problems = ruleProblems();
         for (int page = 0; page < 3; ++page) {
             control<QTabBar>("TS_Settings")->setCurrentIndex(page);
             for (const QString &problem : layoutProblems(m_dialog.get()))
@@ -221,50 +290,65 @@ private Q_SLOTS:
         }
     }
 
-    // The stored modes are selected (none where a value is out of range). OK keeps the
-    // options clicked, and an out-of-range value stays if none is chosen; Esc keeps none.
+    // OK keeps the options clicked, and an out-of-range value stays if none is chosen; Cancel,
+    // Esc and the close box keep none. The next opening shows what was kept.
     void closingKeepsOrDropsTheModes_data()
     {
         QTest::addColumn<QList<int>>("stored");
         QTest::addColumn<QList<int>>("clicks"); // per page, -1 for none
         QTest::addColumn<QList<int>>("result");
-        QTest::addColumn<bool>("ok");
-        QTest::newRow("all changed") << QList{0, 2, 1} << QList{2, 0, 0} << QList{2, 0, 0} << true;
+        QTest::addColumn<QString>("closing");
+        QTest::newRow("all changed") << QList{0, 2, 1} << QList{2, 0, 0} << QList{2, 0, 0} << "OK";
         QTest::newRow("out of range kept")
-            << QList{7, 2, 200} << QList{-1, 1, -1} << QList{7, 1, 200} << true;
-        QTest::newRow("Esc") << QList{0, 2, 1} << QList{2, 1, 0} << QList{0, 2, 1} << false;
+            << QList{7, 2, 200} << QList{-1, 1, -1} << QList{7, 1, 200} << "OK";
+        for (const char *closing : {"Cancel", "Esc", "close box"})
+            QTest::newRow(closing) << QList{0, 2, 1} << QList{2, 1, 0} << QList{0, 2, 1} << closing;
     }
     void closingKeepsOrDropsTheModes()
     {
         QFETCH(QList<int>, stored);
         QFETCH(QList<int>, clicks);
         QFETCH(QList<int>, result);
-        QFETCH(bool, ok);
+        QFETCH(QString, closing);
         m_platform->autoStart.entry = {Kind::Program, kAgent};
         load(stored);
         for (int page = 0; page < 3; ++page) {
-            for (int index = 0; index < 3; ++index)
-                QCOMPARE(option(page, index)->isChecked(), index == stored[page]);
             if (clicks[page] >= 0)
                 choose(page, clicks[page]);
         }
-        if (ok) {
-            QCOMPARE(inMemory(), stored);
-            click("CB_Ok");
-        } else {
+        QCOMPARE(inMemory(), stored);
+        if (closing != "OK")
             click("CH_AutoStartAgent");
+        if (closing == "Esc")
             QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
-        }
+        else if (closing == "close box")
+            m_dialog->close();
+        else
+            click(closing == "OK" ? "CB_Ok" : "CB_Cancel");
         QVERIFY(!m_dialog->isVisible());
         QCOMPARE(inMemory(), result);
+        const QString written =
+            QString::asprintf("[Options]\r\nGLO_AgentStartupMode=%d\r\nGLO_BackupStartupMode=%d\r\n"
+                              "GLO_MinimizeMode=%d\r\n",
+                              result[0], result[1], result[2]);
         QCOMPARE(test::readFile(appPaths().AgentIniPath),
-                 ok ? QString::asprintf(
-                          "[Options]\r\nGLO_AgentStartupMode=%d\r\nGLO_BackupStartupMode=%d"
-                          "\r\nGLO_MinimizeMode=%d\r\n",
-                          result[0], result[1], result[2])
-                          .toLatin1()
-                    : QByteArray());
+                 closing == "OK" ? written.toLatin1() : QByteArray());
         QVERIFY(m_platform->autoStart.changes.isEmpty());
+        load(result);
+    }
+
+    // A setting the file cannot take is reported in the log, and holds for this run.
+    void unsavedSettingLogged()
+    {
+        test::writeFile(m_dir->filePath(QStringLiteral("file")), {});
+        appPaths().AgentIniPath = m_dir->filePath(QStringLiteral("file/fwbagent.ini"));
+        load({0, 2, 1});
+        choose(2, 0);
+        click("CB_Ok");
+        QCOMPARE(settings().MinimizeMode, 0);
+        QVERIFY2(MonitorLogText().contains("Could not save the setting: GLO_MinimizeMode=0 (" +
+                                           appPaths().AgentIniPath + ")"),
+                 qPrintable(MonitorLogText()));
     }
 
     // The box, checked only for an entry that starts this very program, is flipped: OK adds or
@@ -307,31 +391,56 @@ private Q_SLOTS:
         QVERIFY(test::readFile(appPaths().AgentIniPath).contains("GLO_MinimizeMode=1"));
     }
 
-    // Each kind of character a folder name can bring, and the Exec value it is written as.
-    void writesQuotedAndReadsBack_data()
+    // Whether an autostart entry is taken for this program's own (2: and it is what registering
+    // writes, which the desktop's validator accepts); removing it, even twice, leaves none.
+    void autoStartEntry_data()
     {
         QTest::addColumn<QString>("program");
-        QTest::addColumn<QByteArray>("exec");
-        QTest::newRow("plain") << "/opt/fwb/fwbagent" << QByteArray("/opt/fwb/fwbagent");
-        QTest::newRow("spaces") << "/opt/F B/fwbagent" << QByteArray("\"/opt/F B/fwbagent\"");
-        QTest::newRow("quotes") << "/opt/\"hi\"/a" << QByteArray("\"/opt/\\\\\"hi\\\\\"/a\"");
-        QTest::newRow("dollar") << "/opt/$HOME/a" << QByteArray("\"/opt/\\\\$HOME/a\"");
-        QTest::newRow("backslash") << "/opt/b\\s/a" << QByteArray("\"/opt/b\\\\\\\\s/a\"");
+        QTest::addColumn<QByteArray>("exec"); // the Exec value, and any lines after it
+        QTest::addColumn<int>("registered");
+        const auto row = [](const char *name, const char *program, const char *exec, int ours) {
+            QTest::newRow(name) << QString::fromUtf8(program) << QByteArray(exec) << ours;
+        };
+        row("plain", "/opt/fwb/fwbagent", "/opt/fwb/fwbagent", 2);
+        row("spaces", "/opt/F B/fwbagent", "\"/opt/F B/fwbagent\"", 2);
+        row("quotes", "/opt/\"hi\"/a", "\"/opt/\\\\\"hi\\\\\"/a\"", 2);
+        row("dollar", "/opt/$HOME/a", "\"/opt/\\\\$HOME/a\"", 2);
+        row("backslash", "/opt/b\\s/a", "\"/opt/b\\\\\\\\s/a\"", 2);
+        row("percent", "/opt/100%/a", "/opt/100%%/a", 2);
+        row("quoted though plain", "/opt/fwb/fwbagent", "\"/opt/fwb/fwbagent\"", 1);
+        row("path in quotes", "/opt/fwb/fwbagent", "\"\\\\\"/opt/fwb/fwbagent\\\\\"\"", 0);
+        row("other letter case", "/opt/fwb/fwbagent", "/opt/fwb/FWBagent", 0);
+        row("arguments", "/opt/fwb/fwbagent", "/opt/fwb/fwbagent --hidden", 0);
+        row("field code", "/opt/1%/a", "/opt/1%f/a", 0);
+        row("hidden", "/opt/fwb/fwbagent", "/opt/fwb/fwbagent\nHidden=true", 0);
+        row("another group's", "/opt/fwb/fwbagent",
+            "/x\n[Desktop Action a]\nExec=/opt/fwb/fwbagent", 0);
     }
-    void writesQuotedAndReadsBack()
+    void autoStartEntry()
     {
         QFETCH(QString, program);
         QFETCH(QByteArray, exec);
+        QFETCH(int, registered);
         XdgAutoStartStore store;
+        platform().autoStart = &store;
+        appPaths().AgentExePath = program;
         // An entry of an older version, named as the registry value, still starts the Agent.
-        test::writeFile(entryPath(), "[Desktop Entry]\nName=Ferrow Backup Agent\nExec=" + exec);
-        QCOMPARE(store.read().program, program);
-        QVERIFY(store.write(program));
+        const QByteArray entry =
+            "[Desktop Entry]\nType=Application\nName=Ferrow Backup Agent\nExec=" + exec + "\n";
+        QVERIFY(!IsAutoStartRegistered());
+        test::writeFile(entryPath(), entry);
+        QCOMPARE(int(IsAutoStartRegistered()), std::min(registered, 1));
+        for (int twice = 0; twice < 2; ++twice)
+            UnregisterAutoStart();
+        QVERIFY(!IsAutoStartRegistered() && !QFileInfo::exists(entryPath()));
+        if (registered < 2)
+            return;
+        QVERIFY(QDir(m_dir->filePath(QStringLiteral("autostart"))).removeRecursively());
+        RegisterAutoStart();
         QCOMPARE(test::readFile(entryPath()),
                  "[Desktop Entry]\nType=Application\nName=FWB Agent\nIcon=fwbagent\nTryExec=" +
                      program.toUtf8().replace('\\', "\\\\") + "\nExec=" + exec + "\n");
-        QCOMPARE(store.read().kind, Kind::Program);
-        QCOMPARE(store.read().program, program);
+        QVERIFY(IsAutoStartRegistered());
         const QString validator =
             QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
         if (validator.isEmpty())

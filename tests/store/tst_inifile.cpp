@@ -1,11 +1,13 @@
 #include "TestSupport.h"
 #include "store/AppPaths.h"
 #include "store/IniFile.h"
+#include "store/MonitorLog.h"
 #include "store/Settings.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QTest>
 #include <csignal>
 #include <sys/resource.h>
@@ -16,8 +18,9 @@ using namespace fwb;
 
 namespace {
 
-const QString a = QStringLiteral("a");
-const QString k = QStringLiteral("k");
+// Spaces around the section and key arguments do not count, for reading or writing.
+const QString a = QStringLiteral(" a ");
+const QString k = QStringLiteral(" k ");
 
 QStringList entriesOf(const QString &folder)
 {
@@ -49,10 +52,18 @@ private Q_SLOTS:
         row("key without = gives default", "[a]\r\nk\r\nk=v\r\n", "dflt");
         row("only first matching section", "[a]\r\nx=1\r\n[b]\r\n[A]\r\nk=v\r\n", "dflt");
         row("first matching key wins", "[a]\r\nk=1\r\nK=2\r\n", "1");
+        row("section name ends at the first ]", "[a]x]\r\nk=v", "v");
+        row("section without ]", "[b]\r\n[ a \r\nk=v", "v");
+        row("no section before the first", "k=v\r\n[a]\r\n", "dflt");
+        row("NUL ends names and values", QByteArray("[a\0b]\r\nk\0x=v\0w", 14), "v");
         row("double quotes", "[a]\r\nk= \" v w \" \r\n", " v w ");
+        row("single quotes, one pair", "[a]\r\nk='\"v\"'", "\"v\"");
+        row("mismatched quotes stay", "[a]\r\nk=\"v'", "\"v'");
+        row("empty quotes", "[a]\r\nk=\"\"", "");
         row("empty value is not the default", "[a]\r\nk=\r\n", "");
         row("NUL cuts after the trimming", QByteArray("[a]\r\nk \0y=1\r\nk=v \0x\r\n", 21), "v ");
         // The text encodings a settings file may come in.
+        row("utf-8 mark", "\xEF\xBB\xBF[a]\r\nk=\xC3\xA5", QStringLiteral("\u00E5"));
         row("windows-1252", "[a]\r\nk=\x9F\xE5\x80\r\n", QStringLiteral("\u0178\u00E5\u20AC"));
         row("one bad byte makes it 1252", "[a]\r\nx=\xC3\xA5\r\nk=\xC3\xA5\xE5\r\n",
             QStringLiteral("\u00C3\u00A5\u00E5"));
@@ -68,7 +79,8 @@ private Q_SLOTS:
     }
 
     // How the arguments are taken: names in any case, without spaces (but not tabs) around
-    // them; a default without trailing spaces; a value cut to the caller's buffer.
+    // them; a default without trailing spaces; a value cut to the caller's buffer, which the
+    // settings give 256 characters (255 for the first-run flag). A comment never matches.
     void readArguments()
     {
         const auto read = [](const QByteArray &content, const QString &section, const QString &key,
@@ -78,9 +90,17 @@ private Q_SLOTS:
         QCOMPARE(read("[\xC3\x85sa]\r\nk=v", QStringLiteral(" \u00E5SA "), k, {}, 9),
                  QStringLiteral("v"));
         QCOMPARE(read("[a]\r\nk=v", QStringLiteral("\ta"), k, {}, 9), QString());
-        QCOMPARE(read("", a, k, QStringLiteral(" d   "), 9), QStringLiteral(" d"));
+        QCOMPARE(read("", a, k, QStringLiteral(" d\t  "), 9), QStringLiteral(" d\t"));
         QCOMPARE(read("[a]\r\nk=\xC3\xA5\xF0\x9F\x98\x80z", a, k, {}, 3),
                  QStringLiteral("\u00E5\U0001F600"));
+        QCOMPARE(read("[a]\r\n;k=c\r\n#k=h", a, QStringLiteral(";k"), {}, 9), QString());
+        QCOMPARE(read("[a]\r\n;k=c\r\n#k=h", a, QStringLiteral("#k"), {}, 9), "h");
+        const auto file = ini::ProfileFile::fromBytes(
+            "[Settings]\r\nFirstRunOfGeneration5=" + QByteArray(300, '1') +
+            "\r\nx=" + QByteArray(300, '1'));
+        for (const auto &[key, size] :
+             {std::pair{"FirstRunOfGeneration5", 255}, std::pair{"x", 256}})
+            QCOMPARE(ReadIniText(file, "Settings", key, {}).size(), size);
     }
 
     void write_data()
@@ -93,15 +113,18 @@ private Q_SLOTS:
             QTest::newRow(name) << before << value << after;
         };
         row("new file, value verbatim", {}, " \"q\" ; x\t", "[a]\r\nk= \"q\" ; x\t\r\n");
-        row("replace keeps line ending and spelling", "[A]\r\n  K = 1 \rz=3\n", "2",
-            "[A]\r\nK=2\rz=3\n");
+        row("replace keeps line ending and spelling", "[A]\r\n  K = 1 \rz=3\nk=4\n", "2",
+            "[A]\r\nK=2\rz=3\nk=4\n");
         row("new key after the last key line", "[a]\r\nx=1\r\n; c\r\n\r\n[b]\r\ny=2\r\n", "v",
             "[a]\r\nx=1\r\nk=v\r\n; c\r\n\r\n[b]\r\ny=2\r\n");
         row("new key in the first of two sections", "[a]\r\nx=1\r\n[b]\r\n[A]\r\nk=1\r\n", "2",
             "[a]\r\nx=1\r\nk=2\r\n[b]\r\n[A]\r\nk=1\r\n");
         row("new section", "[b]\r\nx=1", "v", "[b]\r\nx=1\r\n[a]\r\nk=v\r\n");
-        row("utf-8 file gets utf-8", "[a]\r\nn=\xC3\xA5\r\n", QStringLiteral("\u00F6\u20AC"),
-            "[a]\r\nn=\xC3\xA5\r\nk=\xC3\xB6\xE2\x82\xAC\r\n");
+        row("utf-8 file gets utf-8", "\xEF\xBB\xBF[a]\r\nn=\xC3\xA5\r\n",
+            QStringLiteral("\u00F6\u20AC"),
+            "\xEF\xBB\xBF[a]\r\nn=\xC3\xA5\r\nk=\xC3\xB6\xE2\x82\xAC\r\n");
+        row("utf-16 file gets utf-16", QByteArray("\xFF\xFE[\0a\0]\0\n\0", 10), "\u00E5",
+            QByteArray("\xFF\xFE[\0a\0]\0\n\0k\0=\0\xE5\0\n\0", 18));
         // Without its one 1252 byte the file would read as UTF-8, and n as "\u00E5".
         row("1252 file never turns utf-8", "[a]\r\nn=\xC3\xA5\r\nk=\xE5\r\n", "x", {});
         row("1252 file cannot hold everything", "[a]\r\nn=\xE5\r\n",
@@ -114,23 +137,34 @@ private Q_SLOTS:
         QFETCH(QByteArray, before);
         QFETCH(QString, value);
         QFETCH(QByteArray, after);
+        // The folder is made when missing. Temporary files left by writers killed mid-way go
+        // once they are a minute old; the others stay.
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("w.ini"));
-        if (!before.isNull())
+        const QString path = dir.filePath(QStringLiteral("cfg/w.ini"));
+        QStringList others;
+        if (!before.isNull()) {
             test::writeFile(path, before);
-
+            others = {"w.ini.fwbtmp-young1", "x.ini.fwbtmp-other1"};
+            for (const QString &name : others + QStringList{"w.ini.fwbtmp-stale1"}) {
+                const QByteArray file = QFile::encodeName(dir.filePath("cfg/" + name));
+                test::writeFile(file, {});
+                std::filesystem::last_write_time(
+                    file.toStdString(), std::filesystem::file_time_type::clock::now() -
+                                            std::chrono::seconds(name.contains("young") ? 50 : 70));
+            }
+        }
         const bool refused = after.isNull();
         const bool limited = value.size() > 64; // the one row that meets the file-size limit
         rlimit saved{};
         getrlimit(RLIMIT_FSIZE, &saved);
         const rlimit lowered{limited ? 64 : saved.rlim_cur, saved.rlim_max};
         setrlimit(RLIMIT_FSIZE, &lowered);
-        const bool written = ini::writeProfileString(path, a, k, value);
+        const bool written = WriteIniText(path, a, k, value);
         setrlimit(RLIMIT_FSIZE, &saved);
         QCOMPARE(written, !refused);
         QCOMPARE(test::readFile(path), refused ? before : after);
-        if (!refused || limited)
-            QCOMPARE(entriesOf(dir.path()), QStringList{"w.ini"}); // no temporary file left
+        if (!refused || limited) // and no temporary file of its own left
+            QCOMPARE(entriesOf(dir.filePath("cfg")), QStringList{"w.ini"} + others);
     }
 
     // A write through a link replaces the target, keeping its owner, group and permissions; a
@@ -187,8 +221,8 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("missing"))));
     }
 
-    // Each row writes one settings file and reads back, as
-    // "agent backup minimize width firstRunPending folder", what the program loaded.
+    // Each row writes one settings file and reads back, as "agent backup minimize width
+    // firstRunPending folder|language", what the program loaded.
     void loadSettings_data()
     {
         QTest::addColumn<QString>("file");
@@ -199,21 +233,31 @@ private Q_SLOTS:
                                 << "[Options]\r\nGLO_AgentStartupMode=" + stored +
                                        "\r\nGLO_BackupStartupMode=" + stored +
                                        "\r\nGLO_MinimizeMode=" + stored
-                                << QString::fromLatin1(loaded) + " 0 1 Backup sets/";
+                                << QString::fromLatin1(loaded) + " 0 1 Backup sets/|";
         };
-        const auto options = [](const char *name, const QByteArray &lines, const char *loaded) {
+        const auto options = [](const char *name, const QByteArray &lines,
+                                const char *loaded = "0 2 1 0 1 Backup sets/|") {
             QTest::newRow(name) << QStringLiteral("settings.ini") << "[Options]\r\n" + lines
                                 << QString::fromLatin1(loaded);
         };
-        options("defaults", {}, "0 2 1 0 1 Backup sets/");
-        modes("out of 0-2 kept as read", "7", "7 7 7");
-        modes("too large", "256", "0 2 1");
+        options("defaults", {});
+        modes("255 kept as read", "255", "255 255 255");
+        modes("above 255", "256", "0 2 1");
+        modes("below 0", "-1", "0 2 1");
+        modes("not a number", "1x", "0 2 1");
         modes("half to even", "2.5", "2 2 2");
+        modes("fraction", "1.6", "2 2 2");
+        options("width, language", "GLO_IncreaseTextWidth=-2.5\r\nGLO_CurrentLanguage=Svenska.lng",
+                "0 2 1 -2.5 1 Backup sets/|Svenska.lng");
+        options("width not a number", "GLO_IncreaseTextWidth=1x");
         options("first run only for 1", "[Settings]\r\nFirstRunOfGeneration5=01",
-                "0 2 1 0 0 Backup sets/");
-        options("stored case", "LastOpenedDir={app}my SETS", "0 2 1 0 1 My Sets/");
-        options("root spelt //", "LastOpenedDir=//", "0 2 1 0 1 Backup sets/");
-        options("root spelt /.", "LastOpenedDir=/.", "0 2 1 0 1 Backup sets/");
+                "0 2 1 0 0 Backup sets/|");
+        options("stored case, one separator", "LastOpenedDir={app}my SETS/", "0 2 1 0 1 My Sets/|");
+        options("missing folder", "LastOpenedDir={app}none");
+        options("lone /", "LastOpenedDir=/");
+        options("root spelt //", "LastOpenedDir=//");
+        options("root spelt /.", "LastOpenedDir=/.");
+        options("lone \\", "LastOpenedDir=\\"); // though the working folder has one so named
     }
     void loadSettings()
     {
@@ -221,8 +265,9 @@ private Q_SLOTS:
         QFETCH(QByteArray, text);
         QTemporaryDir dir;
         const QString app = dir.path() + u'/';
-        QVERIFY(QDir().mkpath(app + QStringLiteral("Backup sets")) &&
-                QDir().mkpath(app + QStringLiteral("My Sets")));
+        for (const char *folder : {"Backup sets", "My Sets", "\\"})
+            QVERIFY(QDir().mkpath(app + QLatin1String(folder)));
+        QVERIFY(QDir::setCurrent(app));
         const test::ScopedPlatform platform;
         test::resetProgramState(dir.path());
         test::writeFile(app + file, text.replace("{app}", QFile::encodeName(app)));
@@ -233,8 +278,21 @@ private Q_SLOTS:
         QCOMPARE(s.BackupSetFolder.left(app.size()), app);
         QTEST(QString::asprintf("%d %d %d %g %d ", s.AgentStartupMode, s.BackupStartupMode,
                                 s.MinimizeMode, s.IncreaseTextWidth, int(s.FirstRunPending)) +
-                  s.BackupSetFolder.mid(app.size()),
+                  s.BackupSetFolder.mid(app.size()) + u'|' + s.CurrentLanguage,
               "loaded");
+    }
+
+    // Qt's own messages on standard error start with "qt: ", so nobody takes them for entries.
+    void qtMessagesKeptApart()
+    {
+        const test::CapturedStandardError captured;
+        const QtMessageHandler previous = qInstallMessageHandler(nullptr);
+        KeepQtMessagesApart();
+        const QLoggingCategory category("fwb.test");
+        qWarning("plain");
+        qCWarning(category, "named");
+        qInstallMessageHandler(previous);
+        QCOMPARE(captured.text(), "qt: plain\nqt: fwb.test: named\n");
     }
 };
 
