@@ -2,6 +2,7 @@
 // driven by real input (xdotool) and read back from the X server (xwininfo, xprop).
 
 #include "AgentProcess.h"
+#include "TestSupport.h"
 
 #include <QCoreApplication>
 #include <QRect>
@@ -19,6 +20,8 @@ namespace {
 constexpr int TimeoutMs = 10'000;
 // How long a wrong outcome is given to show; the window manager answers far sooner.
 constexpr int SettleMs = 1'500;
+const char *const kTools[] = {"Xvfb",     "openbox", "trayer",  "xdotool",
+                              "xwininfo", "xprop",   "xmessage"};
 // The search ignores case: Qt's 1x1 "fwbagent" window must not match.
 const QString kMainWindow = QStringLiteral("^FW(B| Backup) Agent$");
 const QString kConfirmDialog = QStringLiteral("FW Backup Agent - Confirm Start-up");
@@ -95,9 +98,6 @@ private:
 
 QString TestDesktop::startDesktop()
 {
-    for (const char *name : {"Xvfb", "openbox", "trayer", "xdotool", "xwininfo", "xprop"})
-        if (QStandardPaths::findExecutable(QString::fromLatin1(name)).isEmpty())
-            return QString::fromLatin1(name) + QStringLiteral(" is not installed");
     m_environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     m_environment.remove(QStringLiteral("XAUTHORITY"));
     // The server picks a free display itself and writes its number to standard output.
@@ -143,8 +143,9 @@ void TestDesktop::cleanup()
 
 void TestDesktop::init()
 {
-    if (const QString problem = startDesktop(); !problem.isEmpty())
-        QSKIP(qPrintable(QStringLiteral("no X desktop here: ") + problem));
+    SKIP_UNLESS_RUNNABLE();
+    const QString problem = startDesktop();
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
     m_run.emplace();
     QVERIFY2(m_run->folder.stage(), qPrintable(m_run->folder.error()));
     m_run->agent.setDesktop(m_environment);
@@ -297,7 +298,6 @@ void TestDesktop::restoresFromTray()
 // quit, and a click on the tray icon or on the dialog gives the dialog the focus.
 void TestDesktop::dialogLeavesTheFocusAndTheTrayAlone()
 {
-    REQUIRE_MOUNT_NAMESPACE();
     const QString label = QStringLiteral("DESKTOPDISK");
     const QString set = m_run->folder.defaultBackupSetsFolder() + QStringLiteral("/Nightly.fwb");
     QVERIFY(writeBytes(set, iniBackupSet(triggersOnLabel(label))));
@@ -346,5 +346,10 @@ void TestDesktop::dialogLeavesTheFocusAndTheTrayAlone()
     QVERIFY(m_run->agent.isRunning());
 }
 
-QTEST_MOUNT_NAMESPACE_MAIN(TestDesktop)
+QTEST_MOUNT_NAMESPACE_MAIN(TestDesktop, [](const QByteArray &function) {
+    for (const char *tool : kTools)
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+            return QString::fromLatin1(tool) + QStringLiteral(" is not installed");
+    return function == "dialogLeavesTheFocusAndTheTrayAlone" ? mountNamespaceProblem() : QString();
+})
 #include "tst_desktop.moc"

@@ -5,26 +5,21 @@
 #include <QTemporaryDir>
 #include <optional>
 
-// Skips a test that cannot run here: no private mount namespace, or no volume could be made.
-#define REQUIRE_MOUNT_NAMESPACE()                                                                  \
-    do {                                                                                           \
-        if (!fwb::test::mountNamespaceProblem().isEmpty())                                         \
-            QSKIP(qPrintable(fwb::test::mountNamespaceProblem()));                                 \
-    } while (false)
+// Skips a test when no volume could be made here.
 #define LAB_STEP(lab, step)                                                                        \
     do {                                                                                           \
         if (!(step))                                                                               \
             QSKIP(qPrintable(QStringLiteral("cannot prepare volumes here: ") + (lab).error()));    \
     } while (false)
 // The namespace is entered while the process has one thread, as the change applies to the
-// calling thread only; the programs a test starts share it.
-#define QTEST_MOUNT_NAMESPACE_MAIN(TestClass)                                                      \
+// calling thread only; the programs a test starts share it. The functions that need it skip
+// through the precondition that follows the class (see FWB_TEST_MAIN in TestSupport.h), which
+// answers mountNamespaceProblem() for them.
+#define QTEST_MOUNT_NAMESPACE_MAIN(TestClass, ...)                                                 \
     int main(int argc, char *argv[])                                                               \
     {                                                                                              \
         fwb::test::enterPrivateMountNamespace();                                                   \
-        QCoreApplication app(argc, argv);                                                          \
-        TestClass test;                                                                            \
-        return QTest::qExec(&test, argc, argv);                                                    \
+        return fwb::test::runTests<QCoreApplication, TestClass>(argc, argv, __VA_ARGS__);          \
     }
 
 namespace fwb::test {
