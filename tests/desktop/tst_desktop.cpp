@@ -20,8 +20,6 @@ namespace {
 constexpr int TimeoutMs = 10'000;
 // How long a wrong outcome is given to show; the window manager answers far sooner.
 constexpr int SettleMs = 1'500;
-const char *const kTools[] = {"Xvfb",     "openbox", "trayer",  "xdotool",
-                              "xwininfo", "xprop",   "xmessage"};
 // The search ignores case: Qt's 1x1 "fwbagent" window must not match.
 const QString kMainWindow = QStringLiteral("^FW(B| Backup) Agent$");
 const QString kConfirmDialog = QStringLiteral("FW Backup Agent - Confirm Start-up");
@@ -33,6 +31,15 @@ QByteArray agentIni(int startupMode, int minimizeMode)
     return optionsIni({QStringLiteral("GLO_AgentStartupMode=%1").arg(startupMode),
                        QStringLiteral("GLO_MinimizeMode=%1").arg(minimizeMode),
                        QStringLiteral("GLO_BackupStartupMode=2")});
+}
+
+QString cannotRun(const QByteArray &function)
+{
+    for (const char *tool :
+         {"Xvfb", "openbox", "trayer", "xdotool", "xwininfo", "xprop", "xmessage"})
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+            return QString::fromLatin1(tool) + QStringLiteral(" is not installed");
+    return function == "dialogLeavesTheFocusAndTheTrayAlone" ? mountNamespaceProblem() : QString();
 }
 
 } // namespace
@@ -143,7 +150,8 @@ void TestDesktop::cleanup()
 
 void TestDesktop::init()
 {
-    SKIP_UNLESS_RUNNABLE();
+    if (const QString why = cannotRun(QTest::currentTestFunction()); !why.isEmpty())
+        QSKIP(qPrintable(why));
     const QString problem = startDesktop();
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
     m_run.emplace();
@@ -346,10 +354,5 @@ void TestDesktop::dialogLeavesTheFocusAndTheTrayAlone()
     QVERIFY(m_run->agent.isRunning());
 }
 
-QTEST_MOUNT_NAMESPACE_MAIN(TestDesktop, [](const QByteArray &function) {
-    for (const char *tool : kTools)
-        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
-            return QString::fromLatin1(tool) + QStringLiteral(" is not installed");
-    return function == "dialogLeavesTheFocusAndTheTrayAlone" ? mountNamespaceProblem() : QString();
-})
+FWB_TEST_MAIN(QCoreApplication, TestDesktop, cannotRun, enterPrivateMountNamespace)
 #include "tst_desktop.moc"

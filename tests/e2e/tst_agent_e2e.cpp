@@ -218,5 +218,7 @@ void TestAgentE2E::automaticModeLaunchesTriggeredSet()
     QCOMPARE(backupProgramStarts(programs.backupProgramLog()), started);
 }
 
-QTEST_MOUNT_NAMESPACE_MAIN(TestAgentE2E, [](const QByteArray &) { return mountNamespaceProblem(); })
+FWB_TEST_MAIN(
+    QCoreApplication, TestAgentE2E, [](const QByteArray &) { return mountNamespaceProblem(); },
+    enterPrivateMountNamespace)
 #include "tst_agent_e2e.moc"

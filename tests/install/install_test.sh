@@ -6,11 +6,8 @@
 set -euo pipefail
 # A fresh login of an ordinary user may lack the administrators' folders, where dpkg lives.
 export PATH="$PATH:/usr/sbin:/sbin"
-for tool in update-mime-database mimetype xdg-mime dpkg cpack setpriv; do
-    if ! command -v $tool >/dev/null; then
-        echo "install test skipped, cannot run here: $tool is not installed" >&2
-        exit 77 # CTest's SKIP_RETURN_CODE
-    fi
+for tool in update-mime-database mimetype xdg-mime dpkg cpack setpriv; do # 77: CTest's skip
+    command -v $tool >/dev/null || { echo "skipped, cannot run here: no $tool" >&2; exit 77; }
 done
 build=$(cd "$1" && pwd)
 work=$(mktemp -d)

@@ -11,21 +11,13 @@
         if (!(step))                                                                               \
             QSKIP(qPrintable(QStringLiteral("cannot prepare volumes here: ") + (lab).error()));    \
     } while (false)
-// The namespace is entered while the process has one thread, as the change applies to the
-// calling thread only; the programs a test starts share it. The functions that need it skip
-// through the precondition that follows the class (see FWB_TEST_MAIN in TestSupport.h), which
-// answers mountNamespaceProblem() for them.
-#define QTEST_MOUNT_NAMESPACE_MAIN(TestClass, ...)                                                 \
-    int main(int argc, char *argv[])                                                               \
-    {                                                                                              \
-        fwb::test::enterPrivateMountNamespace();                                                   \
-        return fwb::test::runTests<QCoreApplication, TestClass>(argc, argv, __VA_ARGS__);          \
-    }
 
 namespace fwb::test {
 
-// Moves this process into a mount namespace of its own whose mounts never reach the machine.
-// Answers why that was not possible, or the empty text, which mountNamespaceProblem() keeps.
+// Moves this process into a mount namespace of its own whose mounts never reach the machine,
+// while it has one thread (the change applies to the calling thread only; the programs a test
+// starts share it). Answers why that was not possible, or the empty text, which
+// mountNamespaceProblem() keeps.
 QString enterPrivateMountNamespace();
 QString mountNamespaceProblem();
 // The path of a program from PATH or the system folders, or the empty text.

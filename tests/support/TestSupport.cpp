@@ -10,34 +10,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTest>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace fwb::test {
-namespace {
-Precondition g_precondition;
-}
-
-bool noneCanRun(int argc, char *argv[], Precondition precondition)
-{
-    g_precondition = std::move(precondition);
-    QStringList why{whyCannotRun("")};
-    if (why.first().isEmpty()) {
-        why.clear();
-        for (int i = 1; i < argc; ++i) // the functions named, with their data tags
-            why.append(whyCannotRun(QByteArray(argv[i]).split(':').first()));
-    }
-    if (why.isEmpty() || why.contains(QString()))
-        return false;
-    std::fprintf(stderr, "%s: skipped, cannot run here: %s\n", argv[0], qPrintable(why.first()));
-    return true;
-}
-
-QString whyCannotRun(const char *function)
-{
-    return g_precondition ? g_precondition(function) : QString();
-}
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {

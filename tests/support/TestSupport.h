@@ -15,23 +15,14 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QTest>
-#include <functional>
 #include <memory>
 
-// main() of a test executable some of whose functions need what a machine may lack; the
-// Precondition follows the class.
+// main() of a test some of whose functions need what a machine may lack (see runTests()).
 #define FWB_TEST_MAIN(Application, TestClass, ...)                                                 \
     int main(int argc, char *argv[])                                                               \
     {                                                                                              \
         return fwb::test::runTests<Application, TestClass>(argc, argv, __VA_ARGS__);               \
     }
-// In init(): a function that cannot run here is skipped, saying why.
-#define SKIP_UNLESS_RUNNABLE()                                                                     \
-    do {                                                                                           \
-        if (const QString why = fwb::test::whyCannotRun(QTest::currentTestFunction());             \
-            !why.isEmpty())                                                                        \
-            QSKIP(qPrintable(why));                                                                \
-    } while (false)
 
 namespace fwb {
 class FileSystem;
@@ -40,22 +31,22 @@ class FileSystem;
 namespace fwb::test {
 
 // Why a test function cannot run here, or the empty text; asked about "", what all of them need.
-using Precondition = std::function<QString(const QByteArray &function)>;
+using Precondition = QString (*)(const QByteArray &function);
 
-// When the functions named on the command line (all, when none is) cannot run here, says why on
-// standard error and answers true: the test then exits with FWB_SKIP_EXIT_CODE, which CTest
-// shows as skipped. Keeps `precondition` for whyCannotRun().
-bool noneCanRun(int argc, char *argv[], Precondition precondition);
-QString whyCannotRun(const char *function);
-
+// Runs a test (after `first`), or skips it as tests/CMakeLists.txt says when `precondition`
+// answers for the last function named on the command line (or ""). Any failure exits with 1.
 template <class Application, class TestClass>
-int runTests(int argc, char *argv[], Precondition precondition)
+int runTests(int argc, char *argv[], Precondition precondition, QString (*first)() = nullptr)
 {
+    if (first)
+        first();
     Application app(argc, argv);
-    if (noneCanRun(argc, argv, std::move(precondition)))
+    const QByteArray last = argc > 1 ? QByteArray(argv[argc - 1]).split(':').first() : "";
+    if (const QString why = precondition(last.startsWith('-') ? "" : last); !why.isEmpty()) {
+        qInfo("%s: skipped, cannot run here: %s", argv[0], qPrintable(why));
         return FWB_SKIP_EXIT_CODE;
+    }
     TestClass test;
-    // Any failure is 1: Qt Test's count of failures could equal the skip code.
     return QTest::qExec(&test, argc, argv) == 0 ? 0 : 1;
 }
 
