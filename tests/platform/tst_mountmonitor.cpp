@@ -48,7 +48,6 @@ std::optional<QStringList> arrivalsBeforeFence(MountLab &lab, QSignalSpy &spy, c
     return arrived;
 }
 
-// The functions that mount need a mount namespace of their own.
 QString cannotRun(const QByteArray &function)
 {
     static const QByteArrayList mounting{"mountChanges", "replugWhileBusy",
