@@ -240,5 +240,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(tst_BackupSets)
+FWB_TEST_MAIN(QApplication, tst_BackupSets, fwb::test::runsEverywhere)
 #include "tst_backupsets.moc"

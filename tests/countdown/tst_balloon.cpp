@@ -272,5 +272,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(tst_Balloon)
+FWB_TEST_MAIN(QApplication, tst_Balloon, fwb::test::runsEverywhere)
 #include "tst_balloon.moc"

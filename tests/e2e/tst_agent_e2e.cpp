@@ -2,6 +2,7 @@
 // mounted in a private mount namespace, which the Agent started from here shares. Needs root.
 
 #include "AgentProcess.h"
+#include "TestSupport.h"
 #include "platform/linux/KernelMountList.h"
 
 #include <QFile>
@@ -64,7 +65,6 @@ private:
 
 void TestAgentE2E::init()
 {
-    REQUIRE_MOUNT_NAMESPACE();
     m_run.emplace();
     QVERIFY2(m_run->folder.stage(), qPrintable(m_run->folder.error()));
     MountLab &lab = m_run->lab;
@@ -218,5 +218,7 @@ void TestAgentE2E::automaticModeLaunchesTriggeredSet()
     QCOMPARE(backupProgramStarts(programs.backupProgramLog()), started);
 }
 
-QTEST_MOUNT_NAMESPACE_MAIN(TestAgentE2E)
+FWB_TEST_MAIN(
+    QCoreApplication, TestAgentE2E, [](const QByteArray &) { return mountNamespaceProblem(); },
+    enterPrivateMountNamespace)
 #include "tst_agent_e2e.moc"

@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Installs into a temporary prefix and starts the installed Agent, in Swedish, and as an
-# ordinary user for whom the root-owned program folder is read-only; checks the backup-set
-# type; installs and removes the Debian package with dpkg in a private root.
+# ordinary user for whom the program folder is read-only; checks the backup-set type; installs
+# and removes the Debian package with dpkg in a private root.
 # Usage: install_test.sh BUILD_DIR
 set -euo pipefail
 # A fresh login of an ordinary user may lack the administrators' folders, where dpkg lives.
 export PATH="$PATH:/usr/sbin:/sbin"
+for tool in update-mime-database mimetype xdg-mime dpkg cpack setpriv lintian desktop-file-validate \
+            xmllint; do # 77: CTest's skip
+    command -v $tool >/dev/null || { echo "skipped, cannot run here: no $tool" >&2; exit 77; }
+done
 build=$(cd "$1" && pwd)
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 chmod 755 "$work"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 # Runs a command until a line of its standard error, kept in LOG, holds TEXT; then ends it.
@@ -31,9 +35,8 @@ for f in fwbagent fwb fwb-jet-engine Icons/active.ico Icons/deactive.ico "Langua
     [ -e "$prefix/$f" ] || fail "not installed: $f"
 done
 [ -d "$prefix/Backup sets" ] && [ -z "$(ls -A "$prefix/Backup sets")" ] || fail "no empty Backup sets folder"
-! command -v desktop-file-validate >/dev/null \
-    || desktop-file-validate "$prefix/share/applications/fwbagent.desktop"
-! command -v xmllint >/dev/null || xmllint --noout "$prefix/share/mime/packages/fwb-backup-set.xml"
+desktop-file-validate "$prefix/share/applications/fwbagent.desktop"
+xmllint --noout "$prefix/share/mime/packages/fwb-backup-set.xml"
 grep -qxF "Exec=\"$prefix/fwbagent\"" "$prefix/share/applications/fwbagent.desktop" \
     && grep -qxF "TryExec=$prefix/fwbagent" "$prefix/share/applications/fwbagent.desktop" \
     || fail "menu entry does not start the installed Agent"
@@ -57,65 +60,59 @@ grep -qF 'K\xd6pia/Backup sets' "$work/latin.log" && [ -f "$latin/settings.ini" 
 "$newline/fwb" && [ -s "$newline/fwb.log" ] || fail "fwb writes its log outside its own folder"
 
 # The type database finds a set by its name, whatever its content (ini text, or a Jet file).
-if command -v update-mime-database >/dev/null && command -v mimetype >/dev/null; then
-    mkdir -p "$work/xdg-data/mime/packages"
-    cp "$prefix/share/mime/packages/fwb-backup-set.xml" "$work/xdg-data/mime/packages/"
-    XDG_DATA_HOME="$work/xdg-data" update-mime-database "$work/xdg-data/mime"
-    printf '\0\1\0\0Standard Jet DB\0' >"$work/jet set.fwb"
-    for set in "$prefix/examples/Example.fwb" "$work/jet set.fwb"; do
-        type=$(env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION XDG_DATA_HOME="$work/xdg-data" \
-            xdg-mime query filetype "$set")
-        [ "$type" = application/x-fwb-backup-set ] || fail "$set is of type $type"
-    done
-else
-    echo "SKIP: shared-mime-info or the mimetype tool missing, set type not checked"
-fi
+mkdir -p "$work/xdg-data/mime/packages"
+cp "$prefix/share/mime/packages/fwb-backup-set.xml" "$work/xdg-data/mime/packages/"
+XDG_DATA_HOME="$work/xdg-data" update-mime-database "$work/xdg-data/mime"
+printf '\0\1\0\0Standard Jet DB\0' >"$work/jet set.fwb"
+for set in "$prefix/examples/Example.fwb" "$work/jet set.fwb"; do
+    type=$(env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION XDG_DATA_HOME="$work/xdg-data" \
+        xdg-mime query filetype "$set")
+    [ "$type" = application/x-fwb-backup-set ] || fail "$set is of type $type"
+done
 
-# An ordinary user: what the Agent and fwb write goes to the user's XDG folders.
-if [ "$(id -u)" -ne 0 ] || ! command -v setpriv >/dev/null; then
-    echo "SKIP: not root or no setpriv, the installed copy was not run as an ordinary user"
+# An ordinary user: what the Agent and fwb write goes to the user's XDG folders. Root becomes
+# one; an ordinary user running the test loses the right to write the program folder instead.
+home="$work/home"
+mkdir -p "$home/run" && chmod 700 "$home/run"
+as_user=(env -i PATH="$PATH" HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data"
+         XDG_RUNTIME_DIR="$home/run" FWBAGENT_TEST_INSTANCE="install-$$" QT_QPA_PLATFORM=offscreen)
+if [ "$(id -u)" -eq 0 ]; then
+    chown -R 65534:65534 "$home"
+    as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups "${as_user[@]}")
 else
-    home="$work/home"
-    mkdir -p "$home/run" && chmod 700 "$home/run" && chown -R 65534:65534 "$home"
-    as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups env -i PATH="$PATH" HOME="$home"
-             XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data"
-             XDG_RUNTIME_DIR="$home/run" FWBAGENT_TEST_INSTANCE="install-$$" QT_QPA_PLATFORM=offscreen)
-    config="$home/config/fwb" sets="$home/data/fwb/Backup sets"
-    before=$(find "$prefix" -printf '%p %s %T@\n' | sort)
-    # Help and version need no display and touch neither the lock nor the settings.
-    version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
-    [ "$("${as_user[@]}" QT_QPA_PLATFORM= "$prefix/fwbagent" --version)" = "fwbagent (FWB Agent) $version" ] \
-        && "${as_user[@]}" QT_QPA_PLATFORM= "$prefix/fwbagent" --help | grep -q "^Usage: fwbagent \[OPTION\]" \
-        && [ ! -e "$home/config" ] && [ -z "$(ls -A "$home/run")" ] || fail "--help or --version failed"
-    ! "${as_user[@]}" QT_QPA_PLATFORM= "$prefix/fwbagent" 2>"$work/nodisplay" || fail "started without a display"
-    [ "$(cat "$work/nodisplay")" = "fwbagent: cannot start without a display: DISPLAY is not set" ] \
-        || fail "no one-line error without a display: $(cat "$work/nodisplay")"
-    run_until "$work/user1.log" "Program start-up." "${as_user[@]}" "$prefix/fwbagent"
-    grep -qF "$sets" "$work/user1.log" || fail "the user's sets are not watched"
-    [ "$(stat -c %u "$sets")" = 65534 ] || fail "no Backup sets of the user's own"
-    grep -q "FirstRunOfGeneration5=0" "$config/settings.ini" || fail "the user's first run not recorded"
-    printf '[Options]\r\nGLO_CurrentLanguage=Swedish.lng\r\n' >>"$config/settings.ini"
-    run_until "$work/user2.log" "Programmet har startat." "${as_user[@]}" "$prefix/fwbagent"
-    ! grep -q "Could not save" "$work/user1.log" "$work/user2.log" || fail "a setting was not saved"
-    # Started through a link, as from /usr/bin, the Agent still finds its program folder.
-    ln -s "$prefix/fwbagent" "$work/fwbagent"
-    paths=$("${as_user[@]}" "$work/fwbagent" --print-paths)
-    grep -qxF "AgentIniPath=$config/fwbagent.ini" <<<"$paths" && grep -qxF "AppFolder=$prefix/" <<<"$paths" \
-        || fail "--print-paths does not give the user's settings file and the program folder"
-    "${as_user[@]}" "$prefix/fwb" "$prefix/examples/Example.fwb"
-    grep -qF "started with backup set: $prefix/examples/Example.fwb" "$home/data/fwb/fwb.log" \
-        || fail "fwb did not write its log to the user's data folder"
-    [ "$(find "$prefix" -printf '%p %s %T@\n' | sort)" = "$before" ] || fail "the user wrote into the program folder"
-    # A settings folder the user cannot write: the lost write is reported, not swallowed.
-    rm "$config/settings.ini" && chmod 555 "$config"
-    run_until "$work/user3.log" "Could not save the setting: FirstRunOfGeneration5=0 ($config/settings.ini)" \
-        "${as_user[@]}" "$prefix/fwbagent"
+    chmod -R a-w "$prefix"
 fi
+config="$home/config/fwb" sets="$home/data/fwb/Backup sets"
+before=$(find "$prefix" -printf '%p %s %T@\n' | sort)
+# Help and version need no display and touch neither the lock nor the settings.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+[ "$("${as_user[@]}" QT_QPA_PLATFORM= "$prefix/fwbagent" --version)" = "fwbagent (FWB Agent) $version" ] \
+    && "${as_user[@]}" QT_QPA_PLATFORM= "$prefix/fwbagent" --help | grep -q "^Usage: fwbagent \[OPTION\]" \
+    && [ ! -e "$home/config" ] && [ -z "$(ls -A "$home/run")" ] || fail "--help or --version failed"
+! "${as_user[@]}" QT_QPA_PLATFORM= "$prefix/fwbagent" 2>"$work/nodisplay" || fail "started without a display"
+[ "$(cat "$work/nodisplay")" = "fwbagent: cannot start without a display: DISPLAY is not set" ] \
+    || fail "no one-line error without a display: $(cat "$work/nodisplay")"
+run_until "$work/user1.log" "Program start-up." "${as_user[@]}" "$prefix/fwbagent"
+grep -qF "$sets" "$work/user1.log" || fail "the user's sets are not watched"
+[ "$(stat -c %u "$sets")" = "$("${as_user[@]}" id -u)" ] || fail "no Backup sets of the user's own"
+grep -q "FirstRunOfGeneration5=0" "$config/settings.ini" || fail "the user's first run not recorded"
+printf '[Options]\r\nGLO_CurrentLanguage=Swedish.lng\r\n' >>"$config/settings.ini"
+run_until "$work/user2.log" "Programmet har startat." "${as_user[@]}" "$prefix/fwbagent"
+! grep -q "Could not save" "$work/user1.log" "$work/user2.log" || fail "a setting was not saved"
+# Started through a link, as from /usr/bin, the Agent still finds its program folder.
+ln -s "$prefix/fwbagent" "$work/fwbagent"
+paths=$("${as_user[@]}" "$work/fwbagent" --print-paths)
+grep -qxF "AgentIniPath=$config/fwbagent.ini" <<<"$paths" && grep -qxF "AppFolder=$prefix/" <<<"$paths" \
+    || fail "--print-paths does not give the user's settings file and the program folder"
+"${as_user[@]}" "$prefix/fwb" "$prefix/examples/Example.fwb"
+grep -qF "started with backup set: $prefix/examples/Example.fwb" "$home/data/fwb/fwb.log" \
+    || fail "fwb did not write its log to the user's data folder"
+[ "$(find "$prefix" -printf '%p %s %T@\n' | sort)" = "$before" ] || fail "the user wrote into the program folder"
+# A settings folder the user cannot write: the lost write is reported, not swallowed.
+rm "$config/settings.ini" && chmod 555 "$config"
+run_until "$work/user3.log" "Could not save the setting: FirstRunOfGeneration5=0 ($config/settings.ini)" \
+    "${as_user[@]}" "$prefix/fwbagent"
 
-if ! command -v dpkg >/dev/null || ! command -v cpack >/dev/null; then
-    echo "SKIP: dpkg or cpack missing, package not checked"
-    exit 0
-fi
 (cd "$work" && cpack --config "$build/CPackConfig.cmake" -B "$work/pkg" >/dev/null)
 root="$work/root" admin="$work/admin"
 mkdir -p "$root" "$admin/info" "$admin/updates" "$admin/triggers"
@@ -142,11 +139,7 @@ done <<<"$icons"
 for f in fwbagent fwb-jet fwb-jet-engine; do
     file "$root/opt/fwb/$f" | grep -q "ELF.*, stripped" || fail "$f is not stripped"
 done
-if command -v lintian >/dev/null; then
-    lintian --fail-on error,warning "$work"/pkg/*.deb 2>/dev/null || fail "lintian finds faults"
-else
-    echo "SKIP: lintian missing, the package was not checked against Debian's rules"
-fi
+lintian --fail-on error,warning "$work"/pkg/*.deb 2>/dev/null || fail "lintian finds faults"
 dpkg_private -r fwb-agent
 left=$(find "$root" \( -type f -o -type l \))
 [ -z "$left" ] || fail "package removal left files: $left"

@@ -305,5 +305,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(tst_Language)
+FWB_TEST_MAIN(QApplication, tst_Language, fwb::test::runsEverywhere)
 #include "tst_language.moc"

@@ -202,5 +202,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(tst_Arrivals)
+FWB_TEST_MAIN(QApplication, tst_Arrivals, fwb::test::runsEverywhere)
 #include "tst_arrivals.moc"

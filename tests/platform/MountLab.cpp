@@ -87,6 +87,10 @@ QString MountLab::makeFolder(const QString &name)
 
 QString MountLab::attach(const QString &image)
 {
+    if (!g_namespaceProblem.isEmpty()) { // the machine's own mounts are never touched
+        fail(g_namespaceProblem);
+        return {};
+    }
     const auto device = run(QStringLiteral("losetup"), {"-f", "--show", image});
     if (device)
         m_loopDevices.append(device->trimmed());

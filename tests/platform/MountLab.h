@@ -5,32 +5,19 @@
 #include <QTemporaryDir>
 #include <optional>
 
-// Skips a test that cannot run here: no private mount namespace, or no volume could be made.
-#define REQUIRE_MOUNT_NAMESPACE()                                                                  \
-    do {                                                                                           \
-        if (!fwb::test::mountNamespaceProblem().isEmpty())                                         \
-            QSKIP(qPrintable(fwb::test::mountNamespaceProblem()));                                 \
-    } while (false)
+// Skips a test when no volume could be made here.
 #define LAB_STEP(lab, step)                                                                        \
     do {                                                                                           \
         if (!(step))                                                                               \
             QSKIP(qPrintable(QStringLiteral("cannot prepare volumes here: ") + (lab).error()));    \
     } while (false)
-// The namespace is entered while the process has one thread, as the change applies to the
-// calling thread only; the programs a test starts share it.
-#define QTEST_MOUNT_NAMESPACE_MAIN(TestClass)                                                      \
-    int main(int argc, char *argv[])                                                               \
-    {                                                                                              \
-        fwb::test::enterPrivateMountNamespace();                                                   \
-        QCoreApplication app(argc, argv);                                                          \
-        TestClass test;                                                                            \
-        return QTest::qExec(&test, argc, argv);                                                    \
-    }
 
 namespace fwb::test {
 
-// Moves this process into a mount namespace of its own whose mounts never reach the machine.
-// Answers why that was not possible, or the empty text, which mountNamespaceProblem() keeps.
+// Moves this process into a mount namespace of its own whose mounts never reach the machine,
+// while it has one thread (the change applies to the calling thread only; the programs a test
+// starts share it). Answers why that was not possible, or the empty text, which
+// mountNamespaceProblem() keeps.
 QString enterPrivateMountNamespace();
 QString mountNamespaceProblem();
 // The path of a program from PATH or the system folders, or the empty text.

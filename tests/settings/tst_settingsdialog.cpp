@@ -453,5 +453,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(tst_SettingsDialog)
+FWB_TEST_MAIN(QApplication, tst_SettingsDialog, fwb::test::runsEverywhere)
 #include "tst_settingsdialog.moc"

@@ -340,5 +340,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(tst_MainWindow)
+FWB_TEST_MAIN(QApplication, tst_MainWindow, fwb::test::runsEverywhere)
 #include "tst_mainwindow.moc"

@@ -296,5 +296,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestIniFile)
+FWB_TEST_MAIN(QCoreApplication, TestIniFile, fwb::test::runsEverywhere)
 #include "tst_inifile.moc"

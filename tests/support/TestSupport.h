@@ -14,13 +14,47 @@
 #include <QCoreApplication>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTest>
 #include <memory>
+
+// main() of a test some of whose functions need what a machine may lack (see runTests()).
+#define FWB_TEST_MAIN(Application, TestClass, ...)                                                 \
+    int main(int argc, char *argv[])                                                               \
+    {                                                                                              \
+        return fwb::test::runTests<Application, TestClass>(argc, argv, __VA_ARGS__);               \
+    }
 
 namespace fwb {
 class FileSystem;
 }
 
 namespace fwb::test {
+
+// Why a test function cannot run here, or the empty text; asked about "", what all of them need.
+using Precondition = QString (*)(const QByteArray &function);
+// For tests that need nothing a machine may lack: they still exit with 1, never with Qt's
+// failure count, which could read as the skip code.
+inline QString runsEverywhere(const QByteArray &)
+{
+    return {};
+}
+
+// Runs a test (after `first`), or skips it as tests/CMakeLists.txt says when `precondition`
+// answers for the last function named on the command line (or ""). Any failure exits with 1.
+template <class Application, class TestClass>
+int runTests(int argc, char *argv[], Precondition precondition, QString (*first)() = nullptr)
+{
+    if (first)
+        first();
+    Application app(argc, argv);
+    const QByteArray last = argc > 1 ? QByteArray(argv[argc - 1]).split(':').first() : "";
+    if (const QString why = precondition(last.startsWith('-') ? "" : last); !why.isEmpty()) {
+        qInfo("%s: skipped, cannot run here: %s", argv[0], qPrintable(why));
+        return FWB_SKIP_EXIT_CODE;
+    }
+    TestClass test;
+    return QTest::qExec(&test, argc, argv) == 0 ? 0 : 1;
+}
 
 // Writes `bytes` to `path`, creating parent folders. Fails the test on error.
 void writeFile(const QString &path, const QByteArray &bytes);

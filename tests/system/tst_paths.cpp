@@ -119,5 +119,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestPaths)
+FWB_TEST_MAIN(QCoreApplication, TestPaths, fwb::test::runsEverywhere)
 #include "tst_paths.moc"
