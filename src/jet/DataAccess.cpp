@@ -119,16 +119,16 @@ std::optional<Table> DataAccess::select(const QString &file, const Query &query)
     return answer->table;
 }
 
-std::optional<DataAccess::Unanswered> DataAccess::unanswered(const QString &file,
-                                                             const QString &engine)
+std::optional<DataAccess::FileStamp> DataAccess::fileStamp(const QString &file,
+                                                           const QString &engine)
 {
     struct stat info
     {
     };
     if (file.isEmpty() || ::stat(EncodeFileName(file).constData(), &info) != 0)
         return std::nullopt;
-    return Unanswered{qint64(info.st_size),
-                      qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec, engine};
+    return FileStamp{qint64(info.st_size),
+                     qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec, engine};
 }
 
 std::unique_ptr<EngineProcess> DataAccess::takeEngine()
@@ -161,14 +161,17 @@ std::optional<protocol::Answer> DataAccess::ask(protocol::Request request)
     const QString engineProgram = enginePath();
     // Taken before the engine reads the file, so that a file changed meanwhile is asked about
     // again next time.
-    const std::optional<Unanswered> stamp = unanswered(request.file, engineProgram);
+    const std::optional<FileStamp> stamp = fileStamp(request.file, engineProgram);
+    const QByteArray question = protocol::encodeRequest(request);
     std::chrono::milliseconds timeLimit;
     qint64 answerLimit;
     {
         const std::lock_guard lock(m_mutex);
-        const auto unanswered = m_unanswered.find(request.file);
-        if (stamp && unanswered != m_unanswered.end() && unanswered->second == *stamp)
+        const auto failed = m_failed.find(question);
+        if (stamp && failed != m_failed.end() && failed->second.stamp == *stamp) {
+            t_answered = failed->second.answered;
             return std::nullopt;
+        }
         // Serial 0 marks the engine's answer to a request it could not read.
         if (++m_serial == 0)
             ++m_serial;
@@ -187,15 +190,17 @@ std::optional<protocol::Answer> DataAccess::ask(protocol::Request request)
             answer.reset();
         }
     }
-    // Only a file that kept the engine from answering is worth not asking about again.
-    const bool costly = !answer && engine->lastFailure() == EngineProcess::Failure::NoAnswer;
+    // What the file made of the request, not a limit of this side or an engine that would not
+    // start, is worth remembering.
+    const bool hung = !answer && engine->lastFailure() == EngineProcess::Failure::NoAnswer;
+    const bool refused = answer && !answer->done;
     giveBack(std::move(engine));
     {
         const std::lock_guard lock(m_mutex);
-        if (costly && stamp)
-            m_unanswered[request.file] = *stamp;
+        if (stamp && (hung || refused))
+            m_failed[question] = {*stamp, refused};
         else
-            m_unanswered.erase(request.file);
+            m_failed.erase(question);
     }
     t_answered = answer.has_value();
     if (!answer || !answer->done)

@@ -93,9 +93,11 @@ public:
     // crashed, hung or ran out of memory or processor time. The next request works again.
     std::optional<Table> select(const QString &file, const Query &query);
     // Whether the engine answered this thread's last request, even if only to say it failed.
-    // False after a crash, a hang or a loop: asking again about the same file would most likely
-    // cost as much again, so until the file changes (its size or modification time) a request
-    // about it fails at once, without an engine.
+    // False after a crash, a hang or a loop.
+    //
+    // A request that failed either way fails again at once, without an engine, until its file
+    // changes (its size or modification time): a damaged file is asked about once, not at every
+    // drive.
     bool lastRequestAnswered() const;
 
 private:
@@ -103,19 +105,25 @@ private:
     std::unique_ptr<EngineProcess> takeEngine();
     void giveBack(std::unique_ptr<EngineProcess> engine);
 
-    // A file that cost a request its answer, as it was then, and the engine that tried.
-    struct Unanswered
+    // The file of a failed request as it was then, and the engine that was asked.
+    struct FileStamp
     {
         qint64 size = 0;
         qint64 modifiedNs = 0;
         QString engine;
-        bool operator==(const Unanswered &) const = default;
+        bool operator==(const FileStamp &) const = default;
     };
-    static std::optional<Unanswered> unanswered(const QString &file, const QString &engine);
+    struct Failure
+    {
+        FileStamp stamp;
+        bool answered = false;
+    };
+    static std::optional<FileStamp> fileStamp(const QString &file, const QString &engine);
 
     mutable std::mutex m_mutex;
     std::vector<std::unique_ptr<EngineProcess>> m_idle;
-    std::map<QString, Unanswered> m_unanswered;
+    // By the request as sent, its serial left out: the same question about the same file.
+    std::map<QByteArray, Failure> m_failed;
     std::chrono::milliseconds m_timeLimit{5000};
     qint64 m_answerLimit;
     quint32 m_serial = 0;

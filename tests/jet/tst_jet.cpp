@@ -287,9 +287,9 @@ private Q_SLOTS:
         QVERIFY(!m_access->lastRequestAnswered());
     }
 
-    // A file that cost a request its answer is not asked about again until it changes. The
-    // engine here dies at every request, noting that it was started.
-    void unansweredFileIsNotAskedAgain()
+    // A request that failed is not sent again until its file changes. The first engine here
+    // dies at every request, noting that it was started.
+    void failedRequestIsNotSentAgain()
     {
         const QString engine = m_dir.filePath(QStringLiteral("dying engine"));
         fwb::test::writeFile(engine, "#!/bin/sh\necho >> \"$0.starts\"\n");
@@ -302,7 +302,13 @@ private Q_SLOTS:
         fwb::test::writeFile(file, "22");
         QVERIFY(!m_access->tables(file));
         QCOMPARE(fwb::test::readFile(engine + ".starts"), "\n\n\n");
+        // Nor is one that the engine answered with a failure: no engine starts for it.
         DataAccess::setEnginePath(QStringLiteral(FWB_JET_ENGINE));
+        for (int i = 0; i < 2; ++i) {
+            m_access->shutdown();
+            QVERIFY(!m_access->tables(file) && m_access->lastRequestAnswered());
+        }
+        QCOMPARE(m_access->engineProcessId(), 0);
         verifyEngineWorks();
     }
 
