@@ -66,10 +66,10 @@ void ReadDatabaseSets(QList<SetFile> &sets)
         for (qsizetype i = next++; i < asked.size(); i = next++)
             asked.at(i)->triggers = ReadDatabaseTriggers(asked.at(i)->path);
     };
-    const qsizetype helpers =
+    const qsizetype others =
         qMin(asked.size(), qsizetype(qBound(2, QThread::idealThreadCount(), 4))) - 1;
     std::vector<std::thread> threads;
-    for (qsizetype i = 0; i < helpers; ++i)
+    for (qsizetype i = 0; i < others; ++i)
         threads.emplace_back(readNext);
     readNext();
     for (std::thread &thread : threads)
