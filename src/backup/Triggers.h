@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <optional>
 
 namespace fwb {
 
@@ -19,7 +20,9 @@ struct TriggerEntry
 // The value that matches every drive.
 inline const QString kAnyDriveTrigger = QStringLiteral("\\trigger\\on\\any\\drive");
 
-// Every trigger stored in the backup-set files of the watched folder, read afresh.
+// Every trigger stored in the backup-set files of the watched folder, read afresh. The folder
+// is read on a thread of its own while the window's events run; each database set that cannot
+// be read gets a monitor-log entry, in file order, once the whole folder has been read.
 QList<TriggerEntry> FindTriggerEntries();
 bool TriggerMatches(const TriggerEntry &entry, const QString &labelText, const QString &serialText);
 
@@ -30,8 +33,9 @@ QString ReadIniTriggers(const QString &path);
 bool IsPreTriggerSet(const ini::ProfileFile &set);
 bool IsIniBackupSet(const ini::ProfileFile &set);
 QString ReadIniTriggers(const ini::ProfileFile &set);
-// The trigger list of a database set; empty when the file holds none or cannot be read.
-QString ReadDatabaseTriggers(const QString &path);
+// The trigger list of a database set, empty when the file holds none; nothing when it cannot be
+// read. Safe to call from any thread.
+std::optional<QString> ReadDatabaseTriggers(const QString &path);
 
 // Splits a stored trigger list into entries of `setFile`.
 QList<TriggerEntry> SplitTriggerList(const QString &setFile, const QString &list);

@@ -199,6 +199,7 @@ QByteArray encodeRequest(const Request &request)
         writeQuery(out, request.query);
         break;
     case RequestKind::Stall:
+    case RequestKind::Busy:
         out.number(request.stallMilliseconds);
         break;
     }
@@ -222,6 +223,7 @@ std::optional<Request> decodeRequest(const QByteArray &payload)
         request.query = readQuery(in);
         break;
     case RequestKind::Stall:
+    case RequestKind::Busy:
         request.stallMilliseconds = in.number();
         break;
     default:

@@ -33,6 +33,9 @@ enum class RequestKind : quint8 {
     // Sits idle for a while before answering; only an engine started with FWB_JET_ENGINE_TEST
     // in its environment honours it, so tests can provoke a hang.
     Stall = 3,
+    // Computes for a while before answering, as an engine caught in a loop does; honoured by
+    // the same engines only, so tests can provoke the processor-time limit.
+    Busy = 4,
 };
 
 struct Request

@@ -4,13 +4,16 @@
 #include "jet/DataAccess.h"
 #include "store/AppPaths.h"
 #include "store/Settings.h"
+#include "system/Background.h"
 #include "system/FileNames.h"
 #include "system/Paths.h"
 
 #include <QHash>
 #include <QObject>
 #include <QVariant>
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <limits>
 #include <optional>
 
@@ -108,8 +111,36 @@ std::optional<PackRows> &cachedPack()
     return cached;
 }
 
+// How long a lookup waits for a changed pack to be read again before it makes do with the rows
+// read before: a damaged pack can cost the engine its processor limit, and the window never
+// waits that long.
+constexpr std::chrono::milliseconds kLookupWait(50);
+
+// The one reading of a changed pack under way, if any.
+std::optional<std::future<PackRows>> &packReading()
+{
+    // The engines outlive this static, whose end waits for a reading still under way.
+    jet::DataAccess::instance();
+    static std::optional<std::future<PackRows>> reading;
+    return reading;
+}
+
+// Reads the pack again on a thread of its own and takes its rows once they are in.
+void readAgain(const QString &path, std::optional<FileStamp> stamp)
+{
+    std::optional<std::future<PackRows>> &reading = packReading();
+    if (!reading)
+        reading = std::async(std::launch::async, [path, stamp] { return readPack(path, stamp); });
+    // Rows of an earlier change are taken all the same; the next lookup sees that the file
+    // changed again since and reads it once more.
+    if (reading->wait_for(kLookupWait) == std::future_status::ready) {
+        cachedPack() = reading->get();
+        reading.reset();
+    }
+}
+
 // The rows of the pack in use, read again when the pack or its file has changed; nothing
-// without a pack.
+// without a pack, or while the rows of a newly chosen pack are still being read.
 const PackRows *packRows()
 {
     std::optional<PackRows> &cached = cachedPack();
@@ -122,8 +153,8 @@ const PackRows *packRows()
     // replaced or rewritten is read again.
     const std::optional<FileStamp> stamp = fileStamp(path);
     if (!cached || cached->path != path || (stamp && cached->stamp != stamp))
-        cached = readPack(path, stamp);
-    return &*cached;
+        readAgain(path, stamp);
+    return cached && cached->path == path ? &*cached : nullptr;
 }
 
 // Whole numbers as the pack stores them; a fraction rounds half to even, as the original
@@ -202,13 +233,18 @@ bool OpenLanguagePack()
     const QString path = appPaths().LanguagePacksFolder + settings().CurrentLanguage;
     if (!FileExists(path))
         return false;
-    // A pack that exists but cannot be read is no pack: the program goes on in English.
-    const auto tables = jet::DataAccess::instance().tables(path);
-    if (!tables)
+    // Read while the events run: a damaged pack can keep the engine busy until its processor
+    // limit ends it.
+    std::optional<PackRows> rows;
+    RunWhileEventsRun([&] {
+        // A pack that exists but cannot be read is no pack: the program goes on in English.
+        if (jet::DataAccess::instance().tables(path))
+            rows = readPack(path, fileStamp(path));
+    });
+    if (!rows)
         return false;
     LanguagePack() = path;
-    cachedPack().reset();
-    packRows();
+    cachedPack() = std::move(rows);
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include "backup/Triggers.h"
 #include "jet/DataAccess.h"
 #include "jet/writer/JetWriter.h"
+#include "monitor/NewDriveFound.h"
 #include "platform/linux/DesktopProgramStarter.h"
 #include "store/AppPaths.h"
 #include "store/MonitorLog.h"
@@ -109,6 +110,34 @@ private Q_SLOTS:
                          u'|' + e.Value);
         QCOMPARE(found, (QStringList{"24.fwb|a|1|MYDISK", "25.FWB|a|1|MYDISK", "db.fwb|e|0|Säker",
                                      "layout.fwb|a|1|D", "layout.fwb|||"}));
+        // Each database set that cannot be read says so, in file order; one without rows or
+        // with a NULL list merely holds no triggers.
+        QStringList unreadable;
+        for (const char *name : {"30.fwb", "huge.fwb", "new.fwb", "no table.fwb", "truncated.fwb"})
+            unreadable.append("The backup set could not be read: " + app(QLatin1String(name)));
+        QCOMPARE(m_log, unreadable);
+    }
+
+    // A drive that arrives while the sets are read for another is handled meanwhile, its entries
+    // above the first one's: the engines here answer only once that has happened.
+    void setsAreReadWhileEventsRun()
+    {
+        QVERIFY(writeDatabaseSet(app("any.fwb"),
+                                 {QString::fromUtf8(triggers("x,1,\\trigger\\on\\any\\drive"))}));
+        test::writeFile(app(QStringLiteral("damaged.fwb")), "Standard Jet DB, cut short");
+        installFwb();
+        settings().BackupStartupMode = 0;
+        const test::GatedEngine engine(m_dir->path(), QStringLiteral(FWB_JET_ENGINE),
+                                       [] { NewDriveFound(QStringLiteral("/media/b/")); });
+        NewDriveFound(QStringLiteral("/media/a/"));
+        const auto drive = [](const char *root) {
+            return "New drive found:\r\nDrive: " + QLatin1String(root) +
+                   "\r\nLabel: \r\nSerial number: ";
+        };
+        const QString damaged = "The backup set could not be read: " + app("damaged.fwb");
+        const QString launch = "Launching backup set: " + app("any.fwb");
+        QCOMPARE(m_log, (QStringList{drive("/media/a/"), drive("/media/b/"), damaged, launch,
+                                     damaged, launch}));
     }
 
     void matching()

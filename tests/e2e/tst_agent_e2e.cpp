@@ -201,6 +201,10 @@ void TestAgentE2E::automaticModeLaunchesTriggeredSet()
     const QString otherPath = programs.defaultBackupSetsFolder() + QStringLiteral("/Other job.fwb");
     QVERIFY(writeBytes(setPath, iniBackupSet(triggersOnLabel(QStringLiteral("AUTOJOB")))));
     QVERIFY(writeBytes(otherPath, iniBackupSet(triggersOnLabel(QStringLiteral("OTHERDISK")))));
+    // A damaged database set only says so; the others still start.
+    const QString damagedPath = programs.defaultBackupSetsFolder() + QStringLiteral("/Cut job.fwb");
+    QVERIFY(
+        writeBytes(damagedPath, QByteArray("\0\1\0\0Standard Jet DB\0", 20).leftJustified(5000)));
     MountLab &lab = m_run->lab;
     const QString device = lab.ext4Volume(QStringLiteral("disk"), QStringLiteral("AUTOJOB"));
     const QString folder = lab.makeFolder(QStringLiteral("disk"));
@@ -213,6 +217,7 @@ void TestAgentE2E::automaticModeLaunchesTriggeredSet()
     QVERIFY(fenceReported());
     const QStringList entries = m_run->agent.entries();
     QCOMPARE(entries.count(kLaunching + setPath), 1);
+    QVERIFY(entries.contains(QStringLiteral("The backup set could not be read: ") + damagedPath));
     QVERIFY(!entries.contains(kLaunching + otherPath));
     QVERIFY(!entries.contains(kNoMatch + folder + u'/'));
     QCOMPARE(backupProgramStarts(programs.backupProgramLog()), started);

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "countdown/DecisionState.h"
+#include "jet/DataAccess.h"
 #include "language/LanguagePack.h"
 #include "platform/linux/LinuxFileSystem.h"
 #include "store/AppPaths.h"
@@ -51,6 +52,37 @@ QByteArray CapturedStandardError::text() const
 {
     std::fflush(stderr);
     return readFile(m_dir.filePath(QStringLiteral("stderr")));
+}
+
+GatedEngine::GatedEngine(const QString &folder, const QString &realEngine,
+                         const std::function<void()> &atGate)
+    : m_script(folder + QStringLiteral("/gated engine")), m_realEngine(realEngine)
+{
+    writeFile(m_script,
+              "#!/bin/sh\ntouch \"$0.waiting\"\nwhile [ ! -e \"$0.open\" ]; do sleep 0.01; "
+              "done\nexec '" +
+                  QFile::encodeName(realEngine) + "'\n");
+    QFile::setPermissions(m_script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    for (const char *mark : {".waiting", ".open"})
+        QFile::remove(m_script + QLatin1String(mark));
+    jet::DataAccess::instance().shutdown();
+    jet::DataAccess::setEnginePath(m_script);
+    QObject::connect(&m_poll, &QTimer::timeout, [this, atGate] {
+        if (QFile::exists(m_script + QStringLiteral(".waiting"))) {
+            m_poll.stop();
+            writeFile(m_script + QStringLiteral(".open"), {});
+            if (atGate)
+                atGate();
+        }
+    });
+    m_poll.start(10);
+}
+
+GatedEngine::~GatedEngine()
+{
+    writeFile(m_script + QStringLiteral(".open"), {});
+    jet::DataAccess::instance().shutdown();
+    jet::DataAccess::setEnginePath(m_realEngine);
 }
 
 void resetProgramState(const QString &programFolder)

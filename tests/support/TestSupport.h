@@ -15,6 +15,8 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <functional>
 #include <memory>
 
 // main() of a test some of whose functions need what a machine may lack (see runTests()).
@@ -94,6 +96,22 @@ public:
 
 private:
     qint64 m_skipped = 0;
+};
+
+// For its life, data-access engines that wait at a gate before they become `realEngine`; the
+// gate opens from the event loop once one waits there, and then `atGate` runs. For showing that
+// the program goes on handling its events while it waits for an engine.
+class GatedEngine
+{
+public:
+    GatedEngine(const QString &folder, const QString &realEngine,
+                const std::function<void()> &atGate = {});
+    ~GatedEngine();
+
+private:
+    QString m_script;
+    QString m_realEngine;
+    QTimer m_poll;
 };
 
 // Clears the program-wide state (settings, paths, the dialog's decision, the open language

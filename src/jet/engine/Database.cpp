@@ -1,5 +1,6 @@
 #include "jet/engine/Database.h"
 
+#include "jet/engine/CatalogCheck.h"
 #include "system/FileNames.h"
 
 namespace fwb::jet::engine {
@@ -14,12 +15,14 @@ QString nameOf(const MdbCatalogEntry *entry)
 
 } // namespace
 
-std::unique_ptr<Database> Database::open(const QString &path)
+std::unique_ptr<Database> Database::open(const QString &path, qint64 fileSize)
 {
     MdbHandle *mdb = mdb_open(EncodeFileName(path).constData(), MDB_NOFLAGS);
     if (!mdb)
         return nullptr;
     std::unique_ptr<Database> database(new Database(mdb));
+    if (!catalogIsSound(mdb, fileSize))
+        return nullptr;
     GPtrArray *catalog = mdb_read_catalog(mdb, MDB_TABLE);
     if (!catalog)
         return nullptr;

@@ -14,8 +14,10 @@ namespace fwb::jet::engine {
 class Database
 {
 public:
-    // Nothing when libmdb cannot open the file as a Jet database or read its catalog.
-    static std::unique_ptr<Database> open(const QString &path);
+    // Nothing when libmdb cannot open the file as a Jet database or read its catalog, or when
+    // the catalog is too damaged for libmdb to read safely. `fileSize` is the size of the file
+    // at `path`.
+    static std::unique_ptr<Database> open(const QString &path, qint64 fileSize);
     ~Database();
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;

@@ -4,7 +4,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
-#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -23,7 +22,12 @@ void limitResources()
     // A crash on a damaged file is expected now and then; it should not leave a core file.
     const rlimit noCore{0, 0};
     setrlimit(RLIMIT_CORE, &noCore);
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // A request over its processor time ends the engine (see RequestHandler).
+    std::signal(SIGPROF, SIG_DFL);
+    sigset_t alarm;
+    sigemptyset(&alarm);
+    sigaddset(&alarm, SIGPROF);
+    sigprocmask(SIG_UNBLOCK, &alarm, nullptr);
 }
 
 void configureLibmdb()

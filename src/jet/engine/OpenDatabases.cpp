@@ -37,7 +37,7 @@ Database *OpenDatabases::get(const QString &path)
     if (!stamp)
         return nullptr;
     if (found == m_open.end()) {
-        std::unique_ptr<Database> database = Database::open(path);
+        std::unique_ptr<Database> database = Database::open(path, qint64(stamp->size));
         if (!database)
             return nullptr;
         makeRoom();

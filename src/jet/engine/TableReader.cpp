@@ -7,6 +7,7 @@
 #include "jet/engine/LongValue.h"
 #include "jet/engine/RowScan.h"
 #include "jet/engine/StoredText.h"
+#include "jet/engine/TableDef.h"
 
 #include <QByteArray>
 #include <vector>
@@ -19,43 +20,6 @@ namespace {
 // a value that fills it is refused rather than returned cut.
 constexpr size_t kBindSize = size_t(1) << 20;
 constexpr int kCutMargin = 8;
-
-// A table definition read by libmdb, freed with it.
-class TableDef
-{
-public:
-    explicit TableDef(MdbCatalogEntry *entry) : m_table(mdb_read_table(entry))
-    {
-        if (m_table && !mdb_read_columns(m_table)) {
-            mdb_free_tabledef(m_table);
-            m_table = nullptr;
-        }
-    }
-    ~TableDef()
-    {
-        if (m_table)
-            mdb_free_tabledef(m_table);
-    }
-    TableDef(const TableDef &) = delete;
-    TableDef &operator=(const TableDef &) = delete;
-
-    // A definition whose column list matches its column count; libmdb indexes one by the
-    // other without checking.
-    bool usable() const
-    {
-        return m_table && m_table->columns && m_table->num_cols > 0 &&
-               m_table->columns->len == m_table->num_cols;
-    }
-    MdbTableDef *get() const { return m_table; }
-    MdbColumn *column(int index) const
-    {
-        return static_cast<MdbColumn *>(g_ptr_array_index(m_table->columns, guint(index)));
-    }
-    int columnCount() const { return int(m_table->num_cols); }
-
-private:
-    MdbTableDef *m_table;
-};
 
 // The handle's bind size for the life of one select; libmdb's own catalog reads bind
 // fixed-size buffers and must see the default.
