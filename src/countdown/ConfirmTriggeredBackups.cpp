@@ -1,6 +1,6 @@
 #include "countdown/ConfirmTriggeredBackups.h"
 
-#include "backup/AgentRequests.h"
+#include "backup/AgentWindow.h"
 #include "backup/Launching.h"
 #include "countdown/DecisionState.h"
 #include "countdown/frmBALLOON.h"
@@ -9,9 +9,7 @@
 #include "store/MonitorLog.h"
 #include "store/Settings.h"
 
-#include <QApplication>
-#include <QWidget>
-#include <algorithm>
+#include <QCoreApplication>
 
 namespace fwb {
 namespace {
@@ -22,21 +20,11 @@ QString dialogTitle(const QString &kind)
            TranslateText(kind);
 }
 
-bool mainWindowInSight()
-{
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    return std::any_of(windows.cbegin(), windows.cend(), [](const QWidget *window) {
-        return window->objectName() == QLatin1String("frmMAIN") && window->isVisible() &&
-               !window->isMinimized();
-    });
-}
-
 void actOnResult()
 {
     switch (decision().BalloonResult) {
     case 1:
-        if (agentRequests().ShowAgent)
-            agentRequests().ShowAgent();
+        agentWindow().ShowAgent();
         break;
     case 2: {
         // Launching lets other events run, and a later decision may refill the shared list
@@ -78,7 +66,7 @@ void ConfirmTriggeredBackups(const QStringList &setPaths)
     }
     // The dialog does not take the focus; with the window hidden or in the tray the user may
     // not notice it before the count-down ends.
-    if (!mainWindowInSight())
+    if (!agentWindow().InSight())
         Notify(dialog.windowTitle(), setPaths.join(u'\n'));
     dialog.ShowModal();
     // Only a program that is quitting ends the modal display without unloading the dialog.

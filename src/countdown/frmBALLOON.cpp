@@ -1,6 +1,6 @@
 #include "countdown/frmBALLOON.h"
 
-#include "backup/AgentRequests.h"
+#include "backup/AgentWindow.h"
 #include "controls/FormControls.h"
 #include "controls/Twips.h"
 #include "countdown/DecisionState.h"
@@ -28,8 +28,6 @@
 
 namespace fwb {
 namespace {
-
-frmBALLOON *g_openDialog = nullptr;
 
 const QString kPauseSign = QStringLiteral("||");
 const QString kResumeSign = QStringLiteral(">");
@@ -79,12 +77,12 @@ frmBALLOON::~frmBALLOON()
 
 frmBALLOON *frmBALLOON::openDialog()
 {
-    return g_openDialog;
+    return qobject_cast<frmBALLOON *>(agentWindow().OpenDialog());
 }
 
 void frmBALLOON::activateOpenDialog()
 {
-    frmBALLOON *dialog = g_openDialog;
+    frmBALLOON *dialog = openDialog();
     if (!dialog)
         return;
     dialog->setWindowState(dialog->windowState() & ~Qt::WindowMinimized);
@@ -196,7 +194,7 @@ void frmBALLOON::Form_Load()
     decision().BalloonResult = 0;
     decision().BalloonOpen = true;
     m_loaded = true;
-    g_openDialog = this;
+    agentWindow().SetOpenDialog(this);
     SetTopmost(this);
     TranslateForm(this);
     fitCountDownRow();
@@ -336,8 +334,7 @@ void frmBALLOON::CB_Cancel_Click()
 
 void frmBALLOON::CM_More_CancelAndStopMonitoring_Click()
 {
-    if (agentRequests().DeactivateMonitoring)
-        agentRequests().DeactivateMonitoring();
+    agentWindow().DeactivateMonitoring();
     CB_Cancel_Click();
 }
 
@@ -349,8 +346,7 @@ void frmBALLOON::CM_More_CancelAndShowAgent_Click()
 
 void frmBALLOON::CM_More_CancelAndStartFWB_Click()
 {
-    if (agentRequests().StartMainProgram)
-        agentRequests().StartMainProgram(QStringLiteral("Ferrow Backup could not be started."));
+    agentWindow().StartMainProgram(QStringLiteral("Ferrow Backup could not be started."));
     closeDialog();
 }
 
@@ -408,8 +404,8 @@ void frmBALLOON::closeDialog()
 void frmBALLOON::Form_Unload()
 {
     m_loaded = false;
-    if (g_openDialog == this)
-        g_openDialog = nullptr;
+    if (openDialog() == this)
+        agentWindow().SetOpenDialog(nullptr);
     TR_CountDown->stop();
     CM_More->hide();
     decision().BalloonOpen = false;

@@ -1,6 +1,6 @@
 #include "monitor/NewDriveFound.h"
 
-#include "backup/AgentRequests.h"
+#include "backup/AgentWindow.h"
 #include "backup/Launching.h"
 #include "backup/Triggers.h"
 #include "language/Translate.h"
@@ -34,8 +34,8 @@ void NewDriveFound(const QString &rootPath)
     if (IsArrayDimensioned(MatchedSets)) {
         if (settings().BackupStartupMode == 0)
             LaunchBackupSets(MatchedSets);
-        else if (agentRequests().ConfirmTriggeredBackups)
-            agentRequests().ConfirmTriggeredBackups(MatchedSets);
+        else
+            agentWindow().ConfirmTriggeredBackups(MatchedSets);
         return;
     }
     AddLogEntry(TranslateText(QStringLiteral("No matching backup set found for new drive")) +

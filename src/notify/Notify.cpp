@@ -1,5 +1,6 @@
 #include "notify/Notify.h"
 
+#include "backup/AgentWindow.h"
 #include "language/Translate.h"
 #include "monitor/NewDriveFound.h"
 #include "platform/DriveArrivalSource.h"
@@ -8,19 +9,21 @@
 
 #include <QCoreApplication>
 #include <QPointer>
-#include <QTimer>
 #include <QWidget>
 
 namespace fwb {
 namespace {
 
-const char kOldWndProc[] = "OldWndProc";
-
-// Registration state: one registration at a time.
+// Registration state: one registration and one subclassed window at a time.
 struct Registration
 {
     quint32 NotifyId = 0;
-    QMetaObject::Connection DesktopPidl; // the delivery of arrivals to the window
+    // Delivers the source's arrivals to the window. (On Windows the registration kept the
+    // desktop's item list here, DesktopPidl.)
+    QMetaObject::Connection ArrivalDelivery;
+    // The event filter that handles arrival events for the subclassed window. (On Windows the
+    // window kept the procedure it replaced, OldWndProc.)
+    QPointer<QObject> ArrivalFilter;
 };
 
 Registration &registration()
@@ -55,7 +58,7 @@ public:
             return false;
         }
         if (event->type() == ShellNotifyEvent::WM_SHELLNOTIFY)
-            OnShellNotify(m_window, *static_cast<ShellNotifyEvent *>(event));
+            OnShellNotify(*static_cast<ShellNotifyEvent *>(event));
         return false;
     }
 
@@ -63,19 +66,20 @@ private:
     QWidget *m_window;
 };
 
-WindowProc *installedProc(QWidget *window)
-{
-    return static_cast<WindowProc *>(window->property(kOldWndProc).value<QObject *>());
-}
-
 } // namespace
+
+bool IsSubclassed(const QWidget *window)
+{
+    const QObject *filter = registration().ArrivalFilter;
+    return filter && filter->parent() == window;
+}
 
 bool SubclassWindow(QWidget *window)
 {
-    if (!installedProc(window)) {
+    if (!registration().ArrivalFilter) {
         auto *proc = new WindowProc(window);
         window->installEventFilter(proc);
-        window->setProperty(kOldWndProc, QVariant::fromValue(static_cast<QObject *>(proc)));
+        registration().ArrivalFilter = proc;
         return true;
     }
     ShowMessageBox(TranslateText(QStringLiteral("Unable to successfully subclass")) +
@@ -88,10 +92,10 @@ bool SubclassWindow(QWidget *window)
 
 bool UnsubclassWindow(QWidget *window)
 {
-    WindowProc *proc = installedProc(window);
-    if (!proc)
+    if (!IsSubclassed(window))
         return false;
-    window->setProperty(kOldWndProc, QVariant());
+    QObject *proc = registration().ArrivalFilter;
+    registration().ArrivalFilter = nullptr;
     window->removeEventFilter(proc);
     proc->deleteLater();
     return true;
@@ -108,7 +112,7 @@ bool RegisterDriveNotify(QWidget *window)
     // Arrivals are posted, not handled in the signal: the window deals with them in its own
     // turn, as with any other event, and only while it is subclassed.
     QPointer<QWidget> target(window);
-    state.DesktopPidl = QObject::connect(
+    state.ArrivalDelivery = QObject::connect(
         source, &DriveArrivalSource::driveArrived, window, [target](const QString &rootPath) {
             if (target)
                 QCoreApplication::postEvent(
@@ -126,19 +130,18 @@ bool DeregisterDriveNotify()
         return false;
     if (DriveArrivalSource *source = platform().driveArrivals)
         source->stop();
-    QObject::disconnect(state.DesktopPidl);
-    state = {};
+    QObject::disconnect(state.ArrivalDelivery);
+    state.NotifyId = 0;
+    state.ArrivalDelivery = {};
     return true;
 }
 
-void OnShellNotify(QWidget *window, const ShellNotifyEvent &event)
+void OnShellNotify(const ShellNotifyEvent &event)
 {
     if (event.eventCode == ShellNotifyEvent::SHCNE_DRIVEADD && event.hasItem &&
         !event.itemPath.isEmpty())
         NewDriveFound(event.itemPath);
-    if (auto *flash = window->findChild<QTimer *>(QStringLiteral("tmrFlashMe")))
-        if (!flash->isActive())
-            flash->start();
+    agentWindow().Flash();
 }
 
 } // namespace fwb

@@ -1,6 +1,5 @@
 #include "shell/frmMAIN.h"
 
-#include "backup/AgentRequests.h"
 #include "controls/FormControls.h"
 #include "controls/Twips.h"
 #include "countdown/ConfirmTriggeredBackups.h"
@@ -66,9 +65,7 @@ frmMAIN::frmMAIN(QString programFolder, QWidget *parent)
     : QWidget(parent), m_programFolder(std::move(programFolder))
 {
     SetMonitorLogSink([this](const QString &) { showNewestLogEntry(); });
-    agentRequests() = {[this] { show(); }, [this] { DeactivateMonitoring(); },
-                       [this](const QString &reason) { StartMainProgram(reason); },
-                       &ConfirmTriggeredBackups};
+    InstallAgentWindow(this);
     setObjectName(QStringLiteral("frmMAIN"));
     setWindowTitle(QStringLiteral("FWB Agent"));
     // Every dialog and message box of the program shows its icon, not the toolkit's.
@@ -80,12 +77,12 @@ frmMAIN::frmMAIN(QString programFolder, QWidget *parent)
 frmMAIN::~frmMAIN()
 {
     // A window destroyed while still subclassed gets its last event, as a real one would.
-    if (property("OldWndProc").isValid()) {
+    if (IsSubclassed(this)) {
         NcDestroyEvent lastEvent;
         QCoreApplication::sendEvent(this, &lastEvent);
     }
     SetMonitorLogSink({});
-    agentRequests() = {};
+    InstallAgentWindow(nullptr);
 }
 
 void frmMAIN::buildControls()
@@ -373,6 +370,27 @@ void frmMAIN::StartMainProgram(const QString &reason)
     if (FileExists(program) && platform().programStarter->startDetached(program, {}))
         return;
     AddLogEntry(TranslateText(QStringLiteral("Main FW Backup program file not found. ") + reason));
+}
+
+void frmMAIN::ConfirmTriggeredBackups(const QStringList &setPaths)
+{
+    fwb::ConfirmTriggeredBackups(setPaths);
+}
+
+void frmMAIN::ShowAgent()
+{
+    show();
+}
+
+bool frmMAIN::InSight() const
+{
+    return isVisible() && !isMinimized();
+}
+
+void frmMAIN::Flash()
+{
+    if (!tmrFlashMe->isActive())
+        tmrFlashMe->start();
 }
 
 void frmMAIN::CB_ToggleOnOff_Click()
