@@ -20,7 +20,7 @@ namespace {
 void report(const QString &text)
 {
     AddLogEntry(text);
-    if (settings().BackupStartupMode == 0)
+    if (settings().BackupStartupMode == BackupStartup::Automatic)
         Notify(TranslateText(QStringLiteral("FW Backup Agent")), text);
 }
 

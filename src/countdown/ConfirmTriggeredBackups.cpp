@@ -23,17 +23,17 @@ QString dialogTitle(const QString &kind)
 void actOnResult()
 {
     switch (decision().BalloonResult) {
-    case 1:
+    case BalloonOutcome::CancelAndShowAgent:
         agentWindow().ShowAgent();
         break;
-    case 2: {
+    case BalloonOutcome::Launch: {
         // Launching lets other events run, and a later decision may refill the shared list
         // meanwhile: launch what this decision chose.
         const QStringList sets = decision().SetsToLaunch;
         LaunchBackupSets(sets);
         break;
     }
-    default:
+    case BalloonOutcome::Cancel:
         AddLogEntry(TranslateText(QStringLiteral("User cancelled triggered backups.")));
         QCoreApplication::processEvents();
         break;
@@ -56,7 +56,7 @@ void ConfirmTriggeredBackups(const QStringList &setPaths)
     dialog.Form_Load();
     for (const QString &path : setPaths)
         dialog.AddSet(path);
-    if (settings().BackupStartupMode == 1) {
+    if (settings().BackupStartupMode == BackupStartup::CountDown) {
         dialog.setWindowTitle(dialogTitle(QStringLiteral("Count Down")));
         dialog.StartCountDown();
         dialog.SetListHeight(1050);

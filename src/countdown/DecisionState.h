@@ -1,14 +1,18 @@
 #pragma once
 
 #include <QStringList>
+#include <cstdint>
 
 namespace fwb {
+
+// How the count-down dialog was closed, stored as these numbers.
+enum class BalloonOutcome : std::uint8_t { Cancel = 0, CancelAndShowAgent = 1, Launch = 2 };
 
 // What the count-down dialog decided, and whether it is open. Program-wide.
 struct DecisionState
 {
     bool BalloonOpen = false; // true while the count-down dialog is loaded
-    int BalloonResult = 0;    // 0 cancelled, 1 cancelled and show the Agent, 2 launch
+    BalloonOutcome BalloonResult = BalloonOutcome::Cancel;
     QStringList SetsToLaunch;
 };
 

@@ -5,7 +5,7 @@
 #include "controls/Twips.h"
 #include "countdown/DecisionState.h"
 #include "language/LanguagePack.h"
-#include "settings/SaveSetting.h"
+#include "program/SaveSetting.h"
 #include "store/AppPaths.h"
 #include "store/Settings.h"
 #include "system/Paths.h"
@@ -191,7 +191,7 @@ void frmBALLOON::connectControls()
 void frmBALLOON::Form_Load()
 {
     placeTopRight();
-    decision().BalloonResult = 0;
+    decision().BalloonResult = BalloonOutcome::Cancel;
     decision().BalloonOpen = true;
     m_loaded = true;
     agentWindow().SetOpenDialog(this);
@@ -307,28 +307,28 @@ void frmBALLOON::CB_Start_Click()
 void frmBALLOON::CM_More_StartChecked_Click()
 {
     startSets(true);
-    decision().BalloonResult = decision().SetsToLaunch.isEmpty() ? 0 : 2;
+    decision().BalloonResult =
+        decision().SetsToLaunch.isEmpty() ? BalloonOutcome::Cancel : BalloonOutcome::Launch;
     closeDialog();
 }
 
 void frmBALLOON::CM_More_StartAllSets_Click()
 {
-    decision().BalloonResult = 2;
+    decision().BalloonResult = BalloonOutcome::Launch;
     startSets(false);
     closeDialog();
 }
 
 void frmBALLOON::CM_More_StartAllAndDontAskAgain_Click()
 {
-    SaveSetting(appPaths().AgentIniPath, QStringLiteral("Options"),
-                QStringLiteral("GLO_BackupStartupMode"), QStringLiteral("0"));
-    settings().BackupStartupMode = 0;
+    SaveSetting(setting::BackupStartupMode, QString::number(int(BackupStartup::Automatic)));
+    settings().BackupStartupMode = BackupStartup::Automatic;
     CM_More_StartAllSets_Click();
 }
 
 void frmBALLOON::CB_Cancel_Click()
 {
-    decision().BalloonResult = 0;
+    decision().BalloonResult = BalloonOutcome::Cancel;
     closeDialog();
 }
 
@@ -340,7 +340,7 @@ void frmBALLOON::CM_More_CancelAndStopMonitoring_Click()
 
 void frmBALLOON::CM_More_CancelAndShowAgent_Click()
 {
-    decision().BalloonResult = 1;
+    decision().BalloonResult = BalloonOutcome::CancelAndShowAgent;
     closeDialog();
 }
 

@@ -32,7 +32,7 @@ void NewDriveFound(const QString &rootPath)
             MatchedSets.append(entry.SetFile);
 
     if (IsArrayDimensioned(MatchedSets)) {
-        if (settings().BackupStartupMode == 0)
+        if (settings().BackupStartupMode == BackupStartup::Automatic)
             LaunchBackupSets(MatchedSets);
         else
             agentWindow().ConfirmTriggeredBackups(MatchedSets);

@@ -12,8 +12,8 @@
 #include "platform/InstanceGuard.h"
 #include "platform/Platform.h"
 #include "platform/ProgramStarter.h"
+#include "program/SaveSetting.h"
 #include "registration/ComponentRegistration.h"
-#include "settings/SaveSetting.h"
 #include "settings/frmSETTINGS.h"
 #include "shell/TrayIcon.h"
 #include "store/AppPaths.h"
@@ -203,18 +203,17 @@ bool frmMAIN::Form_Load()
         setWindowTitle(TranslateText(QStringLiteral("FW Backup Agent")));
     }
 
-    const QString firstRunKey = QStringLiteral("FirstRunOfGeneration5");
+    const QString firstRunDone = QStringLiteral("0");
     bool firstRunSaved = true;
     if (settings().FirstRunPending) {
         RegisterComponents();
-        firstRunSaved = WriteIniText(paths.SettingsIniPath, QStringLiteral("Settings"), firstRunKey,
-                                     QStringLiteral("0"));
+        firstRunSaved = WriteSetting(setting::FirstRunOfGeneration5, firstRunDone);
     }
 
     replaceLogWithStartupEntry();
     // Reported only now: the start-up entry replaces whatever the log held before it.
     if (!firstRunSaved)
-        ReportUnsavedSetting(paths.SettingsIniPath, firstRunKey, QStringLiteral("0"));
+        ReportUnsavedSetting(setting::FirstRunOfGeneration5, firstRunDone);
     // Not being able to tell whether another copy runs is no reason to refuse to start.
     if (claim == InstanceClaim::Unguarded)
         AddLogEntry(TranslateText(QStringLiteral("Could not make sure that no second copy of FW "
@@ -257,15 +256,15 @@ void frmMAIN::applyStartupMode()
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     switch (settings().AgentStartupMode) {
-    case 1:
-        m_startupMinimizeMode = 0;
+    case AgentStartup::Minimized:
+        m_startupMinimizeMode = MinimizeTo::TaskBar;
         setWindowState(Qt::WindowMinimized);
         show();
         break;
-    case 2:
+    case AgentStartup::Hidden:
         // Never mapped, so the window manager has nothing to report: a show and hide would
         // reach it, and its late minimize would find the stored mode in force.
-        m_startupMinimizeMode = 2;
+        m_startupMinimizeMode = MinimizeTo::Hide;
         setWindowState(Qt::WindowMinimized);
         break;
     default:
@@ -459,7 +458,7 @@ void frmMAIN::Form_Resize()
     QCoreApplication::processEvents();
     if (windowState() & Qt::WindowMinimized) {
         switch (m_startupMinimizeMode.value_or(settings().MinimizeMode)) {
-        case 1:
+        case MinimizeTo::Tray:
             // Without a notification area the window stays on the task bar: hidden with no
             // icon to bring it back, it would be lost.
             if (!TrayIcon::isAvailable())
@@ -468,7 +467,7 @@ void frmMAIN::Form_Resize()
             ST_Active->setIntray(m_monitoringActive == 1);
             ST_Deactive->setIntray(m_monitoringActive != 1);
             break;
-        case 2:
+        case MinimizeTo::Hide:
             hide();
             break;
         default:

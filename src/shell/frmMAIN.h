@@ -1,6 +1,7 @@
 #pragma once
 
 #include "backup/AgentWindow.h"
+#include "store/Settings.h"
 
 #include <QWidget>
 #include <cstdint>
@@ -71,7 +72,7 @@ private:
     std::int16_t m_flashCount = 0;
     // The minimize mode a minimized or hidden start stands for, until the window is first
     // restored: the window manager reports the start's minimize some time after show().
-    std::optional<std::uint8_t> m_startupMinimizeMode;
+    std::optional<MinimizeTo> m_startupMinimizeMode;
 
     QLabel *LB_StausHeading = nullptr;
     QLabel *LB_Status = nullptr;

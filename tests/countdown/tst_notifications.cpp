@@ -92,7 +92,7 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         const QString set = m_dir.path() + QStringLiteral("/Daily <b>&</b> set.fwb");
         test::writeFile(set, "[General]\r\n");
-        settings().BackupStartupMode = std::uint8_t(mode);
+        settings().BackupStartupMode = BackupStartup(mode);
         struct MainWindow final : AgentWindow
         {
             bool inSight = false;

@@ -134,9 +134,9 @@ class tst_SettingsDialog : public QObject
     }
     void load(const QList<int> &stored)
     {
-        settings().AgentStartupMode = std::uint8_t(stored[0]);
-        settings().BackupStartupMode = std::uint8_t(stored[1]);
-        settings().MinimizeMode = std::uint8_t(stored[2]);
+        settings().AgentStartupMode = AgentStartup(stored[0]);
+        settings().BackupStartupMode = BackupStartup(stored[1]);
+        settings().MinimizeMode = MinimizeTo(stored[2]);
         m_dialog = std::make_unique<frmSETTINGS>();
         m_dialog->Form_Load();
         m_dialog->show();
@@ -144,7 +144,8 @@ class tst_SettingsDialog : public QObject
     }
     QList<int> inMemory() const
     {
-        return {settings().AgentStartupMode, settings().BackupStartupMode, settings().MinimizeMode};
+        return {int(settings().AgentStartupMode), int(settings().BackupStartupMode),
+                int(settings().MinimizeMode)};
     }
     // Clicks an option on its page, at the end of its text.
     void choose(int page, int index)

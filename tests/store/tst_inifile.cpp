@@ -227,12 +227,14 @@ private Q_SLOTS:
         test::resetProgramState(dir.path());
         test::writeFile(app + file, text.replace("{app}", QFile::encodeName(app)));
         // Values no load would give, so that one left unset shows.
-        settings() = {9, 9, 9, QStringLiteral("x"), 9, false, QStringLiteral("x")};
+        settings() = {AgentStartup(9), BackupStartup(9),   MinimizeTo(9), QStringLiteral("x"), 9,
+                      false,           QStringLiteral("x")};
         LoadSettings();
         const AgentSettings &s = settings();
         QCOMPARE(s.BackupSetFolder.left(app.size()), app);
-        QTEST(QString::asprintf("%d %d %d %g %d ", s.AgentStartupMode, s.BackupStartupMode,
-                                s.MinimizeMode, s.IncreaseTextWidth, int(s.FirstRunPending)) +
+        QTEST(QString::asprintf("%d %d %d %g %d ", int(s.AgentStartupMode),
+                                int(s.BackupStartupMode), int(s.MinimizeMode), s.IncreaseTextWidth,
+                                int(s.FirstRunPending)) +
                   s.BackupSetFolder.mid(app.size()),
               "loaded");
     }
