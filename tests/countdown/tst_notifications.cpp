@@ -5,7 +5,7 @@
 #include "backup/Launching.h"
 #include "countdown/ConfirmTriggeredBackups.h"
 #include "countdown/frmBALLOON.h"
-#include "platform/linux/DBusNotifier.h"
+#include "platform/qt/DBusNotifier.h"
 #include "store/AppPaths.h"
 #include "store/Settings.h"
 

@@ -32,6 +32,7 @@ class TestIniFile : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
+    test::ScopedPlatform m_platform;
 
 private Q_SLOTS:
     // A write past a file-size limit must fail even for root, not end the test.
