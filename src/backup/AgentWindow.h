@@ -39,7 +39,7 @@ private:
     QPointer<QObject> m_openDialog;
 };
 
-// The window installed now; never null.
+// The window installed now, kept in the program state (program/ProgramState.h).
 AgentWindow &agentWindow();
 // Installs `window`, or the base that asks nothing when it is null.
 void InstallAgentWindow(AgentWindow *window);

@@ -1,8 +1,8 @@
 #include "countdown/ConfirmTriggeredBackups.h"
 
 #include "backup/AgentWindow.h"
+#include "backup/DecisionState.h"
 #include "backup/Launching.h"
-#include "countdown/DecisionState.h"
 #include "countdown/frmBALLOON.h"
 #include "language/Translate.h"
 #include "platform/Notifier.h"

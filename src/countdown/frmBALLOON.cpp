@@ -1,9 +1,9 @@
 #include "countdown/frmBALLOON.h"
 
 #include "backup/AgentWindow.h"
+#include "backup/DecisionState.h"
 #include "controls/FormControls.h"
 #include "controls/Twips.h"
-#include "countdown/DecisionState.h"
 #include "language/LanguagePack.h"
 #include "program/SaveSetting.h"
 #include "store/AppPaths.h"

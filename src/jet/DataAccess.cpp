@@ -22,12 +22,6 @@ DataAccess::DataAccess()
 
 DataAccess::~DataAccess() = default;
 
-DataAccess &DataAccess::instance()
-{
-    static DataAccess access;
-    return access;
-}
-
 void DataAccess::setEnginePath(const QString &path)
 {
     configuredEnginePath() = path;

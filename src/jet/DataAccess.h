@@ -59,7 +59,8 @@ public:
     DataAccess(const DataAccess &) = delete;
     DataAccess &operator=(const DataAccess &) = delete;
 
-    // The engine, started on first use and kept for the program's life.
+    // The engine, started on first use and kept for the program's life in the program state
+    // (program/ProgramState.h).
     static DataAccess &instance();
 
     // The engine program; by default "fwb-jet-engine" beside the running executable. Takes

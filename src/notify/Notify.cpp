@@ -5,6 +5,7 @@
 #include "monitor/NewDriveFound.h"
 #include "platform/DriveArrivalSource.h"
 #include "platform/Platform.h"
+#include "program/ProgramState.h"
 #include "system/MessageBox.h"
 
 #include <QCoreApplication>
@@ -14,22 +15,9 @@
 namespace fwb {
 namespace {
 
-// Registration state: one registration and one subclassed window at a time.
-struct Registration
+DriveNotify &registration()
 {
-    quint32 NotifyId = 0;
-    // Delivers the source's arrivals to the window. (On Windows the registration kept the
-    // desktop's item list here, DesktopPidl.)
-    QMetaObject::Connection ArrivalDelivery;
-    // The event filter that handles arrival events for the subclassed window. (On Windows the
-    // window kept the procedure it replaced, OldWndProc.)
-    QPointer<QObject> ArrivalFilter;
-};
-
-Registration &registration()
-{
-    static Registration state;
-    return state;
+    return programState().driveNotify;
 }
 
 QString handleText(QWidget *window)
@@ -103,7 +91,7 @@ bool UnsubclassWindow(QWidget *window)
 
 bool RegisterDriveNotify(QWidget *window)
 {
-    Registration &state = registration();
+    DriveNotify &state = registration();
     if (state.NotifyId != 0)
         return false;
     DriveArrivalSource *source = platform().driveArrivals;
@@ -125,7 +113,7 @@ bool RegisterDriveNotify(QWidget *window)
 
 bool DeregisterDriveNotify()
 {
-    Registration &state = registration();
+    DriveNotify &state = registration();
     if (state.NotifyId == 0)
         return false;
     if (DriveArrivalSource *source = platform().driveArrivals)

@@ -29,7 +29,7 @@ struct Platform
     Notifier *notifier = nullptr; // optional: no notifications without one
 };
 
-Platform &platform();
+Platform &platform(); // kept in the program state (program/ProgramState.h)
 
 // Owns one system's implementations of the services and installs them in platform() for as
 // long as it lives.

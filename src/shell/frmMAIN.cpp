@@ -1,9 +1,9 @@
 #include "shell/frmMAIN.h"
 
+#include "backup/DecisionState.h"
 #include "controls/FormControls.h"
 #include "controls/Twips.h"
 #include "countdown/ConfirmTriggeredBackups.h"
-#include "countdown/DecisionState.h"
 #include "countdown/frmBALLOON.h"
 #include "language/LanguagePack.h"
 #include "language/Translate.h"

@@ -100,12 +100,6 @@ bool makeFolders(const QString &folder)
 
 } // namespace
 
-AgentSettings &settings()
-{
-    static AgentSettings values;
-    return values;
-}
-
 QString SettingFilePath(const Setting &setting)
 {
     return setting.file == SettingsFile::Agent ? appPaths().AgentIniPath

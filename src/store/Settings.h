@@ -25,7 +25,7 @@ struct AgentSettings
     QString BackupSetFolder; // always ends in a separator
 };
 
-AgentSettings &settings();
+AgentSettings &settings(); // kept in the program state (program/ProgramState.h)
 
 enum class SettingsFile { Agent, Shared }; // fwbagent.ini, and settings.ini shared with fwb
 

@@ -1,7 +1,7 @@
 #include "TestSupport.h"
+#include "backup/DecisionState.h"
 #include "controls/Twips.h"
 #include "countdown/ConfirmTriggeredBackups.h"
-#include "countdown/DecisionState.h"
 #include "countdown/frmBALLOON.h"
 #include "monitor/NewDriveFound.h"
 #include "shell/frmMAIN.h"

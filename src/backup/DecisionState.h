@@ -16,6 +16,6 @@ struct DecisionState
     QStringList SetsToLaunch;
 };
 
-DecisionState &decision();
+DecisionState &decision(); // kept in the program state (program/ProgramState.h)
 
 } // namespace fwb
