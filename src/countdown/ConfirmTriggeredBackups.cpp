@@ -8,17 +8,10 @@
 #include "platform/Notifier.h"
 #include "store/MonitorLog.h"
 #include "store/Settings.h"
-
-#include <QCoreApplication>
+#include "system/PendingEvents.h"
 
 namespace fwb {
 namespace {
-
-QString dialogTitle(const QString &kind)
-{
-    return TranslateText(QStringLiteral("FW Backup Agent")) + QStringLiteral(" - ") +
-           TranslateText(kind);
-}
 
 void actOnResult()
 {
@@ -35,7 +28,7 @@ void actOnResult()
     }
     case BalloonOutcome::Cancel:
         AddLogEntry(TranslateText(QStringLiteral("User cancelled triggered backups.")));
-        QCoreApplication::processEvents();
+        LetPendingEventsRun();
         break;
     }
 }
@@ -57,11 +50,11 @@ void ConfirmTriggeredBackups(const QStringList &setPaths)
     for (const QString &path : setPaths)
         dialog.AddSet(path);
     if (settings().BackupStartupMode == BackupStartup::CountDown) {
-        dialog.setWindowTitle(dialogTitle(QStringLiteral("Count Down")));
+        dialog.setWindowTitle(BoxTitle(QStringLiteral("Count Down")));
         dialog.StartCountDown();
         dialog.SetListHeight(1050);
     } else {
-        dialog.setWindowTitle(dialogTitle(QStringLiteral("Confirm Start-up")));
+        dialog.setWindowTitle(BoxTitle(QStringLiteral("Confirm Start-up")));
         dialog.SetListHeight(1410);
     }
     // The dialog does not take the focus; with the window hidden or in the tray the user may

@@ -7,8 +7,7 @@
 #include "monitor/VolumeIdentity.h"
 #include "store/MonitorLog.h"
 #include "store/Settings.h"
-
-#include <QCoreApplication>
+#include "system/PendingEvents.h"
 
 namespace fwb {
 
@@ -23,7 +22,7 @@ void NewDriveFound(const QString &rootPath)
                 crlf + TranslateText(QStringLiteral("Label")) + QStringLiteral(": ") +
                 LogValue(labelText) + crlf + TranslateText(QStringLiteral("Serial number")) +
                 QStringLiteral(": ") + serialText);
-    QCoreApplication::processEvents();
+    LetPendingEventsRun();
 
     QStringList MatchedSets;
     const QList<TriggerEntry> entries = FindTriggerEntries();
@@ -40,7 +39,7 @@ void NewDriveFound(const QString &rootPath)
     }
     AddLogEntry(TranslateText(QStringLiteral("No matching backup set found for new drive")) +
                 QStringLiteral(": ") + LogValue(rootPath));
-    QCoreApplication::processEvents();
+    LetPendingEventsRun();
 }
 
 } // namespace fwb

@@ -38,11 +38,9 @@ public:
             return false;
         if (event->type() == NcDestroyEvent::WM_NCDESTROY) {
             UnsubclassWindow(m_window);
-            ShowMessageBox(
-                TranslateText(QStringLiteral("Unexpected unsubclassed")) + handleText(m_window),
-                TranslateText(QStringLiteral("FW Backup Agent")) + QStringLiteral(" - ") +
-                    TranslateText(QStringLiteral("WindowProc Error")),
-                BoxIcon::Stop);
+            ShowMessageBox(TranslateText(QStringLiteral("Unexpected unsubclassed")) +
+                               handleText(m_window),
+                           BoxTitle(QStringLiteral("WindowProc Error")), BoxIcon::Stop);
             return false;
         }
         if (event->type() == ShellNotifyEvent::WM_SHELLNOTIFY)
@@ -72,8 +70,7 @@ bool SubclassWindow(QWidget *window)
     }
     ShowMessageBox(TranslateText(QStringLiteral("Unable to successfully subclass")) +
                        handleText(window),
-                   TranslateText(QStringLiteral("FW Backup - Agent")) + QStringLiteral(" - ") +
-                       TranslateText(QStringLiteral("Subclass Failed")),
+                   BoxTitle(QStringLiteral("Subclass Failed"), QStringLiteral("FW Backup - Agent")),
                    BoxIcon::Stop);
     return false;
 }

@@ -275,8 +275,7 @@ void frmSETTINGS::CB_Ok_Click()
     s.BackupStartupMode = selectedIndex(RB_BackupStartupMode, s.BackupStartupMode);
     s.MinimizeMode = selectedIndex(RB_MinimizeMode, s.MinimizeMode);
 
-    const QString title = TranslateText(QStringLiteral("FW Backup Agent")) + QStringLiteral(" - ") +
-                          TranslateText(QStringLiteral("Auto-start Error"));
+    const QString title = BoxTitle(QStringLiteral("Auto-start Error"));
     if (CH_AutoStartAgent->isChecked()) {
         if (!IsAutoStartRegistered())
             RegisterAutoStart();

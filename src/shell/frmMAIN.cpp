@@ -21,6 +21,7 @@
 #include "store/Settings.h"
 #include "system/MessageBox.h"
 #include "system/Paths.h"
+#include "system/PendingEvents.h"
 
 #include <QAction>
 #include <QApplication>
@@ -186,9 +187,7 @@ bool frmMAIN::Form_Load()
                     QStringLiteral("More than one instance of the program is not allowed.")) +
                 kCrLf + kCrLf +
                 TranslateText(QStringLiteral("This instance of FW Backup Agent will shut down.")),
-            TranslateText(QStringLiteral("FW Backup Agent")) + QStringLiteral(" - ") +
-                TranslateText(QStringLiteral("Multiple Instances")),
-            BoxIcon::Information);
+            BoxTitle(QStringLiteral("Multiple Instances")), BoxIcon::Information);
         return false;
     }
 
@@ -276,33 +275,8 @@ void frmMAIN::applyStartupMode()
 bool frmMAIN::ActivateMonitoring()
 {
     const bool failed = !(SubclassWindow(this) && RegisterDriveNotify(this));
-    if (!failed) {
-        m_monitoringActive = 1;
-        LB_Status->setText(TranslateText(QStringLiteral(
-                               "FW Backup Agent is active and monitoring the system for new "
-                               "drives")) +
-                           QStringLiteral("..."));
-        CB_ToggleOnOff->setText(TranslateText(QStringLiteral("&Deactivate agent")));
-        CM_SysTray_ToggleActive->setText(TranslateText(QStringLiteral("Deactivate agent")));
-        setWindowIconFile(QStringLiteral("active.ico"));
-        if (ST_Deactive->intray()) {
-            ST_Deactive->setIntray(false);
-            ST_Active->setIntray(true);
-        }
-    } else {
-        m_monitoringActive = 0;
-        LB_Status->setText(
-            TranslateText(QStringLiteral("FW Backup Agent is unable to monitor the system for new "
-                                         "drives")) +
-            QStringLiteral("..."));
-        CB_ToggleOnOff->setText(TranslateText(QStringLiteral("&Activate agent")));
-        CM_SysTray_ToggleActive->setText(TranslateText(QStringLiteral("Activate agent")));
-        setWindowIconFile(QStringLiteral("deactive.ico"));
-        if (ST_Active->intray()) {
-            ST_Active->setIntray(false);
-            ST_Deactive->setIntray(true);
-        }
-    }
+    m_monitoringActive = failed ? 0 : 1;
+    showMonitoringState(failed ? MonitoringState::Failed : MonitoringState::Active);
     return failed;
 }
 
@@ -311,15 +285,40 @@ void frmMAIN::DeactivateMonitoring()
     DeregisterDriveNotify();
     UnsubclassWindow(this);
     m_monitoringActive = 0;
-    LB_Status->setText(TranslateText(QStringLiteral("FW Backup Agent is deactive and not "
-                                                    "monitoring the system for new drives")) +
-                       QStringLiteral("..."));
-    setWindowIconFile(QStringLiteral("deactive.ico"));
-    CB_ToggleOnOff->setText(TranslateText(QStringLiteral("&Activate agent")));
-    CM_SysTray_ToggleActive->setText(TranslateText(QStringLiteral("Activate agent")));
-    if (ST_Active->intray()) {
-        ST_Active->setIntray(false);
-        ST_Deactive->setIntray(true);
+    showMonitoringState(MonitoringState::Deactivated);
+}
+
+// The status text, the toggle's captions, the window icon and, while the window sits in the
+// tray, the tray icon.
+void frmMAIN::showMonitoringState(MonitoringState state)
+{
+    const bool active = state == MonitoringState::Active;
+    QString status;
+    switch (state) {
+    case MonitoringState::Active:
+        status = QStringLiteral("FW Backup Agent is active and monitoring the system for new "
+                                "drives");
+        break;
+    case MonitoringState::Failed:
+        status = QStringLiteral("FW Backup Agent is unable to monitor the system for new "
+                                "drives");
+        break;
+    case MonitoringState::Deactivated:
+        status = QStringLiteral("FW Backup Agent is deactive and not "
+                                "monitoring the system for new drives");
+        break;
+    }
+    LB_Status->setText(TranslateText(status) + QStringLiteral("..."));
+    CB_ToggleOnOff->setText(TranslateText(active ? QStringLiteral("&Deactivate agent")
+                                                 : QStringLiteral("&Activate agent")));
+    CM_SysTray_ToggleActive->setText(TranslateText(active ? QStringLiteral("Deactivate agent")
+                                                          : QStringLiteral("Activate agent")));
+    setWindowIconFile(active ? QStringLiteral("active.ico") : QStringLiteral("deactive.ico"));
+    TrayIcon *shown = active ? ST_Active : ST_Deactive;
+    TrayIcon *replaced = active ? ST_Deactive : ST_Active;
+    if (replaced->intray()) {
+        replaced->setIntray(false);
+        shown->setIntray(true);
     }
 }
 
@@ -417,9 +416,7 @@ void frmMAIN::CB_Quit_Click()
     if (decision().BalloonOpen) {
         ShowMessageBox(TranslateText(QStringLiteral("Please confirm or cancel backup launch "
                                                     "before quitting FW Backup Agent.")),
-                       TranslateText(QStringLiteral("FW Backup Agent")) + QStringLiteral(" - ") +
-                           TranslateText(QStringLiteral("Can Not Quit")),
-                       BoxIcon::Information);
+                       BoxTitle(QStringLiteral("Can Not Quit")), BoxIcon::Information);
         frmBALLOON::activateOpenDialog();
         return;
     }
@@ -455,7 +452,9 @@ void frmMAIN::changeEvent(QEvent *event)
 
 void frmMAIN::Form_Resize()
 {
-    QCoreApplication::processEvents();
+    // The state change comes before the window manager is done with it: what it still has to
+    // say runs first, so that the state read below is the one the window ends in.
+    LetPendingEventsRun();
     if (windowState() & Qt::WindowMinimized) {
         switch (m_startupMinimizeMode.value_or(settings().MinimizeMode)) {
         case MinimizeTo::Tray:

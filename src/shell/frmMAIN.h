@@ -61,6 +61,8 @@ private:
     void replaceLogWithStartupEntry();
     void showNewestLogEntry();
     void applyStartupMode();
+    enum class MonitoringState { Active, Failed, Deactivated };
+    void showMonitoringState(MonitoringState state);
     void setWindowIconFile(const QString &fileName);
     void onTrayClicked(int button);
     void Form_Resize();
