@@ -1,7 +1,7 @@
 // Renders the Agent's three windows to PNG files, as the program draws them, for the README:
 //   fwb-screenshots OUTPUT_FOLDER [LANGUAGE_PACK]
+#include "backup/DecisionState.h"
 #include "controls/DialogFont.h"
-#include "countdown/DecisionState.h"
 #include "countdown/frmBALLOON.h"
 #include "jet/DataAccess.h"
 #include "language/LanguagePack.h"
