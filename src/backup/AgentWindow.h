@@ -19,7 +19,8 @@ public:
     AgentWindow &operator=(const AgentWindow &) = delete;
     virtual ~AgentWindow() = default;
 
-    // Puts triggered sets to the user (the count-down dialog) instead of starting them at once.
+    // Puts triggered sets to the user instead of starting them at once: the main window shows
+    // them in the count-down dialog (countdown/ConfirmTriggeredBackups.cpp).
     virtual void ConfirmTriggeredBackups(const QStringList &setPaths) { Q_UNUSED(setPaths) }
     virtual void ShowAgent() {}
     // Whether the main window is on the screen, neither hidden nor minimized. A dialog that
