@@ -6,7 +6,6 @@
 #include "controls/Twips.h"
 #include "language/LanguagePack.h"
 #include "program/SaveSetting.h"
-#include "store/AppPaths.h"
 #include "store/Settings.h"
 #include "system/Paths.h"
 
