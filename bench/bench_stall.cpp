@@ -196,7 +196,7 @@ bool measureArrivals(Probe &probe, const QStringList &damaged, int arrivals)
             return false;
     }
     settings().BackupSetFolder = sets;
-    settings().BackupStartupMode = 2;
+    settings().BackupStartupMode = BackupStartup::Confirm;
     std::printf("\nDrive arrivals, %d ini sets and %d damaged database sets, no set matches\n",
                 kIniSets, int(damaged.size()));
     std::printf("  %-34s %12s %30s\n", "", "longest stall", "\"New drive found\" -> decision");

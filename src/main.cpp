@@ -1,6 +1,6 @@
 #include "controls/DialogFont.h"
-#include "platform/linux/DisplayCheck.h"
-#include "platform/linux/LinuxPlatform.h"
+#include "platform/DisplayCheck.h"
+#include "platform/Platform.h"
 #include "shell/frmMAIN.h"
 #include "store/AppPaths.h"
 #include "store/MonitorLog.h"
@@ -78,7 +78,7 @@ int main(int argc, char *argv[])
     QApplication::setFont(fwb::DialogFont());
     // The window may sit hidden in the tray; only Quit or the close box ends the Agent.
     QApplication::setQuitOnLastWindowClosed(false);
-    fwb::LinuxPlatform platform;
+    const std::unique_ptr<fwb::InstalledPlatform> platform = fwb::makePlatform();
     fwb::frmMAIN window(fwb::RunningProgramFolder());
     if (!window.Form_Load())
         return 0;

@@ -9,8 +9,7 @@
 #include "store/Settings.h"
 #include "system/Clock.h"
 #include "system/Paths.h"
-
-#include <QCoreApplication>
+#include "system/PendingEvents.h"
 
 namespace fwb {
 namespace {
@@ -20,7 +19,7 @@ namespace {
 void report(const QString &text)
 {
     AddLogEntry(text);
-    if (settings().BackupStartupMode == 0)
+    if (settings().BackupStartupMode == BackupStartup::Automatic)
         Notify(TranslateText(QStringLiteral("FW Backup Agent")), text);
 }
 
@@ -37,7 +36,7 @@ void launchOne(const QString &path)
 
     if (programExists && setExists) {
         report(launchingEntry(path));
-        QCoreApplication::processEvents();
+        LetPendingEventsRun();
         // One argument, the path exactly as it stands: no shell ever sees it.
         if (!platform().programStarter->startDetached(program, {path})) {
             // The file is there but could not be run (not executable, a folder, a program
@@ -46,23 +45,23 @@ void launchOne(const QString &path)
                 TranslateText(QStringLiteral("The main FW Backup program could not be started")) +
                 QStringLiteral(": ") + program + QStringLiteral(". ") +
                 TranslateText(QStringLiteral("Backup cancelled")) + u'.');
-            QCoreApplication::processEvents();
+            LetPendingEventsRun();
         }
     } else if (setExists) {
         report(OpenWithShell(path)
                    ? launchingEntry(path)
                    : TranslateText(QStringLiteral(
                          "Main FW Backup program file not found. Backup cancelled.")));
-        QCoreApplication::processEvents();
+        LetPendingEventsRun();
     } else if (programExists) {
         report(TranslateText(QStringLiteral("The backup set to be launched could not be found")) +
                QStringLiteral(": ") + path + QStringLiteral(". ") +
                TranslateText(QStringLiteral("Backup cancelled")) + u'.');
-        QCoreApplication::processEvents();
+        LetPendingEventsRun();
     } else {
         report(TranslateText(QStringLiteral("Neither backup set nor FW Backup program file "
                                             "could be found. Backup cancelled.")));
-        QCoreApplication::processEvents();
+        LetPendingEventsRun();
     }
 }
 

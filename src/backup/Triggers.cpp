@@ -7,6 +7,7 @@
 #include "store/MonitorLog.h"
 #include "store/Settings.h"
 #include "system/Background.h"
+#include "system/Numbers.h"
 
 #include <QStringList>
 #include <QThread>
@@ -29,12 +30,8 @@ std::optional<qint16> toInt16(const QString &text)
 {
     bool ok = false;
     const double value = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    const double whole = std::nearbyint(value);
-    if (whole < -32768 || whole > 32767)
-        return std::nullopt;
-    return static_cast<qint16>(whole);
+    const std::optional<qint64> whole = ok ? RoundedWhole(value, -32768, 32767) : std::nullopt;
+    return whole ? std::optional<qint16>(qint16(*whole)) : std::nullopt;
 }
 
 std::optional<int> kindNumber(const QString &kind)

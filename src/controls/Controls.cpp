@@ -77,9 +77,7 @@ void reportAutoSizeError(const QString &problem, const QWidget *container)
 {
     ShowMessageBox(problem + QStringLiteral(": ") + container->objectName() + QStringLiteral(". ") +
                        TranslateText(QStringLiteral("Please report this error.")),
-                   TranslateText(QStringLiteral("FW Backup Agent")) + QStringLiteral(" - ") +
-                       TranslateText(QStringLiteral("Auto-size Error")),
-                   BoxIcon::Stop);
+                   BoxTitle(QStringLiteral("Auto-size Error")), BoxIcon::Stop);
 }
 
 } // namespace

@@ -1,53 +1,34 @@
 #include "countdown/ConfirmTriggeredBackups.h"
 
-#include "backup/AgentRequests.h"
+#include "backup/AgentWindow.h"
+#include "backup/DecisionState.h"
 #include "backup/Launching.h"
-#include "countdown/DecisionState.h"
 #include "countdown/frmBALLOON.h"
 #include "language/Translate.h"
 #include "platform/Notifier.h"
 #include "store/MonitorLog.h"
 #include "store/Settings.h"
-
-#include <QApplication>
-#include <QWidget>
-#include <algorithm>
+#include "system/PendingEvents.h"
 
 namespace fwb {
 namespace {
 
-QString dialogTitle(const QString &kind)
-{
-    return TranslateText(QStringLiteral("FW Backup Agent")) + QStringLiteral(" - ") +
-           TranslateText(kind);
-}
-
-bool mainWindowInSight()
-{
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    return std::any_of(windows.cbegin(), windows.cend(), [](const QWidget *window) {
-        return window->objectName() == QLatin1String("frmMAIN") && window->isVisible() &&
-               !window->isMinimized();
-    });
-}
-
 void actOnResult()
 {
     switch (decision().BalloonResult) {
-    case 1:
-        if (agentRequests().ShowAgent)
-            agentRequests().ShowAgent();
+    case BalloonOutcome::CancelAndShowAgent:
+        agentWindow().ShowAgent();
         break;
-    case 2: {
+    case BalloonOutcome::Launch: {
         // Launching lets other events run, and a later decision may refill the shared list
         // meanwhile: launch what this decision chose.
         const QStringList sets = decision().SetsToLaunch;
         LaunchBackupSets(sets);
         break;
     }
-    default:
+    case BalloonOutcome::Cancel:
         AddLogEntry(TranslateText(QStringLiteral("User cancelled triggered backups.")));
-        QCoreApplication::processEvents();
+        LetPendingEventsRun();
         break;
     }
 }
@@ -68,17 +49,17 @@ void ConfirmTriggeredBackups(const QStringList &setPaths)
     dialog.Form_Load();
     for (const QString &path : setPaths)
         dialog.AddSet(path);
-    if (settings().BackupStartupMode == 1) {
-        dialog.setWindowTitle(dialogTitle(QStringLiteral("Count Down")));
+    if (settings().BackupStartupMode == BackupStartup::CountDown) {
+        dialog.setWindowTitle(BoxTitle(QStringLiteral("Count Down")));
         dialog.StartCountDown();
         dialog.SetListHeight(1050);
     } else {
-        dialog.setWindowTitle(dialogTitle(QStringLiteral("Confirm Start-up")));
+        dialog.setWindowTitle(BoxTitle(QStringLiteral("Confirm Start-up")));
         dialog.SetListHeight(1410);
     }
     // The dialog does not take the focus; with the window hidden or in the tray the user may
     // not notice it before the count-down ends.
-    if (!mainWindowInSight())
+    if (!agentWindow().InSight())
         Notify(dialog.windowTitle(), setPaths.join(u'\n'));
     dialog.ShowModal();
     // Only a program that is quitting ends the modal display without unloading the dialog.

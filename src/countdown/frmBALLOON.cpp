@@ -1,12 +1,11 @@
 #include "countdown/frmBALLOON.h"
 
-#include "backup/AgentRequests.h"
+#include "backup/AgentWindow.h"
+#include "backup/DecisionState.h"
 #include "controls/FormControls.h"
 #include "controls/Twips.h"
-#include "countdown/DecisionState.h"
 #include "language/LanguagePack.h"
-#include "settings/SaveSetting.h"
-#include "store/AppPaths.h"
+#include "program/SaveSetting.h"
 #include "store/Settings.h"
 #include "system/Paths.h"
 
@@ -28,8 +27,6 @@
 
 namespace fwb {
 namespace {
-
-frmBALLOON *g_openDialog = nullptr;
 
 const QString kPauseSign = QStringLiteral("||");
 const QString kResumeSign = QStringLiteral(">");
@@ -79,12 +76,12 @@ frmBALLOON::~frmBALLOON()
 
 frmBALLOON *frmBALLOON::openDialog()
 {
-    return g_openDialog;
+    return qobject_cast<frmBALLOON *>(agentWindow().OpenDialog());
 }
 
 void frmBALLOON::activateOpenDialog()
 {
-    frmBALLOON *dialog = g_openDialog;
+    frmBALLOON *dialog = openDialog();
     if (!dialog)
         return;
     dialog->setWindowState(dialog->windowState() & ~Qt::WindowMinimized);
@@ -193,10 +190,10 @@ void frmBALLOON::connectControls()
 void frmBALLOON::Form_Load()
 {
     placeTopRight();
-    decision().BalloonResult = 0;
+    decision().BalloonResult = BalloonOutcome::Cancel;
     decision().BalloonOpen = true;
     m_loaded = true;
-    g_openDialog = this;
+    agentWindow().SetOpenDialog(this);
     SetTopmost(this);
     TranslateForm(this);
     fitCountDownRow();
@@ -309,48 +306,46 @@ void frmBALLOON::CB_Start_Click()
 void frmBALLOON::CM_More_StartChecked_Click()
 {
     startSets(true);
-    decision().BalloonResult = decision().SetsToLaunch.isEmpty() ? 0 : 2;
+    decision().BalloonResult =
+        decision().SetsToLaunch.isEmpty() ? BalloonOutcome::Cancel : BalloonOutcome::Launch;
     closeDialog();
 }
 
 void frmBALLOON::CM_More_StartAllSets_Click()
 {
-    decision().BalloonResult = 2;
+    decision().BalloonResult = BalloonOutcome::Launch;
     startSets(false);
     closeDialog();
 }
 
 void frmBALLOON::CM_More_StartAllAndDontAskAgain_Click()
 {
-    SaveSetting(appPaths().AgentIniPath, QStringLiteral("Options"),
-                QStringLiteral("GLO_BackupStartupMode"), QStringLiteral("0"));
-    settings().BackupStartupMode = 0;
+    SaveSetting(setting::BackupStartupMode, QString::number(int(BackupStartup::Automatic)));
+    settings().BackupStartupMode = BackupStartup::Automatic;
     CM_More_StartAllSets_Click();
 }
 
 void frmBALLOON::CB_Cancel_Click()
 {
-    decision().BalloonResult = 0;
+    decision().BalloonResult = BalloonOutcome::Cancel;
     closeDialog();
 }
 
 void frmBALLOON::CM_More_CancelAndStopMonitoring_Click()
 {
-    if (agentRequests().DeactivateMonitoring)
-        agentRequests().DeactivateMonitoring();
+    agentWindow().DeactivateMonitoring();
     CB_Cancel_Click();
 }
 
 void frmBALLOON::CM_More_CancelAndShowAgent_Click()
 {
-    decision().BalloonResult = 1;
+    decision().BalloonResult = BalloonOutcome::CancelAndShowAgent;
     closeDialog();
 }
 
 void frmBALLOON::CM_More_CancelAndStartFWB_Click()
 {
-    if (agentRequests().StartMainProgram)
-        agentRequests().StartMainProgram(QStringLiteral("Ferrow Backup could not be started."));
+    agentWindow().StartMainProgram(QStringLiteral("Ferrow Backup could not be started."));
     closeDialog();
 }
 
@@ -408,8 +403,8 @@ void frmBALLOON::closeDialog()
 void frmBALLOON::Form_Unload()
 {
     m_loaded = false;
-    if (g_openDialog == this)
-        g_openDialog = nullptr;
+    if (openDialog() == this)
+        agentWindow().SetOpenDialog(nullptr);
     TR_CountDown->stop();
     CM_More->hide();
     decision().BalloonOpen = false;

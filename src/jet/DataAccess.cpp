@@ -34,12 +34,6 @@ DataAccess::DataAccess() : m_answerLimit(protocol::kMaxAnswerBytes) {}
 
 DataAccess::~DataAccess() = default;
 
-DataAccess &DataAccess::instance()
-{
-    static DataAccess access;
-    return access;
-}
-
 void DataAccess::setEnginePath(const QString &path)
 {
     const std::lock_guard lock(pathMutex());

@@ -63,7 +63,8 @@ public:
     DataAccess(const DataAccess &) = delete;
     DataAccess &operator=(const DataAccess &) = delete;
 
-    // The engines, started on first use and kept for the program's life.
+    // The engines, started on first use and kept for the program's life in the program state
+    // (program/ProgramState.h).
     static DataAccess &instance();
 
     // The engine program; by default "fwb-jet-engine" beside the running executable. Takes

@@ -221,12 +221,6 @@ QObject *findControl(QObject *form, const QString &name, std::int16_t index)
 
 } // namespace
 
-QString &LanguagePack()
-{
-    static QString openPack;
-    return openPack;
-}
-
 bool OpenLanguagePack()
 {
     LanguagePack().clear();

@@ -47,4 +47,9 @@ QString TranslateText(const QString &english)
     return lookUp(english).value_or(english);
 }
 
+QString BoxTitle(const QString &kind, const QString &program)
+{
+    return TranslateText(program) + QStringLiteral(" - ") + TranslateText(kind);
+}
+
 } // namespace fwb

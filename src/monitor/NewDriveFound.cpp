@@ -1,14 +1,13 @@
 #include "monitor/NewDriveFound.h"
 
-#include "backup/AgentRequests.h"
+#include "backup/AgentWindow.h"
 #include "backup/Launching.h"
 #include "backup/Triggers.h"
 #include "language/Translate.h"
 #include "monitor/VolumeIdentity.h"
 #include "store/MonitorLog.h"
 #include "store/Settings.h"
-
-#include <QCoreApplication>
+#include "system/PendingEvents.h"
 
 namespace fwb {
 
@@ -23,7 +22,7 @@ void NewDriveFound(const QString &rootPath)
                 crlf + TranslateText(QStringLiteral("Label")) + QStringLiteral(": ") +
                 LogValue(labelText) + crlf + TranslateText(QStringLiteral("Serial number")) +
                 QStringLiteral(": ") + serialText);
-    QCoreApplication::processEvents();
+    LetPendingEventsRun();
 
     QStringList MatchedSets;
     const QList<TriggerEntry> entries = FindTriggerEntries();
@@ -32,15 +31,15 @@ void NewDriveFound(const QString &rootPath)
             MatchedSets.append(entry.SetFile);
 
     if (IsArrayDimensioned(MatchedSets)) {
-        if (settings().BackupStartupMode == 0)
+        if (settings().BackupStartupMode == BackupStartup::Automatic)
             LaunchBackupSets(MatchedSets);
-        else if (agentRequests().ConfirmTriggeredBackups)
-            agentRequests().ConfirmTriggeredBackups(MatchedSets);
+        else
+            agentWindow().ConfirmTriggeredBackups(MatchedSets);
         return;
     }
     AddLogEntry(TranslateText(QStringLiteral("No matching backup set found for new drive")) +
                 QStringLiteral(": ") + LogValue(rootPath));
-    QCoreApplication::processEvents();
+    LetPendingEventsRun();
 }
 
 } // namespace fwb

@@ -34,14 +34,4 @@ VolumeIdentityTexts GetVolumeIdentity(const QString &rootPath)
     return {serialTextOf(volume), labelTextOf(volume)};
 }
 
-QString GetVolumeSerialText(const QString &rootPath)
-{
-    return serialTextOf(queryVolume(rootPath));
-}
-
-QString GetVolumeLabelText(const QString &rootPath)
-{
-    return labelTextOf(queryVolume(rootPath));
-}
-
 } // namespace fwb

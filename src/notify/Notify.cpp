@@ -1,32 +1,23 @@
 #include "notify/Notify.h"
 
+#include "backup/AgentWindow.h"
 #include "language/Translate.h"
 #include "monitor/NewDriveFound.h"
 #include "platform/DriveArrivalSource.h"
 #include "platform/Platform.h"
+#include "program/ProgramState.h"
 #include "system/MessageBox.h"
 
 #include <QCoreApplication>
 #include <QPointer>
-#include <QTimer>
 #include <QWidget>
 
 namespace fwb {
 namespace {
 
-const char kOldWndProc[] = "OldWndProc";
-
-// Registration state: one registration at a time.
-struct Registration
+DriveNotify &registration()
 {
-    quint32 NotifyId = 0;
-    QMetaObject::Connection DesktopPidl; // the delivery of arrivals to the window
-};
-
-Registration &registration()
-{
-    static Registration state;
-    return state;
+    return programState().driveNotify;
 }
 
 QString handleText(QWidget *window)
@@ -47,15 +38,13 @@ public:
             return false;
         if (event->type() == NcDestroyEvent::WM_NCDESTROY) {
             UnsubclassWindow(m_window);
-            ShowMessageBox(
-                TranslateText(QStringLiteral("Unexpected unsubclassed")) + handleText(m_window),
-                TranslateText(QStringLiteral("FW Backup Agent")) + QStringLiteral(" - ") +
-                    TranslateText(QStringLiteral("WindowProc Error")),
-                BoxIcon::Stop);
+            ShowMessageBox(TranslateText(QStringLiteral("Unexpected unsubclassed")) +
+                               handleText(m_window),
+                           BoxTitle(QStringLiteral("WindowProc Error")), BoxIcon::Stop);
             return false;
         }
         if (event->type() == ShellNotifyEvent::WM_SHELLNOTIFY)
-            OnShellNotify(m_window, *static_cast<ShellNotifyEvent *>(event));
+            OnShellNotify(*static_cast<ShellNotifyEvent *>(event));
         return false;
     }
 
@@ -63,35 +52,35 @@ private:
     QWidget *m_window;
 };
 
-WindowProc *installedProc(QWidget *window)
-{
-    return static_cast<WindowProc *>(window->property(kOldWndProc).value<QObject *>());
-}
-
 } // namespace
+
+bool IsSubclassed(const QWidget *window)
+{
+    const QObject *filter = registration().ArrivalFilter;
+    return filter && filter->parent() == window;
+}
 
 bool SubclassWindow(QWidget *window)
 {
-    if (!installedProc(window)) {
+    if (!registration().ArrivalFilter) {
         auto *proc = new WindowProc(window);
         window->installEventFilter(proc);
-        window->setProperty(kOldWndProc, QVariant::fromValue(static_cast<QObject *>(proc)));
+        registration().ArrivalFilter = proc;
         return true;
     }
     ShowMessageBox(TranslateText(QStringLiteral("Unable to successfully subclass")) +
                        handleText(window),
-                   TranslateText(QStringLiteral("FW Backup - Agent")) + QStringLiteral(" - ") +
-                       TranslateText(QStringLiteral("Subclass Failed")),
+                   BoxTitle(QStringLiteral("Subclass Failed"), QStringLiteral("FW Backup - Agent")),
                    BoxIcon::Stop);
     return false;
 }
 
 bool UnsubclassWindow(QWidget *window)
 {
-    WindowProc *proc = installedProc(window);
-    if (!proc)
+    if (!IsSubclassed(window))
         return false;
-    window->setProperty(kOldWndProc, QVariant());
+    QObject *proc = registration().ArrivalFilter;
+    registration().ArrivalFilter = nullptr;
     window->removeEventFilter(proc);
     proc->deleteLater();
     return true;
@@ -99,7 +88,7 @@ bool UnsubclassWindow(QWidget *window)
 
 bool RegisterDriveNotify(QWidget *window)
 {
-    Registration &state = registration();
+    DriveNotify &state = registration();
     if (state.NotifyId != 0)
         return false;
     DriveArrivalSource *source = platform().driveArrivals;
@@ -108,7 +97,7 @@ bool RegisterDriveNotify(QWidget *window)
     // Arrivals are posted, not handled in the signal: the window deals with them in its own
     // turn, as with any other event, and only while it is subclassed.
     QPointer<QWidget> target(window);
-    state.DesktopPidl = QObject::connect(
+    state.ArrivalDelivery = QObject::connect(
         source, &DriveArrivalSource::driveArrived, window, [target](const QString &rootPath) {
             if (target)
                 QCoreApplication::postEvent(
@@ -121,24 +110,23 @@ bool RegisterDriveNotify(QWidget *window)
 
 bool DeregisterDriveNotify()
 {
-    Registration &state = registration();
+    DriveNotify &state = registration();
     if (state.NotifyId == 0)
         return false;
     if (DriveArrivalSource *source = platform().driveArrivals)
         source->stop();
-    QObject::disconnect(state.DesktopPidl);
-    state = {};
+    QObject::disconnect(state.ArrivalDelivery);
+    state.NotifyId = 0;
+    state.ArrivalDelivery = {};
     return true;
 }
 
-void OnShellNotify(QWidget *window, const ShellNotifyEvent &event)
+void OnShellNotify(const ShellNotifyEvent &event)
 {
     if (event.eventCode == ShellNotifyEvent::SHCNE_DRIVEADD && event.hasItem &&
         !event.itemPath.isEmpty())
         NewDriveFound(event.itemPath);
-    if (auto *flash = window->findChild<QTimer *>(QStringLiteral("tmrFlashMe")))
-        if (!flash->isActive())
-            flash->start();
+    agentWindow().Flash();
 }
 
 } // namespace fwb

@@ -40,6 +40,8 @@ bool RegisterDriveNotify(QWidget *window);
 bool DeregisterDriveNotify();
 
 // Handles one arrival event: the new drive, then the window's flash.
-void OnShellNotify(QWidget *window, const ShellNotifyEvent &event);
+void OnShellNotify(const ShellNotifyEvent &event);
+// Whether the window's arrival events are handled now.
+bool IsSubclassed(const QWidget *window);
 
 } // namespace fwb

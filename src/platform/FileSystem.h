@@ -52,6 +52,16 @@ public:
 
     // Creates one folder whose parent exists. False when it could not be created.
     virtual bool createDirectory(const QString &path) = 0;
+
+    // Gives the file at `path` (or the file a link there points at) exactly `bytes`, all at once:
+    // a reader sees the old content or the new, never a mix, and a writer killed mid-way leaves
+    // the file as it was. The file keeps its owner, group and permissions. A file that may not
+    // be written, or that nobody may write, is refused as on Windows. False when nothing was
+    // written.
+    virtual bool replaceFile(const QString &path, const QByteArray &bytes) = 0;
+    // Clears what writers of `path` that were killed mid-way left beside it, once it is a minute
+    // old; what a writer still at work holds is kept.
+    virtual void removeStaleTemporaries(const QString &path) = 0;
 };
 
 } // namespace fwb

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 namespace fwb {
 
 class FileSystem;
@@ -27,6 +29,21 @@ struct Platform
     Notifier *notifier = nullptr; // optional: no notifications without one
 };
 
-Platform &platform();
+Platform &platform(); // kept in the program state (program/ProgramState.h)
+
+// Owns one system's implementations of the services and installs them in platform() for as
+// long as it lives.
+class InstalledPlatform
+{
+public:
+    InstalledPlatform() = default;
+    InstalledPlatform(const InstalledPlatform &) = delete;
+    InstalledPlatform &operator=(const InstalledPlatform &) = delete;
+    virtual ~InstalledPlatform() = default;
+};
+
+// The services of the system the program was built for. Each system's folder under platform/
+// defines it, and the build compiles one of them.
+std::unique_ptr<InstalledPlatform> makePlatform();
 
 } // namespace fwb

@@ -5,12 +5,11 @@
 #include "controls/Twips.h"
 #include "language/LanguagePack.h"
 #include "language/Translate.h"
+#include "program/SaveSetting.h"
 #include "registration/AutoStart.h"
 #include "settings/PageFrame.h"
-#include "settings/SaveSetting.h"
 #include "settings/TabStrip.h"
 #include "settings/WrappingButton.h"
-#include "store/AppPaths.h"
 #include "store/Settings.h"
 #include "system/MessageBox.h"
 
@@ -22,22 +21,21 @@
 namespace fwb {
 namespace {
 
-const QString kOptions = QStringLiteral("Options");
-
 // A value with no button of its own selects none; OK then keeps the stored value.
-void selectIndex(QButtonGroup *group, const QList<QRadioButton *> &buttons, std::uint8_t value)
+template <typename Mode>
+void selectIndex(QButtonGroup *group, const QList<QRadioButton *> &buttons, Mode value)
 {
     group->setExclusive(false);
     for (qsizetype i = 0; i < buttons.size(); ++i)
-        buttons[i]->setChecked(i == value);
+        buttons[i]->setChecked(i == qsizetype(value));
     group->setExclusive(true);
 }
 
-std::uint8_t selectedIndex(const QList<QRadioButton *> &buttons, std::uint8_t current)
+template <typename Mode> Mode selectedIndex(const QList<QRadioButton *> &buttons, Mode current)
 {
     for (qsizetype i = 0; i < buttons.size(); ++i) {
         if (buttons[i]->isChecked())
-            return static_cast<std::uint8_t>(i);
+            return static_cast<Mode>(i);
     }
     return current;
 }
@@ -52,9 +50,9 @@ void sizeAndStack(const PageFrame *frame, const QList<QRadioButton *> &buttons)
         PlaceBelow(buttons[i - 1], buttons[i], false);
 }
 
-void storeMode(const char *key, std::uint8_t value)
+template <typename Mode> void storeMode(const Setting &setting, Mode value)
 {
-    SaveSetting(appPaths().AgentIniPath, kOptions, QLatin1String(key), QString::number(value));
+    SaveSetting(setting, QString::number(int(value)));
 }
 
 } // namespace
@@ -277,8 +275,7 @@ void frmSETTINGS::CB_Ok_Click()
     s.BackupStartupMode = selectedIndex(RB_BackupStartupMode, s.BackupStartupMode);
     s.MinimizeMode = selectedIndex(RB_MinimizeMode, s.MinimizeMode);
 
-    const QString title = TranslateText(QStringLiteral("FW Backup Agent")) + QStringLiteral(" - ") +
-                          TranslateText(QStringLiteral("Auto-start Error"));
+    const QString title = BoxTitle(QStringLiteral("Auto-start Error"));
     if (CH_AutoStartAgent->isChecked()) {
         if (!IsAutoStartRegistered())
             RegisterAutoStart();
@@ -302,9 +299,9 @@ void frmSETTINGS::CB_Ok_Click()
         }
     }
 
-    storeMode("GLO_AgentStartupMode", s.AgentStartupMode);
-    storeMode("GLO_BackupStartupMode", s.BackupStartupMode);
-    storeMode("GLO_MinimizeMode", s.MinimizeMode);
+    storeMode(setting::AgentStartupMode, s.AgentStartupMode);
+    storeMode(setting::BackupStartupMode, s.BackupStartupMode);
+    storeMode(setting::MinimizeMode, s.MinimizeMode);
     accept();
 }
 

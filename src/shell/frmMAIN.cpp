@@ -1,10 +1,9 @@
 #include "shell/frmMAIN.h"
 
-#include "backup/AgentRequests.h"
+#include "backup/DecisionState.h"
 #include "controls/FormControls.h"
 #include "controls/Twips.h"
 #include "countdown/ConfirmTriggeredBackups.h"
-#include "countdown/DecisionState.h"
 #include "countdown/frmBALLOON.h"
 #include "language/LanguagePack.h"
 #include "language/Translate.h"
@@ -13,8 +12,8 @@
 #include "platform/InstanceGuard.h"
 #include "platform/Platform.h"
 #include "platform/ProgramStarter.h"
+#include "program/SaveSetting.h"
 #include "registration/ComponentRegistration.h"
-#include "settings/SaveSetting.h"
 #include "settings/frmSETTINGS.h"
 #include "shell/TrayIcon.h"
 #include "store/AppPaths.h"
@@ -22,6 +21,7 @@
 #include "store/Settings.h"
 #include "system/MessageBox.h"
 #include "system/Paths.h"
+#include "system/PendingEvents.h"
 
 #include <QAction>
 #include <QApplication>
@@ -66,9 +66,7 @@ frmMAIN::frmMAIN(QString programFolder, QWidget *parent)
     : QWidget(parent), m_programFolder(std::move(programFolder))
 {
     SetMonitorLogSink([this](const QString &) { showNewestLogEntry(); });
-    agentRequests() = {[this] { show(); }, [this] { DeactivateMonitoring(); },
-                       [this](const QString &reason) { StartMainProgram(reason); },
-                       &ConfirmTriggeredBackups};
+    InstallAgentWindow(this);
     setObjectName(QStringLiteral("frmMAIN"));
     setWindowTitle(QStringLiteral("FWB Agent"));
     // Every dialog and message box of the program shows its icon, not the toolkit's.
@@ -80,12 +78,12 @@ frmMAIN::frmMAIN(QString programFolder, QWidget *parent)
 frmMAIN::~frmMAIN()
 {
     // A window destroyed while still subclassed gets its last event, as a real one would.
-    if (property("OldWndProc").isValid()) {
+    if (IsSubclassed(this)) {
         NcDestroyEvent lastEvent;
         QCoreApplication::sendEvent(this, &lastEvent);
     }
     SetMonitorLogSink({});
-    agentRequests() = {};
+    InstallAgentWindow(nullptr);
 }
 
 void frmMAIN::buildControls()
@@ -189,9 +187,7 @@ bool frmMAIN::Form_Load()
                     QStringLiteral("More than one instance of the program is not allowed.")) +
                 kCrLf + kCrLf +
                 TranslateText(QStringLiteral("This instance of FW Backup Agent will shut down.")),
-            TranslateText(QStringLiteral("FW Backup Agent")) + QStringLiteral(" - ") +
-                TranslateText(QStringLiteral("Multiple Instances")),
-            BoxIcon::Information);
+            BoxTitle(QStringLiteral("Multiple Instances")), BoxIcon::Information);
         return false;
     }
 
@@ -206,18 +202,17 @@ bool frmMAIN::Form_Load()
         setWindowTitle(TranslateText(QStringLiteral("FW Backup Agent")));
     }
 
-    const QString firstRunKey = QStringLiteral("FirstRunOfGeneration5");
+    const QString firstRunDone = QStringLiteral("0");
     bool firstRunSaved = true;
     if (settings().FirstRunPending) {
         RegisterComponents();
-        firstRunSaved = WriteIniText(paths.SettingsIniPath, QStringLiteral("Settings"), firstRunKey,
-                                     QStringLiteral("0"));
+        firstRunSaved = WriteSetting(setting::FirstRunOfGeneration5, firstRunDone);
     }
 
     replaceLogWithStartupEntry();
     // Reported only now: the start-up entry replaces whatever the log held before it.
     if (!firstRunSaved)
-        ReportUnsavedSetting(paths.SettingsIniPath, firstRunKey, QStringLiteral("0"));
+        ReportUnsavedSetting(setting::FirstRunOfGeneration5, firstRunDone);
     // Not being able to tell whether another copy runs is no reason to refuse to start.
     if (claim == InstanceClaim::Unguarded)
         AddLogEntry(TranslateText(QStringLiteral("Could not make sure that no second copy of FW "
@@ -260,15 +255,15 @@ void frmMAIN::applyStartupMode()
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     switch (settings().AgentStartupMode) {
-    case 1:
-        m_startupMinimizeMode = 0;
+    case AgentStartup::Minimized:
+        m_startupMinimizeMode = MinimizeTo::TaskBar;
         setWindowState(Qt::WindowMinimized);
         show();
         break;
-    case 2:
+    case AgentStartup::Hidden:
         // Never mapped, so the window manager has nothing to report: a show and hide would
         // reach it, and its late minimize would find the stored mode in force.
-        m_startupMinimizeMode = 2;
+        m_startupMinimizeMode = MinimizeTo::Hide;
         setWindowState(Qt::WindowMinimized);
         break;
     default:
@@ -280,33 +275,8 @@ void frmMAIN::applyStartupMode()
 bool frmMAIN::ActivateMonitoring()
 {
     const bool failed = !(SubclassWindow(this) && RegisterDriveNotify(this));
-    if (!failed) {
-        m_monitoringActive = 1;
-        LB_Status->setText(TranslateText(QStringLiteral(
-                               "FW Backup Agent is active and monitoring the system for new "
-                               "drives")) +
-                           QStringLiteral("..."));
-        CB_ToggleOnOff->setText(TranslateText(QStringLiteral("&Deactivate agent")));
-        CM_SysTray_ToggleActive->setText(TranslateText(QStringLiteral("Deactivate agent")));
-        setWindowIconFile(QStringLiteral("active.ico"));
-        if (ST_Deactive->intray()) {
-            ST_Deactive->setIntray(false);
-            ST_Active->setIntray(true);
-        }
-    } else {
-        m_monitoringActive = 0;
-        LB_Status->setText(
-            TranslateText(QStringLiteral("FW Backup Agent is unable to monitor the system for new "
-                                         "drives")) +
-            QStringLiteral("..."));
-        CB_ToggleOnOff->setText(TranslateText(QStringLiteral("&Activate agent")));
-        CM_SysTray_ToggleActive->setText(TranslateText(QStringLiteral("Activate agent")));
-        setWindowIconFile(QStringLiteral("deactive.ico"));
-        if (ST_Active->intray()) {
-            ST_Active->setIntray(false);
-            ST_Deactive->setIntray(true);
-        }
-    }
+    m_monitoringActive = failed ? 0 : 1;
+    showMonitoringState(failed ? MonitoringState::Failed : MonitoringState::Active);
     return failed;
 }
 
@@ -315,15 +285,40 @@ void frmMAIN::DeactivateMonitoring()
     DeregisterDriveNotify();
     UnsubclassWindow(this);
     m_monitoringActive = 0;
-    LB_Status->setText(TranslateText(QStringLiteral("FW Backup Agent is deactive and not "
-                                                    "monitoring the system for new drives")) +
-                       QStringLiteral("..."));
-    setWindowIconFile(QStringLiteral("deactive.ico"));
-    CB_ToggleOnOff->setText(TranslateText(QStringLiteral("&Activate agent")));
-    CM_SysTray_ToggleActive->setText(TranslateText(QStringLiteral("Activate agent")));
-    if (ST_Active->intray()) {
-        ST_Active->setIntray(false);
-        ST_Deactive->setIntray(true);
+    showMonitoringState(MonitoringState::Deactivated);
+}
+
+// The status text, the toggle's captions, the window icon and, while the window sits in the
+// tray, the tray icon.
+void frmMAIN::showMonitoringState(MonitoringState state)
+{
+    const bool active = state == MonitoringState::Active;
+    QString status;
+    switch (state) {
+    case MonitoringState::Active:
+        status = QStringLiteral("FW Backup Agent is active and monitoring the system for new "
+                                "drives");
+        break;
+    case MonitoringState::Failed:
+        status = QStringLiteral("FW Backup Agent is unable to monitor the system for new "
+                                "drives");
+        break;
+    case MonitoringState::Deactivated:
+        status = QStringLiteral("FW Backup Agent is deactive and not "
+                                "monitoring the system for new drives");
+        break;
+    }
+    LB_Status->setText(TranslateText(status) + QStringLiteral("..."));
+    CB_ToggleOnOff->setText(TranslateText(active ? QStringLiteral("&Deactivate agent")
+                                                 : QStringLiteral("&Activate agent")));
+    CM_SysTray_ToggleActive->setText(TranslateText(active ? QStringLiteral("Deactivate agent")
+                                                          : QStringLiteral("Activate agent")));
+    setWindowIconFile(active ? QStringLiteral("active.ico") : QStringLiteral("deactive.ico"));
+    TrayIcon *shown = active ? ST_Active : ST_Deactive;
+    TrayIcon *replaced = active ? ST_Deactive : ST_Active;
+    if (replaced->intray()) {
+        replaced->setIntray(false);
+        shown->setIntray(true);
     }
 }
 
@@ -375,6 +370,27 @@ void frmMAIN::StartMainProgram(const QString &reason)
     AddLogEntry(TranslateText(QStringLiteral("Main FW Backup program file not found. ") + reason));
 }
 
+void frmMAIN::ConfirmTriggeredBackups(const QStringList &setPaths)
+{
+    fwb::ConfirmTriggeredBackups(setPaths);
+}
+
+void frmMAIN::ShowAgent()
+{
+    show();
+}
+
+bool frmMAIN::InSight() const
+{
+    return isVisible() && !isMinimized();
+}
+
+void frmMAIN::Flash()
+{
+    if (!tmrFlashMe->isActive())
+        tmrFlashMe->start();
+}
+
 void frmMAIN::CB_ToggleOnOff_Click()
 {
     if (m_monitoringActive == 1)
@@ -400,9 +416,7 @@ void frmMAIN::CB_Quit_Click()
     if (decision().BalloonOpen) {
         ShowMessageBox(TranslateText(QStringLiteral("Please confirm or cancel backup launch "
                                                     "before quitting FW Backup Agent.")),
-                       TranslateText(QStringLiteral("FW Backup Agent")) + QStringLiteral(" - ") +
-                           TranslateText(QStringLiteral("Can Not Quit")),
-                       BoxIcon::Information);
+                       BoxTitle(QStringLiteral("Can Not Quit")), BoxIcon::Information);
         frmBALLOON::activateOpenDialog();
         return;
     }
@@ -438,10 +452,12 @@ void frmMAIN::changeEvent(QEvent *event)
 
 void frmMAIN::Form_Resize()
 {
-    QCoreApplication::processEvents();
+    // The state change comes before the window manager is done with it: what it still has to
+    // say runs first, so that the state read below is the one the window ends in.
+    LetPendingEventsRun();
     if (windowState() & Qt::WindowMinimized) {
         switch (m_startupMinimizeMode.value_or(settings().MinimizeMode)) {
-        case 1:
+        case MinimizeTo::Tray:
             // Without a notification area the window stays on the task bar: hidden with no
             // icon to bring it back, it would be lost.
             if (!TrayIcon::isAvailable())
@@ -450,7 +466,7 @@ void frmMAIN::Form_Resize()
             ST_Active->setIntray(m_monitoringActive == 1);
             ST_Deactive->setIntray(m_monitoringActive != 1);
             break;
-        case 2:
+        case MinimizeTo::Hide:
             hide();
             break;
         default:

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "backup/AgentWindow.h"
+#include "store/Settings.h"
+
 #include <QWidget>
 #include <cstdint>
 #include <optional>
@@ -16,8 +19,9 @@ namespace fwb {
 class TrayIcon;
 
 // The Agent's one permanent window: monitoring state, the monitor log, four buttons and the
-// two tray icons. Its load handler is the program's start-up.
-class frmMAIN : public QWidget
+// two tray icons. Its load handler is the program's start-up. It is the window the rest of the
+// program asks for everything, installed while it lives.
+class frmMAIN : public QWidget, public AgentWindow
 {
     Q_OBJECT
 public:
@@ -28,9 +32,13 @@ public:
     bool Form_Load();
 
     bool ActivateMonitoring(); // true when monitoring failed to start
-    void DeactivateMonitoring();
+    void DeactivateMonitoring() override;
     void AddLogEntry(const QString &text);
-    void StartMainProgram(const QString &reason);
+    void StartMainProgram(const QString &reason) override;
+    void ConfirmTriggeredBackups(const QStringList &setPaths) override;
+    void ShowAgent() override;
+    bool InSight() const override;
+    void Flash() override;
     std::uint8_t MonitoringActive() const { return m_monitoringActive; }
 
     // The monitor log as the program writes it, with CRLF line breaks.
@@ -53,6 +61,8 @@ private:
     void replaceLogWithStartupEntry();
     void showNewestLogEntry();
     void applyStartupMode();
+    enum class MonitoringState { Active, Failed, Deactivated };
+    void showMonitoringState(MonitoringState state);
     void setWindowIconFile(const QString &fileName);
     void onTrayClicked(int button);
     void Form_Resize();
@@ -64,7 +74,7 @@ private:
     std::int16_t m_flashCount = 0;
     // The minimize mode a minimized or hidden start stands for, until the window is first
     // restored: the window manager reports the start's minimize some time after show().
-    std::optional<std::uint8_t> m_startupMinimizeMode;
+    std::optional<MinimizeTo> m_startupMinimizeMode;
 
     QLabel *LB_StausHeading = nullptr;
     QLabel *LB_Status = nullptr;

@@ -20,12 +20,6 @@ QString xdgFolder(const char *variable, const QString &defaultUnderHome)
 
 } // namespace
 
-AppPaths &appPaths()
-{
-    static AppPaths paths;
-    return paths;
-}
-
 void ComputeAppPaths(const QString &programFolder)
 {
     AppPaths &p = appPaths();

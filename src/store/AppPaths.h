@@ -30,7 +30,7 @@ struct AppPaths
     QString DataFolder; // with a trailing separator: where other written files go
 };
 
-AppPaths &appPaths();
+AppPaths &appPaths(); // kept in the program state (program/ProgramState.h)
 
 // Fills every path but HelpFilePath from the folder the program was started from.
 void ComputeAppPaths(const QString &programFolder);

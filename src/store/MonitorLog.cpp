@@ -12,18 +12,6 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 
-struct MonitorLog
-{
-    QStringList entries; // oldest first, so adding one costs the same however long the log is
-    std::function<void(const QString &)> sink;
-};
-
-MonitorLog &monitorLog()
-{
-    static MonitorLog log;
-    return log;
-}
-
 // A label or file name may hold an escape sequence or a carriage return; written raw, it
 // could clear the terminal or overwrite earlier lines. A byte of a file name that is not UTF-8
 // (see DecodeFileName) is shown the same way.
@@ -74,7 +62,7 @@ void qtMessageLine(QtMsgType, const QMessageLogContext &context, const QString &
 void append(const QString &text)
 {
     const QString stamp = GeneralDateTimeText(Clock::instance().currentDateTime());
-    monitorLog().entries.append(stamp + QStringLiteral(": ") + text + kCrLf + kCrLf);
+    monitorLogState().entries.append(stamp + QStringLiteral(": ") + text + kCrLf + kCrLf);
     echoToStandardError(stamp, text);
 }
 
@@ -93,8 +81,8 @@ QString LogValue(const QString &value)
 void AddLogEntry(const QString &text)
 {
     append(text);
-    if (monitorLog().sink)
-        monitorLog().sink(text);
+    if (monitorLogState().sink)
+        monitorLogState().sink(text);
 }
 
 void KeepQtMessagesApart()
@@ -110,26 +98,26 @@ void RestartMonitorLog(const QString &text)
 
 void ClearMonitorLog()
 {
-    monitorLog().entries.clear();
+    monitorLogState().entries.clear();
 }
 
 QString MonitorLogText()
 {
     QString text;
-    for (auto entry = monitorLog().entries.crbegin(); entry != monitorLog().entries.crend();
-         ++entry)
+    for (auto entry = monitorLogState().entries.crbegin();
+         entry != monitorLogState().entries.crend(); ++entry)
         text += *entry;
     return text;
 }
 
 QString NewestLogEntry()
 {
-    return monitorLog().entries.isEmpty() ? QString() : monitorLog().entries.constLast();
+    return monitorLogState().entries.isEmpty() ? QString() : monitorLogState().entries.constLast();
 }
 
 void SetMonitorLogSink(std::function<void(const QString &)> receiver)
 {
-    monitorLog().sink = std::move(receiver);
+    monitorLogState().sink = std::move(receiver);
 }
 
 } // namespace fwb

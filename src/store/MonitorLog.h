@@ -1,9 +1,18 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 namespace fwb {
+
+struct MonitorLogState
+{
+    QStringList entries; // oldest first, so adding one costs the same however long the log is
+    std::function<void(const QString &)> sink;
+};
+// Kept in the program state (program/ProgramState.h).
+MonitorLogState &monitorLogState();
 
 // The monitor log: stamped entries, kept from the program's start whether or not a window shows
 // them yet. Each entry also goes to standard error as one line, control characters escaped

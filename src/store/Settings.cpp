@@ -3,6 +3,7 @@
 #include "store/AppPaths.h"
 #include "store/IniFile.h"
 #include "system/FileNames.h"
+#include "system/Numbers.h"
 #include "system/Paths.h"
 
 #include <QDir>
@@ -14,10 +15,6 @@
 
 namespace fwb {
 namespace {
-
-const QString kOptions = QStringLiteral("Options");
-const QString kSettings = QStringLiteral("Settings");
-const QString kFirstRunKey = QStringLiteral("FirstRunOfGeneration5");
 
 // The user's number format first, then the plain "1.5" of a file carried over from another
 // machine; "nan" and "inf" are not numbers here.
@@ -32,24 +29,21 @@ std::optional<double> toFiniteNumber(const QString &text)
     return value;
 }
 
-// A mode key holds a number from 0 to 255; a fraction rounds half to even, as the backup
-// program's own conversion does. Anything else is not a value we can use.
-std::optional<std::uint8_t> toByte(const QString &text)
+QString readSetting(const ini::ProfileFile &file, const Setting &setting)
 {
-    const std::optional<double> value = toFiniteNumber(text);
-    if (!value)
-        return std::nullopt;
-    const double whole = std::nearbyint(*value);
-    if (whole < 0 || whole > 255)
-        return std::nullopt;
-    return static_cast<std::uint8_t>(whole);
+    return TrimAtNull(file.read(QLatin1String(setting.section), QLatin1String(setting.key),
+                                QLatin1String(setting.defaultValue), setting.bufferSize));
 }
 
-std::uint8_t readMode(const QString &key, std::uint8_t fallback)
+// A mode keeps a whole number in its setting's range; a fraction rounds as the backup
+// program's own conversion does. Anything else is not a value we can use.
+template <typename Mode> Mode readMode(const ini::ProfileFile &file, const Setting &setting)
 {
-    const QString text =
-        ReadIniText(appPaths().AgentIniPath, kOptions, key, QString::number(fallback));
-    return toByte(text).value_or(fallback);
+    const int fallback = QByteArrayView(setting.defaultValue).toInt();
+    const std::optional<double> value = toFiniteNumber(readSetting(file, setting));
+    const std::optional<qint64> whole =
+        value ? RoundedWhole(*value, setting.minimum, setting.maximum) : std::nullopt;
+    return static_cast<Mode>(whole.value_or(fallback));
 }
 
 // A value too large for a single-precision number is no number either.
@@ -106,10 +100,16 @@ bool makeFolders(const QString &folder)
 
 } // namespace
 
-AgentSettings &settings()
+QString SettingFilePath(const Setting &setting)
 {
-    static AgentSettings values;
-    return values;
+    return setting.file == SettingsFile::Agent ? appPaths().AgentIniPath
+                                               : appPaths().SettingsIniPath;
+}
+
+bool WriteSetting(const Setting &setting, const QString &value)
+{
+    return WriteIniText(SettingFilePath(setting), QLatin1String(setting.section),
+                        QLatin1String(setting.key), value);
 }
 
 QString ReadIniText(const QString &file, const QString &section, const QString &key,
@@ -121,9 +121,7 @@ QString ReadIniText(const QString &file, const QString &section, const QString &
 QString ReadIniText(const ini::ProfileFile &file, const QString &section, const QString &key,
                     const QString &defaultValue)
 {
-    // The first-run flag has always been read with one character less room than the rest.
-    const int bufferSize = key == kFirstRunKey ? 256 : 257;
-    return TrimAtNull(file.read(section, key, defaultValue, bufferSize));
+    return TrimAtNull(file.read(section, key, defaultValue, Setting{}.bufferSize));
 }
 
 bool WriteIniText(const QString &file, const QString &section, const QString &key,
@@ -141,23 +139,18 @@ void RemoveStaleSettingsTemporaries()
 
 void LoadSettings()
 {
-    const AppPaths &paths = appPaths();
     AgentSettings &s = settings();
+    // Each file is read once for all of its keys.
+    const ini::ProfileFile shared = ini::ProfileFile::load(appPaths().SettingsIniPath);
+    const ini::ProfileFile agent = ini::ProfileFile::load(appPaths().AgentIniPath);
 
-    const QString lastOpenedDir =
-        ReadIniText(paths.SettingsIniPath, kOptions, QStringLiteral("LastOpenedDir"), {});
-    s.IncreaseTextWidth =
-        toSingle(ReadIniText(paths.SettingsIniPath, kOptions,
-                             QStringLiteral("GLO_IncreaseTextWidth"), QStringLiteral("0")),
-                 0);
-    s.BackupSetFolder = deriveBackupSetFolder(lastOpenedDir);
-    s.FirstRunPending = ReadIniText(paths.SettingsIniPath, kSettings, kFirstRunKey,
-                                    QStringLiteral("1")) == QLatin1String("1");
-    s.AgentStartupMode = readMode(QStringLiteral("GLO_AgentStartupMode"), 0);
-    s.BackupStartupMode = readMode(QStringLiteral("GLO_BackupStartupMode"), 2);
-    s.MinimizeMode = readMode(QStringLiteral("GLO_MinimizeMode"), 1);
-    s.CurrentLanguage =
-        ReadIniText(paths.SettingsIniPath, kOptions, QStringLiteral("GLO_CurrentLanguage"), {});
+    s.IncreaseTextWidth = toSingle(readSetting(shared, setting::IncreaseTextWidth), 0);
+    s.BackupSetFolder = deriveBackupSetFolder(readSetting(shared, setting::LastOpenedDir));
+    s.FirstRunPending = readSetting(shared, setting::FirstRunOfGeneration5) == QLatin1String("1");
+    s.AgentStartupMode = readMode<AgentStartup>(agent, setting::AgentStartupMode);
+    s.BackupStartupMode = readMode<BackupStartup>(agent, setting::BackupStartupMode);
+    s.MinimizeMode = readMode<MinimizeTo>(agent, setting::MinimizeMode);
+    s.CurrentLanguage = readSetting(shared, setting::CurrentLanguage);
 }
 
 } // namespace fwb

@@ -4,16 +4,6 @@
 #include <QTimer>
 
 namespace fwb {
-namespace {
-
-Clock *&installed()
-{
-    static Clock realClock;
-    static Clock *current = &realClock;
-    return current;
-}
-
-} // namespace
 
 QDateTime Clock::currentDateTime() const
 {
@@ -37,17 +27,6 @@ void Clock::runEventsUntil(qint64 endMs)
         timer.start(int(left));
         loop.exec();
     }
-}
-
-Clock &Clock::instance()
-{
-    return *installed();
-}
-
-void Clock::setInstance(Clock *clock)
-{
-    static Clock &realClock = *installed();
-    installed() = clock ? clock : &realClock;
 }
 
 } // namespace fwb

@@ -16,6 +16,7 @@ public:
     // Lets events run until the clock reads `endMs`.
     virtual void runEventsUntil(qint64 endMs);
 
+    // The clock installed in the program state (program/ProgramState.h).
     static Clock &instance();
     // Installs `clock` (not owned); null puts the real clock back.
     static void setInstance(Clock *clock);

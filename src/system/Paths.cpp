@@ -4,8 +4,8 @@
 #include "platform/FileSystem.h"
 #include "platform/Platform.h"
 #include "system/MessageBox.h"
+#include "system/PendingEvents.h"
 
-#include <QCoreApplication>
 #include <algorithm>
 
 namespace fwb {
@@ -151,7 +151,7 @@ bool CreateFolder(const QString &path, const QString &errorText)
             createOneFolder(part, errorText);
     }
     if (!FolderExists(path) && !isServerName(path, networkOrRelative)) {
-        QCoreApplication::processEvents();
+        LetPendingEventsRun();
         createOneFolder(path, errorText);
     }
     return FolderExists(path);

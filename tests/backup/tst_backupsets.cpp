@@ -126,7 +126,7 @@ private Q_SLOTS:
                                  {QString::fromUtf8(triggers("x,1,\\trigger\\on\\any\\drive"))}));
         test::writeFile(app(QStringLiteral("damaged.fwb")), "Standard Jet DB, cut short");
         installFwb();
-        settings().BackupStartupMode = 0;
+        settings().BackupStartupMode = BackupStartup::Automatic;
         const test::GatedEngine engine(m_dir->path(), QStringLiteral(FWB_JET_ENGINE),
                                        [] { NewDriveFound(QStringLiteral("/media/b/")); });
         NewDriveFound(QStringLiteral("/media/a/"));

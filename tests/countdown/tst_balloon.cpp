@@ -1,7 +1,7 @@
 #include "TestSupport.h"
+#include "backup/DecisionState.h"
 #include "controls/Twips.h"
 #include "countdown/ConfirmTriggeredBackups.h"
-#include "countdown/DecisionState.h"
 #include "countdown/frmBALLOON.h"
 #include "monitor/NewDriveFound.h"
 #include "shell/frmMAIN.h"
@@ -84,7 +84,7 @@ class tst_Balloon : public QObject
             });
             // Counting down in mode 1 only, with a list that covers the count-down row
             // otherwise.
-            const bool countDown = settings().BackupStartupMode == 1;
+            const bool countDown = settings().BackupStartupMode == BackupStartup::CountDown;
             QCOMPARE(dialog->windowTitle(), countDown ? u"FW Backup Agent - Count Down"_s
                                                       : u"FW Backup Agent - Confirm Start-up"_s);
             QCOMPARE(child(dialog, "LV_Sets")->height(), TwipsToPixels(countDown ? 1050 : 1410));
@@ -179,7 +179,7 @@ private Q_SLOTS:
         QFETCH(int, mode);
         QFETCH(QString, command);
         QFETCH(QString, checks);
-        settings().BackupStartupMode = std::uint8_t(mode);
+        settings().BackupStartupMode = BackupStartup(mode);
         QCOMPARE(drive(), mode != 0);
         QCOMPARE(m_platform->programStarter.started.size(), mode == 0 ? 2 : 1);
         m_platform->programStarter.started.clear();

@@ -1,14 +1,16 @@
 // Desktop notifications through the real notification client, received by a stand-in for the
 // desktop's notification service on a private session bus (run under dbus-run-session).
 #include "TestSupport.h"
+#include "backup/AgentWindow.h"
 #include "backup/Launching.h"
 #include "countdown/ConfirmTriggeredBackups.h"
 #include "countdown/frmBALLOON.h"
-#include "platform/linux/DBusNotifier.h"
+#include "platform/qt/DBusNotifier.h"
 #include "store/AppPaths.h"
 #include "store/Settings.h"
 
 #include <QDBusConnection>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 #include <QVariantMap>
@@ -88,10 +90,15 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         const QString set = m_dir.path() + QStringLiteral("/Daily <b>&</b> set.fwb");
         test::writeFile(set, "[General]\r\n");
-        settings().BackupStartupMode = std::uint8_t(mode);
-        QWidget mainWindow;
-        mainWindow.setObjectName(QStringLiteral("frmMAIN"));
-        mainWindow.setVisible(inSight);
+        settings().BackupStartupMode = BackupStartup(mode);
+        struct MainWindow final : AgentWindow
+        {
+            bool inSight = false;
+            bool InSight() const override { return inSight; }
+        } mainWindow;
+        mainWindow.inSight = inSight;
+        InstallAgentWindow(&mainWindow);
+        const auto uninstall = qScopeGuard([] { InstallAgentWindow(nullptr); });
         // The dialog is cancelled at once: the notification belongs to its start.
         QTimer::singleShot(0, this, [] {
             if (frmBALLOON *dialog = frmBALLOON::openDialog())

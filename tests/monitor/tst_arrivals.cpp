@@ -138,7 +138,7 @@ private Q_SLOTS:
                                  "OPT_AutoRunTriggerDrives=" +
                                      triggers.replace(',', '\x02').replace(';', '\x01') + "\r\n");
         test::writeFile(appPaths().FwbExePath, "x");
-        settings().BackupStartupMode = 0;
+        settings().BackupStartupMode = BackupStartup::Automatic;
         NewDriveFound(root);
         QStringList expected{"New drive found:\r\nDrive: " + root +
                              "\r\nLabel: " + identity.section(u'|', 0, 0) +

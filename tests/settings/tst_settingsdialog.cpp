@@ -151,9 +151,9 @@ class tst_SettingsDialog : public QObject
     // first page, those modes selected (none for a value out of range), the English captions.
     void load(const QList<int> &stored)
     {
-        settings().AgentStartupMode = std::uint8_t(stored[0]);
-        settings().BackupStartupMode = std::uint8_t(stored[1]);
-        settings().MinimizeMode = std::uint8_t(stored[2]);
+        settings().AgentStartupMode = AgentStartup(stored[0]);
+        settings().BackupStartupMode = BackupStartup(stored[1]);
+        settings().MinimizeMode = MinimizeTo(stored[2]);
         if (!m_dialog)
             m_dialog = std::make_unique<frmSETTINGS>();
         m_dialog->Form_Load();
@@ -212,7 +212,8 @@ class tst_SettingsDialog : public QObject
     }
     QList<int> inMemory() const
     {
-        return {settings().AgentStartupMode, settings().BackupStartupMode, settings().MinimizeMode};
+        return {int(settings().AgentStartupMode), int(settings().BackupStartupMode),
+                int(settings().MinimizeMode)};
     }
     // Clicks an option on its page, at the end of its text.
     void choose(int page, int index)
@@ -345,7 +346,7 @@ private Q_SLOTS:
         load({0, 2, 1});
         choose(2, 0);
         click("CB_Ok");
-        QCOMPARE(settings().MinimizeMode, 0);
+        QCOMPARE(settings().MinimizeMode, MinimizeTo::TaskBar);
         QVERIFY2(MonitorLogText().contains("Could not save the setting: GLO_MinimizeMode=0 (" +
                                            appPaths().AgentIniPath + ")"),
                  qPrintable(MonitorLogText()));

@@ -277,7 +277,7 @@ private Q_SLOTS:
         QFETCH(QString, state);
         QFETCH(int, minimizeMode);
         QFETCH(QString, restore);
-        settings().MinimizeMode = std::uint8_t(minimizeMode);
+        settings().MinimizeMode = MinimizeTo(minimizeMode);
         QVERIFY(QDir().mkpath(appPaths().IconsFolder));
         for (const QString icon : {"active.ico", "deactive.ico"})
             QVERIFY(

@@ -1,22 +1,40 @@
 #include "TestSupport.h"
 
-#include "countdown/DecisionState.h"
 #include "jet/DataAccess.h"
-#include "language/LanguagePack.h"
 #include "platform/linux/LinuxFileSystem.h"
+#include "program/ProgramState.h"
 #include "store/AppPaths.h"
-#include "store/MonitorLog.h"
-#include "store/Settings.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace fwb::test {
+namespace {
+
+// A test that leaves monitoring registered leaves the arrival source running for the next
+// one, which then cannot register: every test program must end with the registration clear.
+// Made after the program state, so that it is checked before that goes.
+struct RegistrationCheckedOnExit
+{
+    RegistrationCheckedOnExit() { programState(); }
+    ~RegistrationCheckedOnExit()
+    {
+        if (programState().driveNotify.NotifyId == 0)
+            return;
+        std::fputs("FAIL: the test program ended with the drive-notify registration left "
+                   "behind\n",
+                   stderr);
+        std::_Exit(1);
+    }
+} g_registrationCheck;
+
+} // namespace
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
@@ -87,11 +105,7 @@ GatedEngine::~GatedEngine()
 
 void resetProgramState(const QString &programFolder)
 {
-    settings() = {};
-    appPaths() = {};
-    decision() = {};
-    ClearMonitorLog();
-    LanguagePack().clear();
+    ResetProgramState();
     ComputeAppPaths(programFolder);
 }
 

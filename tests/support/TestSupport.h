@@ -114,8 +114,8 @@ private:
     QTimer m_poll;
 };
 
-// Clears the program-wide state (settings, paths, the dialog's decision, the open language
-// pack) and computes the paths of a program started from `programFolder`.
+// Resets the program-wide state and computes the paths of a program started from
+// `programFolder`.
 void resetProgramState(const QString &programFolder);
 
 // For the life of a test: fakes of every platform service but the file system (the real one,

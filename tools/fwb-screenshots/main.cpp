@@ -1,12 +1,12 @@
 // Renders the Agent's three windows to PNG files, as the program draws them, for the README:
 //   fwb-screenshots OUTPUT_FOLDER [LANGUAGE_PACK]
+#include "backup/DecisionState.h"
 #include "controls/DialogFont.h"
-#include "countdown/DecisionState.h"
 #include "countdown/frmBALLOON.h"
 #include "jet/DataAccess.h"
 #include "language/LanguagePack.h"
 #include "language/Translate.h"
-#include "platform/linux/LinuxPlatform.h"
+#include "platform/Platform.h"
 #include "settings/frmSETTINGS.h"
 #include "shell/frmMAIN.h"
 #include "store/AppPaths.h"
@@ -42,7 +42,7 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setFont(fwb::DialogFont());
-    fwb::LinuxPlatform platform;
+    const std::unique_ptr<fwb::InstalledPlatform> platform = fwb::makePlatform();
     const QString output = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(output);
 

@@ -188,4 +188,16 @@ bool FakeFileSystem::createDirectory(const QString &path)
     return true;
 }
 
+bool FakeFileSystem::replaceFile(const QString &path, const QByteArray &)
+{
+    const QString file = normalized(path);
+    const auto entry = m_entries.find(file);
+    if (entry != m_entries.end())
+        return entry->second == Kind::File;
+    if (!isListable(parentOf(file)))
+        return false;
+    m_entries[file] = Kind::File;
+    return true;
+}
+
 } // namespace fwb

@@ -36,6 +36,9 @@ public:
     // The fake's files hold nothing: an empty content for each.
     std::optional<QByteArray> readPlainFile(const QString &path, qint64 maxBytes) const override;
     bool createDirectory(const QString &path) override;
+    // Adds the file when its folder exists; the fake keeps no content.
+    bool replaceFile(const QString &path, const QByteArray &bytes) override;
+    void removeStaleTemporaries(const QString &) override {}
 
     QStringList createAttempts;       // every createDirectory call, as passed, in order
     mutable QStringList driveQueries; // every isDriveReady call, as passed, in order

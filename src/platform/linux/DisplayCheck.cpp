@@ -1,4 +1,4 @@
-#include "platform/linux/DisplayCheck.h"
+#include "platform/DisplayCheck.h"
 
 #include <QDir>
 #include <QFile>

@@ -16,6 +16,9 @@ public:
     void readPlainFiles(const QString &folder, const QString &pattern, qint64 maxBytes,
                         const PlainFileVisitor &visit) const override;
     bool createDirectory(const QString &path) override;
+    // Through a temporary file "<file>.fwbtmp-XXXXXX" beside the file, renamed over it.
+    bool replaceFile(const QString &path, const QByteArray &bytes) override;
+    void removeStaleTemporaries(const QString &path) override;
 };
 
 } // namespace fwb

@@ -1,18 +1,18 @@
 #pragma once
 
+#include "platform/Platform.h"
+
 #include <memory>
 
 namespace fwb {
 
 // Owns the Linux implementations of the platform services and installs them for as long as
-// it lives.
-class LinuxPlatform
+// it lives. The program gets it from makePlatform(); benchmarks and tools name it.
+class LinuxPlatform final : public InstalledPlatform
 {
 public:
     LinuxPlatform();
-    ~LinuxPlatform();
-    LinuxPlatform(const LinuxPlatform &) = delete;
-    LinuxPlatform &operator=(const LinuxPlatform &) = delete;
+    ~LinuxPlatform() override;
 
 private:
     struct Services;

@@ -1,4 +1,4 @@
-#include "platform/linux/DBusNotifier.h"
+#include "platform/qt/DBusNotifier.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

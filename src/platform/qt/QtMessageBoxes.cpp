@@ -1,4 +1,4 @@
-#include "platform/linux/QtMessageBoxes.h"
+#include "platform/qt/QtMessageBoxes.h"
 
 #include <QApplication>
 #include <QMessageBox>
