@@ -100,24 +100,25 @@ QStringList AgentProcess::entries() const
 
 bool AgentRun::startWatching(const QString &startupEntry)
 {
-    constexpr int TimeoutMs = 20'000;
     const QString device = lab.ext4Volume(QStringLiteral("watching"));
     const QString mountPoint = lab.makeFolder(QStringLiteral("watching"));
     if (device.isEmpty() || mountPoint.isEmpty() ||
-        !agent.start(folder.agentPath(), TimeoutMs, startupEntry)) {
-        qWarning("%s", qPrintable(lab.error() + agent.error()));
+        !agent.start(folder.agentPath(), 20'000, startupEntry) ||
+        !mountedUntilReported([&] { return lab.mount(device, mountPoint, "ext4"); }, mountPoint)) {
+        qWarning("the Agent does not report drives: %s", qPrintable(lab.error() + agent.error()));
         return false;
     }
-    const QString entry = QStringLiteral("New drive found: Drive: ") + mountPoint + u'/';
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (!lab.mount(device, mountPoint, QStringLiteral("ext4")))
-            break;
-        if (QTest::qWaitFor([&] { return !agent.entries().filter(entry).isEmpty(); },
-                            TimeoutMs / 3))
+    return true;
+}
+
+bool AgentRun::mountedUntilReported(const std::function<bool()> &mount, const QString &folder)
+{
+    const QString entry = QStringLiteral("New drive found: Drive: ") + folder + u'/';
+    for (int attempt = 0; attempt < 3 && mount(); ++attempt) {
+        if (QTest::qWaitFor([&] { return !agent.entries().filter(entry).isEmpty(); }, 7'000))
             return true;
-        lab.unmount(mountPoint);
+        lab.unmount(folder);
     }
-    qWarning("the Agent does not report drives: %s", qPrintable(lab.error()));
     return false;
 }
 

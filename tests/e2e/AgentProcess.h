@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
 #include <optional>
 
 namespace fwb::test {
@@ -62,6 +63,8 @@ struct AgentRun
     // entry comes just before monitoring starts, so a mount made at once could count as present
     // at start. False, with the reason given as a warning, when it does not come to that.
     bool startWatching(const QString &startupEntry = QStringLiteral("Program start-up. "));
+    // Mounts at `folder` until the Agent reports the drive there, three times at most.
+    bool mountedUntilReported(const std::function<bool()> &mount, const QString &folder);
 
     ProgramFolder folder;
     MountLab lab;

@@ -138,7 +138,6 @@ private:
     QList<int> numbers(const QString &id, const QString &property) const;
     // Has udevd probe the device as it does when one is plugged in; its record.
     QString udevRecord(const QString &device) const;
-    bool mountedUntilReported(const std::function<bool()> &mount, const QString &folder);
     QString startAgent(const QByteArray &ini, const QString &startEntry, bool hidden = false);
 
     // The items registered and still on the bus.
@@ -262,16 +261,10 @@ QString TestAgentE2E::startUdisks()
         return QStringLiteral("cannot prepare the system bus: ") + lab.error();
     start(QStringLiteral("dbus-daemon"), {"--nofork", "--config-file=" + folder + "/bus.conf"});
     const auto owned = [this](const QString &name) {
-        const QStringList ask{"gdbus",
-                              "call",
-                              "--system",
-                              "-d",
-                              "org.freedesktop.DBus",
-                              "-o",
-                              "/org/freedesktop/DBus",
-                              "-m",
-                              "org.freedesktop.DBus.NameHasOwner",
-                              name};
+        const QStringList ask =
+            u"gdbus call --system -d org.freedesktop.DBus -o "
+            u"/org/freedesktop/DBus -m org.freedesktop.DBus.NameHasOwner"_s.split(u' ') +
+            QStringList{name};
         return QTest::qWaitFor([&] { return run(ask, m_desktop).value_or("").contains(u"true"); },
                                TimeoutMs);
     };
@@ -336,20 +329,6 @@ QList<int> TestAgentE2E::numbers(const QString &id, const QString &property) con
     for (const QString &value : text.section(start, 1).split(u',', Qt::SkipEmptyParts))
         values.append(value.trimmed().toInt(nullptr, 0));
     return values;
-}
-
-// The start-up entry comes just before monitoring starts, so a mount made at once could count
-// as present at start: one that is not reported is made again.
-bool TestAgentE2E::mountedUntilReported(const std::function<bool()> &mount, const QString &folder)
-{
-    const QString entry = kNewDrive + folder + u'/';
-    for (int attempt = 0; attempt < 3 && mount(); ++attempt) {
-        if (QTest::qWaitFor([&] { return !m_run->agent.entries().filter(entry).isEmpty(); },
-                            TimeoutMs / 3))
-            return true;
-        m_run->lab.unmount(folder);
-    }
-    return false;
 }
 
 // The main window's id on the X display, where the Agent shows it when it went to XWayland.
@@ -542,7 +521,7 @@ void TestAgentE2E::volumeIdentity()
                         : lab.mountWith(fuse[0], device, folder,
                                         fuse.mid(1).replaceInStrings("DEVICE", device));
     };
-    QVERIFY2(mountedUntilReported(mount, folder), qPrintable(lab.error()));
+    QVERIFY2(m_run->mountedUntilReported(mount, folder), qPrintable(lab.error()));
     const QString root = folder + u'/';
     QTRY_VERIFY_WITH_TIMEOUT(m_run->agent.entries().contains(kNoMatch + root), TimeoutMs);
     const QStringList entries = m_run->agent.entries();
@@ -636,6 +615,7 @@ void TestAgentE2E::trayOverDBus()
     for (const auto &entry : menu(active))
         labels.append(entry.second);
     QCOMPARE(labels, texts.mid(1, 4));
+    qInfo("the panel's menu: %s", qPrintable(labels.join(QStringLiteral(" | "))));
     // Every size of the item's image, as the desktop gets it.
     const auto image = [this](const QString &item) {
         return call(item, "/StatusNotifierItem",
@@ -681,7 +661,7 @@ void TestAgentE2E::countDownDialogOnWayland()
     const QString item = waitForItem();
     QVERIFY(!item.isEmpty());
 
-    QVERIFY2(mountedUntilReported([&] { return lab.mount(device, folder, kExt4); }, folder),
+    QVERIFY2(m_run->mountedUntilReported([&] { return lab.mount(device, folder, kExt4); }, folder),
              qPrintable(lab.error()));
     QString dialog;
     QTRY_VERIFY_WITH_TIMEOUT(isViewable(dialog = window("FW Backup Agent - Confirm Start-up")),
