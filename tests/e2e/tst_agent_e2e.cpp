@@ -567,6 +567,7 @@ void TestAgentE2E::udisksMounts()
     }
     QCOMPARE(count(kLaunching + other) + count(kNoMatch + "/media/"), 0);
     QCOMPARE(readFile(programs.backupProgramLog()).count("with backup set: " + set.toUtf8()), 2);
+    qInfo("%s", qPrintable(m_run->agent.entries().filter(u"/media/"_s).join(u'\n')));
 }
 
 void TestAgentE2E::trayOverDBus_data()
