@@ -65,6 +65,7 @@ int main(int argc, char *argv[])
     case fwb::CommandLineAction::RunAgent:
         break;
     }
+    fwb::PreferXWayland(argc, argv, arguments);
     // Qt aborts with a report of several lines when it finds no display; say it in one.
     if (const QString reason = fwb::NoDisplayReason(arguments); !reason.isEmpty())
         return write(stderr,

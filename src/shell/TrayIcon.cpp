@@ -53,6 +53,7 @@ QSystemTrayIcon *TrayIcon::ensureIcon()
         return m_tray;
     m_tray = new QSystemTrayIcon(m_icon, this);
     m_tray->setToolTip(m_tip);
+    m_tray->setContextMenu(m_menu);
     connect(m_tray, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 switch (reason) {
@@ -60,7 +61,8 @@ QSystemTrayIcon *TrayIcon::ensureIcon()
                     Q_EMIT clicked(1);
                     break;
                 case QSystemTrayIcon::Context:
-                    Q_EMIT clicked(2);
+                    if (!m_menu)
+                        Q_EMIT clicked(2);
                     break;
                 case QSystemTrayIcon::MiddleClick:
                     Q_EMIT clicked(4);

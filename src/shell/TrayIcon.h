@@ -4,6 +4,7 @@
 #include <QObject>
 #include <optional>
 
+class QMenu;
 class QSystemTrayIcon;
 
 namespace fwb {
@@ -27,6 +28,11 @@ public:
     void setTrayicon(const QIcon &icon);
     QString traytip() const { return m_tip; }
     void setTraytip(const QString &tip);
+    // The pop-up menu of the icon. The desktop shows it itself on a right click: a D-Bus tray
+    // (KDE, GNOME's AppIndicator) draws it from the menu the icon exports, where a menu the
+    // program popped up at the pointer could land anywhere, as under Wayland the program does
+    // not know where the pointer is; so a right click reaches no `clicked`.
+    void setMenu(QMenu *menu) { m_menu = menu; }
 
     // Whether the desktop offers a notification area; tests may decide it.
     static bool isAvailable();
@@ -42,6 +48,7 @@ private:
     bool m_intray = false;
     QIcon m_icon;
     QString m_tip;
+    QMenu *m_menu = nullptr;
     QSystemTrayIcon *m_tray = nullptr;
 };
 

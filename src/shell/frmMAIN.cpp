@@ -169,6 +169,7 @@ void frmMAIN::connectControls()
             platform().programStarter->openWithDesktop(appPaths().HelpFilePath);
     });
     for (TrayIcon *icon : {ST_Active, ST_Deactive}) {
+        icon->setMenu(CM_SysTray);
         connect(icon, &TrayIcon::clicked, this, &frmMAIN::onTrayClicked);
         connect(icon, &TrayIcon::doubleClicked, this, &frmMAIN::CM_SysTray_ShowMe_Click);
     }
@@ -446,7 +447,9 @@ void frmMAIN::onTrayClicked(int button)
 void frmMAIN::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange)
+    // Some window managers (GNOME's) report a window the Agent hid in the tray as no longer
+    // minimized; that is no restore by the user, who cannot reach a hidden window.
+    if (event->type() == QEvent::WindowStateChange && !(event->spontaneous() && isHidden()))
         Form_Resize();
 }
 

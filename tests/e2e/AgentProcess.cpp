@@ -1,11 +1,27 @@
 #include "AgentProcess.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QTest>
 #include <csignal>
+#include <grp.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace fwb::test {
+
+void startAsChild(QProcess &process, std::optional<uint> uid)
+{
+    const bool switchUser = uid && *uid != ::geteuid();
+    process.setChildProcessModifier([switchUser, uid] {
+        if (switchUser && (::setgroups(0, nullptr) != 0 || ::setresgid(*uid, *uid, *uid) != 0 ||
+                           ::setresuid(*uid, *uid, *uid) != 0))
+            ::_exit(127);
+        // After the change of user, which clears it.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    });
+}
 
 bool AgentProcess::start(const QString &program, int timeoutMs, const QString &startupEntry)
 {
@@ -15,6 +31,12 @@ bool AgentProcess::start(const QString &program, int timeoutMs, const QString &s
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     }
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtimeFolder.path());
+    if (m_uid && *m_uid != ::geteuid()) {
+        environment.insert(QStringLiteral("HOME"), m_runtimeFolder.path());
+        if (::chown(QFile::encodeName(m_runtimeFolder.path()).constData(), *m_uid, *m_uid) != 0)
+            qWarning("cannot hand the runtime folder over");
+    }
+    startAsChild(m_process, m_uid);
     environment.insert(QStringLiteral("FWBAGENT_TEST_INSTANCE"),
                        QFileInfo(m_runtimeFolder.path()).fileName());
     m_process.setProcessEnvironment(environment);
@@ -74,6 +96,30 @@ QStringList AgentProcess::entries() const
             entries.append(line.mid(stampEnd + 2));
     }
     return entries;
+}
+
+bool AgentRun::startWatching(const QString &startupEntry)
+{
+    const QString device = lab.ext4Volume(QStringLiteral("watching"));
+    const QString mountPoint = lab.makeFolder(QStringLiteral("watching"));
+    if (device.isEmpty() || mountPoint.isEmpty() ||
+        !agent.start(folder.agentPath(), 20'000, startupEntry) ||
+        !mountedUntilReported([&] { return lab.mount(device, mountPoint, "ext4"); }, mountPoint)) {
+        qWarning("the Agent does not report drives: %s", qPrintable(lab.error() + agent.error()));
+        return false;
+    }
+    return true;
+}
+
+bool AgentRun::mountedUntilReported(const std::function<bool()> &mount, const QString &folder)
+{
+    const QString entry = QStringLiteral("New drive found: Drive: ") + folder + u'/';
+    for (int attempt = 0; attempt < 3 && mount(); ++attempt) {
+        if (QTest::qWaitFor([&] { return !agent.entries().filter(entry).isEmpty(); }, 7'000))
+            return true;
+        lab.unmount(folder);
+    }
+    return false;
 }
 
 AgentRun::~AgentRun()

@@ -6,8 +6,14 @@
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
+#include <optional>
 
 namespace fwb::test {
+
+// A program the test starts ends with the test, also when the test is killed, and runs as the
+// user `uid` (with no other groups) when the test is root.
+void startAsChild(QProcess &process, std::optional<uint> uid = {});
 
 // The real Agent in a process of its own. Each monitor-log entry also reaches its standard
 // error as a line "<date and time>: <entry>", which is what a test watches.
@@ -22,6 +28,9 @@ public:
                const QString &startupEntry = QStringLiteral("Program start-up. "));
     // Where the Agent shows its windows: by default the offscreen platform.
     void setDesktop(const QProcessEnvironment &environment) { m_desktop = environment; }
+    // Started by root, the Agent runs as this user, as any user runs it: with no access to the
+    // devices and with their own folders.
+    void setUser(uint uid) { m_uid = uid; }
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
     // Asked first, killed when it does not go.
     void stop();
@@ -41,6 +50,7 @@ private:
     QProcessEnvironment m_desktop;
     QByteArray m_standardError;
     QString m_error;
+    std::optional<uint> m_uid;
 };
 
 // What a test of the running Agent holds. The Agent goes first, so it never sees its volumes
@@ -48,6 +58,13 @@ private:
 struct AgentRun
 {
     ~AgentRun();
+
+    // Starts the Agent and mounts a volume of its own until the Agent reports it: the start-up
+    // entry comes just before monitoring starts, so a mount made at once could count as present
+    // at start. False, with the reason given as a warning, when it does not come to that.
+    bool startWatching(const QString &startupEntry = QStringLiteral("Program start-up. "));
+    // Mounts at `folder` until the Agent reports the drive there, three times at most.
+    bool mountedUntilReported(const std::function<bool()> &mount, const QString &folder);
 
     ProgramFolder folder;
     MountLab lab;

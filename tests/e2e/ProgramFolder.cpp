@@ -1,8 +1,10 @@
 #include "ProgramFolder.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <unistd.h>
 
 namespace fwb::test {
 
@@ -26,6 +28,16 @@ bool ProgramFolder::stage()
         }
     }
     return true;
+}
+
+bool ProgramFolder::handTo(uint uid)
+{
+    QDirIterator it(m_root.path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    bool handed = ::chown(QFile::encodeName(m_root.path()).constData(), uid, uid) == 0;
+    while (it.hasNext())
+        handed = ::lchown(QFile::encodeName(it.next()).constData(), uid, uid) == 0 && handed;
+    return handed;
 }
 
 bool writeBytes(const QString &path, const QByteArray &bytes)

@@ -14,6 +14,8 @@ public:
     ProgramFolder();
     // Copies the programs in; false, with the reason in error(), when one cannot be.
     bool stage();
+    // Makes the folder, and all it holds, the user's, as a copy the user unpacked is.
+    bool handTo(uint uid);
 
     QString filePath(const QString &relative) const { return m_path + u'/' + relative; }
     QString agentPath() const { return filePath(QStringLiteral("fwbagent")); }

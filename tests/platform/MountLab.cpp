@@ -133,9 +133,10 @@ bool MountLab::mount(const QString &source, const QString &folder, const QString
     return true;
 }
 
-bool MountLab::mountWith(const QString &helper, const QString &device, const QString &folder)
+bool MountLab::mountWith(const QString &helper, const QString &device, const QString &folder,
+                         const QStringList &options)
 {
-    if (!run(helper, {device, folder}))
+    if (!run(helper, options + QStringList{device, folder}))
         return false;
     m_mounts.append(folder);
     return true;

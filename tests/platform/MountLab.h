@@ -42,8 +42,9 @@ public:
     // mount(2); with MS_BIND, MS_MOVE or MS_REMOUNT `fsType` is not needed.
     bool mount(const QString &source, const QString &folder, const QString &fsType = {},
                unsigned long flags = 0);
-    // Mounts through a FUSE program such as "ntfs-3g".
-    bool mountWith(const QString &helper, const QString &device, const QString &folder);
+    // Mounts through a FUSE program such as "ntfs-3g", given `options` before the device.
+    bool mountWith(const QString &helper, const QString &device, const QString &folder,
+                   const QStringList &options = {});
     bool unmount(const QString &folder);
 
 private:

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <vector>
 #include <xcb/xcb.h>
 
 namespace fwb {
@@ -96,6 +97,24 @@ bool waylandPluginInstalled()
 }
 
 } // namespace
+
+void PreferXWayland(int &argc, char **&argv, QStringList &arguments)
+{
+    if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || qEnvironmentVariableIsEmpty("DISPLAY") ||
+        !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
+        !optionValue(arguments, QStringLiteral("platform")).isEmpty())
+        return;
+    static char platformOption[] = "-platform";
+    static char platforms[] = "xcb;wayland";
+    static std::vector<char *> line;
+    line.assign(argv, argv + argc);
+    line.insert(line.begin() + 1, {platformOption, platforms});
+    line.push_back(nullptr);
+    argc += 2;
+    argv = line.data();
+    arguments.prepend(QString::fromLatin1(platforms));
+    arguments.prepend(QString::fromLatin1(platformOption));
+}
 
 QString NoDisplayReason(const QStringList &arguments)
 {
