@@ -4,6 +4,7 @@
 #include "platform/Platform.h"
 #include "store/IniCodec.h"
 #include "store/IniText.h"
+#include "system/Descriptor.h"
 #include "system/FileNames.h"
 
 #include <QFile>
@@ -45,25 +46,6 @@ std::optional<QByteArray> readAtMost(QFile &file, qint64 expectedSize, qint64 li
         want = 64 * 1024;
     }
 }
-
-// A file descriptor that closes itself.
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd = -1) : m_fd(fd) {}
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    int get() const { return m_fd; }
-    int release() { return std::exchange(m_fd, -1); }
-
-private:
-    int m_fd;
-};
 
 // Only a regular file (after following links) is opened: opening a FIFO would wait for a
 // writer, and a device or folder holds no settings.

@@ -1,4 +1,5 @@
 #include "platform/linux/LinuxFileSystem.h"
+#include "system/Descriptor.h"
 #include "system/FileNames.h"
 
 #include <QRandomGenerator>
@@ -13,25 +14,6 @@
 
 namespace fwb {
 namespace {
-
-// A file descriptor that closes itself.
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd = -1) : m_fd(fd) {}
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    int get() const { return m_fd; }
-    int release() { return std::exchange(m_fd, -1); }
-
-private:
-    int m_fd;
-};
 
 // Temporary files carry this mark, so that one left by a writer that died can be told from
 // anybody else's file and cleared away.
