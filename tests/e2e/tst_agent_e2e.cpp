@@ -570,7 +570,10 @@ void TestAgentE2E::udisksMounts()
     }
     QCOMPARE(count(kLaunching + other) + count(kNoMatch + "/media/"), 0);
     QVERIFY(count(QStringLiteral("The backup set could not be read: ") + damaged) > 0);
-    QCOMPARE(readFile(programs.backupProgramLog()).count("with backup set: " + set.toUtf8()), 2);
+    // fwb writes its log after the Agent has logged the launch.
+    QTRY_COMPARE_WITH_TIMEOUT(
+        readFile(programs.backupProgramLog()).count("with backup set: " + set.toUtf8()), 2,
+        TimeoutMs);
     qInfo("%s", qPrintable(m_run->agent.entries().filter(u"/media/"_s).join(u'\n')));
 }
 
