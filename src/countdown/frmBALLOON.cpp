@@ -282,6 +282,11 @@ void frmBALLOON::StartCountDown()
     TR_CountDown->start();
 }
 
+int frmBALLOON::SecondsLeft() const
+{
+    return leadingWholeNumber(LB_TimeLeft->text());
+}
+
 void frmBALLOON::SetListHeight(int twips)
 {
     LV_Sets->resize(LV_Sets->width(), TwipsToPixels(twips));
@@ -367,7 +372,7 @@ void frmBALLOON::CB_PauseCount_Click()
 
 void frmBALLOON::TR_CountDown_Timer()
 {
-    const int secondsLeft = leadingWholeNumber(LB_TimeLeft->text());
+    const int secondsLeft = SecondsLeft();
     if (secondsLeft < 1) {
         TR_CountDown->stop();
         CM_More_StartChecked_Click();

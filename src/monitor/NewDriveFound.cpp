@@ -34,7 +34,7 @@ void NewDriveFound(const QString &rootPath)
         if (settings().BackupStartupMode == BackupStartup::Automatic)
             LaunchBackupSets(MatchedSets);
         else
-            agentWindow().ConfirmTriggeredBackups(MatchedSets);
+            agentWindow().ConfirmTriggeredBackups(MatchedSets, labelText);
         return;
     }
     AddLogEntry(TranslateText(QStringLiteral("No matching backup set found for new drive")) +

@@ -371,9 +371,9 @@ void frmMAIN::StartMainProgram(const QString &reason)
     AddLogEntry(TranslateText(QStringLiteral("Main FW Backup program file not found. ") + reason));
 }
 
-void frmMAIN::ConfirmTriggeredBackups(const QStringList &setPaths)
+void frmMAIN::ConfirmTriggeredBackups(const QStringList &setPaths, const QString &driveLabel)
 {
-    fwb::ConfirmTriggeredBackups(setPaths);
+    fwb::ConfirmTriggeredBackups(setPaths, driveLabel);
 }
 
 void frmMAIN::ShowAgent()
