@@ -71,6 +71,8 @@ private:
     void buildControls();
     void buildMenu();
     void connectControls();
+    void describeControls();
+    void describePauseButton();
     void placeTopRight();
     void fitCountDownRow();
     void startSets(bool checkedOnly);

@@ -58,6 +58,7 @@ private:
     void buildControls();
     void connectControls();
     void chooseHelpFile();
+    void describeControls();
     void replaceLogWithStartupEntry();
     void showNewestLogEntry();
     void applyStartupMode();
