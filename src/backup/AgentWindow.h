@@ -21,7 +21,11 @@ public:
 
     // Puts triggered sets to the user instead of starting them at once: the main window shows
     // them in the count-down dialog (countdown/ConfirmTriggeredBackups.cpp).
-    virtual void ConfirmTriggeredBackups(const QStringList &setPaths) { Q_UNUSED(setPaths) }
+    virtual void ConfirmTriggeredBackups(const QStringList &setPaths, const QString &driveLabel)
+    {
+        Q_UNUSED(setPaths)
+        Q_UNUSED(driveLabel)
+    }
     virtual void ShowAgent() {}
     // Whether the main window is on the screen, neither hidden nor minimized. A dialog that
     // opens while it is not needs a desktop notification to be noticed.

@@ -1,5 +1,7 @@
 #include "controls/FormControls.h"
 
+#include "language/Translate.h"
+
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
@@ -24,6 +26,14 @@ QLabel *MakeLabel(QWidget *parent, const char *name, const QString &text, bool b
     if (bold)
         label->setFont(BoldFont(label->font()));
     return label;
+}
+
+void SetAccessibleText(QWidget *control, const QString &englishName,
+                       const QString &englishDescription)
+{
+    if (!englishName.isEmpty())
+        control->setAccessibleName(TranslateText(englishName));
+    control->setAccessibleDescription(TranslateText(englishDescription));
 }
 
 QAction *MakeAction(QMenu *menu, const char *name, const QString &text)

@@ -20,4 +20,10 @@ QLabel *MakeLabel(QWidget *parent, const char *name, const QString &text, bool b
 QAction *MakeAction(QMenu *menu, const char *name, const QString &text);
 QFont BoldFont(QFont font);
 
+// What a screen reader says of a control, in the language of the pack: its name, where its
+// caption is missing or is a sign ("||"), and what it is for. An empty name leaves the
+// caption as the name, so that the name is what the user sees.
+void SetAccessibleText(QWidget *control, const QString &englishName,
+                       const QString &englishDescription);
+
 } // namespace fwb

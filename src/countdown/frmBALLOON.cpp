@@ -196,7 +196,34 @@ void frmBALLOON::Form_Load()
     agentWindow().SetOpenDialog(this);
     SetTopmost(this);
     TranslateForm(this);
+    describeControls();
     fitCountDownRow();
+}
+
+void frmBALLOON::describeControls()
+{
+    SetAccessibleText(this, QString(),
+                      QStringLiteral("The backup sets a new drive has triggered, waiting for "
+                                     "your choice"));
+    SetAccessibleText(LV_Sets, QStringLiteral("Triggered backup sets"),
+                      QStringLiteral("The checked sets start when you choose to start them, or "
+                                     "when the count-down ends"));
+    // Named by its number, which is what changes; the description says what it counts.
+    SetAccessibleText(LB_TimeLeft, QString(),
+                      QStringLiteral("Seconds until the checked backups start"));
+    describePauseButton();
+    SetAccessibleText(CB_Cancel, QString(), QStringLiteral("Starts none of the backup sets"));
+    SetAccessibleText(CB_More, QString(), QStringLiteral("More ways to start or cancel"));
+    SetAccessibleText(CB_Start, QString(), QStringLiteral("Starts the checked backup sets now"));
+}
+
+// Its caption is a sign, which a screen reader would spell out.
+void frmBALLOON::describePauseButton()
+{
+    SetAccessibleText(CB_PauseCount,
+                      TR_CountDown->isActive() ? QStringLiteral("Pause the count-down")
+                                               : QStringLiteral("Resume the count-down"),
+                      QStringLiteral("Stops the count-down, or lets it go on"));
 }
 
 void frmBALLOON::placeTopRight()
@@ -280,6 +307,12 @@ void frmBALLOON::StartCountDown()
     LB_TimeLeft->show();
     CB_PauseCount->show();
     TR_CountDown->start();
+    describePauseButton();
+}
+
+int frmBALLOON::SecondsLeft() const
+{
+    return leadingWholeNumber(LB_TimeLeft->text());
 }
 
 void frmBALLOON::SetListHeight(int twips)
@@ -363,11 +396,12 @@ void frmBALLOON::CB_PauseCount_Click()
         TR_CountDown->start();
         CB_PauseCount->setText(kPauseSign);
     }
+    describePauseButton();
 }
 
 void frmBALLOON::TR_CountDown_Timer()
 {
-    const int secondsLeft = leadingWholeNumber(LB_TimeLeft->text());
+    const int secondsLeft = SecondsLeft();
     if (secondsLeft < 1) {
         TR_CountDown->stop();
         CM_More_StartChecked_Click();

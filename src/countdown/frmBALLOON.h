@@ -38,6 +38,8 @@ public:
     // Shows the count-down row and starts counting.
     void StartCountDown();
     void SetListHeight(int twips);
+    // The seconds the count-down shows now.
+    int SecondsLeft() const;
     // Shows the dialog and waits until it is unloaded. It is modal for the controls of the
     // Agent's other windows only: the tray icons and their menu keep working, so Quit can be
     // refused and Open can bring the dialog forward. It appears on top without taking the
@@ -69,6 +71,8 @@ private:
     void buildControls();
     void buildMenu();
     void connectControls();
+    void describeControls();
+    void describePauseButton();
     void placeTopRight();
     void fitCountDownRow();
     void startSets(bool checkedOnly);

@@ -33,8 +33,11 @@ void NewDriveFound(const QString &rootPath)
     if (IsArrayDimensioned(MatchedSets)) {
         if (settings().BackupStartupMode == BackupStartup::Automatic)
             LaunchBackupSets(MatchedSets);
+        // A user who may not read the device and has no udev record of it gets no label:
+        // then the mount point is what tells the drives apart.
         else
-            agentWindow().ConfirmTriggeredBackups(MatchedSets);
+            agentWindow().ConfirmTriggeredBackups(MatchedSets,
+                                                  labelText.isEmpty() ? rootPath : labelText);
         return;
     }
     AddLogEntry(TranslateText(QStringLiteral("No matching backup set found for new drive")) +

@@ -186,11 +186,30 @@ void frmSETTINGS::Form_Load()
         TS_Settings->setCurrentIndex(0);
     }
     TranslateForm(this);
+    describeControls();
     LayoutSettingsDialog();
     showFrame(0);
     InitAutoStartCheck();
     selectStoredModes();
     showVersion();
+}
+
+void frmSETTINGS::describeControls()
+{
+    SetAccessibleText(this, QString(), QStringLiteral("The settings of the Agent"));
+    // A choice is described by the question its page asks, as the page's heading shows it.
+    for (const QList<QRadioButton *> *choices :
+         {&RB_AgentStartupMode, &RB_BackupStartupMode, &RB_MinimizeMode}) {
+        for (QRadioButton *choice : *choices) {
+            const auto *page = static_cast<const PageFrame *>(choice->parentWidget());
+            choice->setAccessibleDescription(page->title());
+        }
+    }
+    SetAccessibleText(CH_AutoStartAgent, QString(),
+                      QStringLiteral("Starts the Agent when you log in to the desktop"));
+    SetAccessibleText(CB_Ok, QString(), QStringLiteral("Keeps the settings and closes the window"));
+    SetAccessibleText(CB_Cancel, QString(),
+                      QStringLiteral("Closes the window without changing the settings"));
 }
 
 void frmSETTINGS::selectStoredModes()

@@ -41,6 +41,7 @@ private:
                                            const QStringList &captions, QButtonGroup *group);
     void connectControls();
     void showFrame(int index);
+    void describeControls();
     void selectStoredModes();
     void showVersion();
 

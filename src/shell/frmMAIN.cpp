@@ -23,6 +23,7 @@
 #include "system/Paths.h"
 #include "system/PendingEvents.h"
 
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QApplication>
 #include <QBuffer>
@@ -60,6 +61,15 @@ QIcon builtInIcon(const QString &name)
     return icon;
 }
 
+// A plain top-level widget reaches screen readers as a "filler" inside nothing; the main window
+// is the program's frame, as a main window of any other program is.
+QAccessibleInterface *mainWindowAccessible(const QString &className, QObject *object)
+{
+    if (className == QLatin1String(frmMAIN::staticMetaObject.className()) && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
+    return nullptr;
+}
+
 } // namespace
 
 frmMAIN::frmMAIN(QString programFolder, QWidget *parent)
@@ -69,6 +79,8 @@ frmMAIN::frmMAIN(QString programFolder, QWidget *parent)
     InstallAgentWindow(this);
     setObjectName(QStringLiteral("frmMAIN"));
     setWindowTitle(QStringLiteral("FWB Agent"));
+    static const bool framed = (QAccessible::installFactory(mainWindowAccessible), true);
+    Q_UNUSED(framed)
     // Every dialog and message box of the program shows its icon, not the toolkit's.
     QApplication::setWindowIcon(builtInIcon(QStringLiteral("fwbagent")));
     buildControls();
@@ -202,6 +214,7 @@ bool frmMAIN::Form_Load()
         TranslateForm(this);
         setWindowTitle(TranslateText(QStringLiteral("FW Backup Agent")));
     }
+    describeControls();
 
     const QString firstRunDone = QStringLiteral("0");
     bool firstRunSaved = true;
@@ -221,6 +234,22 @@ bool frmMAIN::Form_Load()
     ActivateMonitoring();
     applyStartupMode();
     return true;
+}
+
+void frmMAIN::describeControls()
+{
+    SetAccessibleText(this, QString(),
+                      QStringLiteral("Watches for new drives and starts the backup sets they "
+                                     "trigger"));
+    SetAccessibleText(LB_Status, QString(),
+                      QStringLiteral("Whether the Agent is watching for new drives"));
+    SetAccessibleText(TX_Log, QStringLiteral("Monitor log"),
+                      QStringLiteral("What the Agent has seen and done, the newest first"));
+    SetAccessibleText(CB_ToggleOnOff, QString(),
+                      QStringLiteral("Stops or resumes watching for new drives"));
+    SetAccessibleText(CB_LaunchFWB, QString(), QStringLiteral("Starts the backup program"));
+    SetAccessibleText(CB_Settings, QString(), QStringLiteral("Opens the settings of the Agent"));
+    SetAccessibleText(CB_Quit, QString(), QStringLiteral("Ends the Agent"));
 }
 
 void frmMAIN::chooseHelpFile()
@@ -371,9 +400,9 @@ void frmMAIN::StartMainProgram(const QString &reason)
     AddLogEntry(TranslateText(QStringLiteral("Main FW Backup program file not found. ") + reason));
 }
 
-void frmMAIN::ConfirmTriggeredBackups(const QStringList &setPaths)
+void frmMAIN::ConfirmTriggeredBackups(const QStringList &setPaths, const QString &driveLabel)
 {
-    fwb::ConfirmTriggeredBackups(setPaths);
+    fwb::ConfirmTriggeredBackups(setPaths, driveLabel);
 }
 
 void frmMAIN::ShowAgent()

@@ -35,7 +35,7 @@ public:
     void DeactivateMonitoring() override;
     void AddLogEntry(const QString &text);
     void StartMainProgram(const QString &reason) override;
-    void ConfirmTriggeredBackups(const QStringList &setPaths) override;
+    void ConfirmTriggeredBackups(const QStringList &setPaths, const QString &driveLabel) override;
     void ShowAgent() override;
     bool InSight() const override;
     void Flash() override;
@@ -58,6 +58,7 @@ private:
     void buildControls();
     void connectControls();
     void chooseHelpFile();
+    void describeControls();
     void replaceLogWithStartupEntry();
     void showNewestLogEntry();
     void applyStartupMode();

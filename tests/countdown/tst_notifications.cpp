@@ -2,6 +2,7 @@
 // desktop's notification service on a private session bus (run under dbus-run-session).
 #include "TestSupport.h"
 #include "backup/AgentWindow.h"
+#include "backup/DecisionState.h"
 #include "backup/Launching.h"
 #include "countdown/ConfirmTriggeredBackups.h"
 #include "countdown/frmBALLOON.h"
@@ -10,6 +11,7 @@
 #include "store/Settings.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
@@ -17,22 +19,47 @@
 
 using namespace fwb;
 
-// Owns the service name on a connection of its own and records every Notify call.
+// Owns the service name on a connection of its own, records every call, and presses a button
+// of each notification as a user would.
 class FakeNotificationService : public QObject
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 
 public:
-    QStringList received; // "summary | body"
+    QStringList capabilities;
+    QString pressKey; // the button pressed as each notification arrives; none when empty
+    // "icon | summary | body | actions | desktop-entry | expiry", one a notification
+    QStringList received;
+    QList<uint> closed;
 
 public Q_SLOTS:
-    uint Notify(const QString &, uint, const QString &, const QString &summary, const QString &body,
-                const QStringList &, const QVariantMap &, int)
+    QStringList GetCapabilities()
     {
-        received.append(summary + QStringLiteral(" | ") + body);
-        return uint(received.size());
+        received.append(QStringLiteral("GetCapabilities"));
+        return capabilities;
     }
+    uint Notify(const QString &, uint, const QString &icon, const QString &summary,
+                const QString &body, const QStringList &actions, const QVariantMap &hints,
+                int expiry)
+    {
+        received.append(QStringList{icon, summary, body, actions.join(u','),
+                                    hints.value(QStringLiteral("desktop-entry")).toString(),
+                                    QString::number(expiry)}
+                            .join(QStringLiteral(" | ")));
+        const uint id = uint(received.size());
+        if (!pressKey.isEmpty())
+            QTimer::singleShot(0, this, [this, id] {
+                QDBusMessage signal =
+                    QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/Notifications"),
+                                               QStringLiteral("org.freedesktop.Notifications"),
+                                               QStringLiteral("ActionInvoked"));
+                signal << id << pressKey;
+                QDBusConnection(QStringLiteral("fake-service")).send(signal);
+            });
+        return id;
+    }
+    void CloseNotification(uint id) { closed.append(id); }
 };
 
 class tst_Notifications : public QObject
@@ -43,16 +70,22 @@ class tst_Notifications : public QObject
     QTemporaryDir m_dir;
     test::ScopedPlatform m_platform;
     DBusNotifier m_notifier;
+    QString m_set;
 
     // Everything sent before it has arrived once this marker has: one connection keeps order.
     QStringList receivedUpToMarker()
     {
         Notify(QStringLiteral("marker"), QString());
-        const QString marker = QStringLiteral("marker | ");
-        if (!QTest::qWaitFor([&] { return m_service.received.contains(marker); }))
+        const auto isMarker = [](const QString &call) {
+            return call.contains(u"| marker |");
+        };
+        if (!QTest::qWaitFor([&] {
+                return std::any_of(m_service.received.cbegin(), m_service.received.cend(),
+                                   isMarker);
+            }))
             return {QStringLiteral("marker never arrived")};
         QStringList before = m_service.received;
-        before.removeAll(marker);
+        before.removeIf(isMarker);
         m_service.received.clear();
         return before;
     }
@@ -71,26 +104,47 @@ private Q_SLOTS:
         test::resetProgramState(m_dir.path());
         platform().notifier = &m_notifier;
         test::writeFile(appPaths().FwbExePath, "x");
+        m_set = m_dir.path() + QStringLiteral("/Daily <b>& set.fwb");
+        test::writeFile(m_set, "[General]\r\n");
+        m_service.received.clear();
+        m_service.closed.clear();
+        m_service.pressKey.clear();
+        m_service.capabilities = QStringList{"body", "actions"};
     }
 
-    // Notified when the user is not asked in sight; the body reaches the service as markup.
+    // Notified when the user is not asked in sight: which drive, which sets, how long to
+    // decide; the body reaches the service as markup, and buttons only a service that shows
+    // them (the confirmation's here).
     void shownWhenNobodyIsAsked_data()
     {
         QTest::addColumn<int>("mode");
         QTest::addColumn<bool>("inSight");
-        QTest::addColumn<QString>("expected"); // the summary; the body is the set's path
-        QTest::newRow("automatic") << 0 << true << "FW Backup Agent | Launching backup set: ";
-        QTest::newRow("count-down, hidden") << 1 << false << "FW Backup Agent - Count Down | ";
-        QTest::newRow("count-down, in sight") << 1 << true << "";
+        QTest::addColumn<QStringList>("expected");
+        const QString sets = "fwbagent | FW Backup Agent - %1 | New drive found: B&lt;1&gt;\n"
+                             "Backup sets: Daily &lt;b&gt;&amp; set.fwb%2 | %3 | fwbagent | 10000";
+        const QString asked = QStringLiteral("GetCapabilities");
+        QTest::newRow("automatic")
+            << 0 << true
+            << QStringList{"fwbagent | FW Backup Agent | Launching backup "
+                           "set: " +
+                           m_dir.path() + "/Daily &lt;b&gt;&amp; set.fwb |  | fwbagent | -1"};
+        QTest::newRow("count-down, hidden")
+            << 1 << false
+            << QStringList{asked,
+                           sets.arg("Count Down", "\nSeconds until the checked backups start: 60",
+                                    "default,Show,start,Start now,cancel,Cancel")};
+        QTest::newRow("confirmation, hidden, no buttons")
+            << 2 << false << QStringList{asked, sets.arg("Confirm Start-up", "", "")};
+        QTest::newRow("count-down, in sight") << 1 << true << QStringList();
     }
     void shownWhenNobodyIsAsked()
     {
         QFETCH(int, mode);
         QFETCH(bool, inSight);
-        QFETCH(QString, expected);
-        const QString set = m_dir.path() + QStringLiteral("/Daily <b>&</b> set.fwb");
-        test::writeFile(set, "[General]\r\n");
+        QFETCH(QStringList, expected);
         settings().BackupStartupMode = BackupStartup(mode);
+        if (mode == 2)
+            m_service.capabilities = QStringList{"body"};
         struct MainWindow final : AgentWindow
         {
             bool inSight = false;
@@ -99,17 +153,44 @@ private Q_SLOTS:
         mainWindow.inSight = inSight;
         InstallAgentWindow(&mainWindow);
         const auto uninstall = qScopeGuard([] { InstallAgentWindow(nullptr); });
-        // The dialog is cancelled at once: the notification belongs to its start.
-        QTimer::singleShot(0, this, [] {
+        // Cancelled once the notification has come, or at once when none comes.
+        QTimer::singleShot(0, this, [this, inSight] {
+            static_cast<void>(QTest::qWaitFor(
+                [&] { return inSight || !m_service.received.filter(u" | ").isEmpty(); }));
             if (frmBALLOON *dialog = frmBALLOON::openDialog())
                 dialog->CB_Cancel_Click();
         });
         if (mode == 0)
-            LaunchBackupSets({set});
+            LaunchBackupSets({m_set});
         else
-            ConfirmTriggeredBackups({set});
-        QCOMPARE(receivedUpToMarker(),
-                 expected.isEmpty() ? QStringList() : QStringList{expected + set.toHtmlEscaped()});
+            ConfirmTriggeredBackups({m_set, m_set}, QStringLiteral("B<1>"));
+        QCOMPARE(receivedUpToMarker(), expected);
+        // The choice it offered has been made: it is taken off the screen.
+        QCOMPARE(m_service.closed.size(), mode == 0 || inSight ? 0 : 1);
+    }
+
+    // Its buttons do what the dialog's do, where the service shows buttons at all.
+    void buttonsActAsTheDialogs_data()
+    {
+        QTest::addColumn<QString>("press");
+        QTest::addColumn<int>("outcome");
+        QTest::newRow("Start now") << "start" << int(BalloonOutcome::Launch);
+        QTest::newRow("Cancel") << "cancel" << int(BalloonOutcome::Cancel);
+    }
+    void buttonsActAsTheDialogs()
+    {
+        QFETCH(QString, press);
+        QFETCH(int, outcome);
+        settings().BackupStartupMode = BackupStartup::CountDown;
+        m_service.pressKey = press;
+        // The dialog's own cancel, should the press never arrive.
+        QTimer noPress;
+        noPress.callOnTimeout([] { frmBALLOON::openDialog()->CM_More_CancelAndShowAgent_Click(); });
+        noPress.start(20'000);
+        ConfirmTriggeredBackups({m_set}, QStringLiteral("DISK"));
+        QCOMPARE(int(decision().BalloonResult), outcome);
+        QCOMPARE(decision().SetsToLaunch,
+                 outcome == int(BalloonOutcome::Launch) ? QStringList{m_set} : QStringList());
     }
 };
 

@@ -7,6 +7,9 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QMap>
 #include <QRect>
 #include <QRegularExpression>
@@ -17,6 +20,7 @@
 #include <vector>
 
 using namespace fwb::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -30,6 +34,10 @@ const QString kMainWindow = QStringLiteral("^FW(B| Backup) Agent$");
 const QString kConfirmDialog = QStringLiteral("FW Backup Agent - Confirm Start-up");
 const QString kCanNotQuit = QStringLiteral("FW Backup Agent - Can Not Quit");
 const QString kTypingWindow = QStringLiteral("typing here");
+const QString kCountDownDialog = QStringLiteral("^FW Backup Agent - Count Down$");
+// Debian's python3-pyatspi is for Debian's own interpreter, whatever else PATH offers.
+const QString kPython = QStringLiteral("/usr/bin/python3");
+const QString kAtSpiBus = QStringLiteral("/usr/libexec/at-spi-bus-launcher");
 
 QByteArray agentIni(int startupMode, int minimizeMode)
 {
@@ -40,11 +48,17 @@ QByteArray agentIni(int startupMode, int minimizeMode)
 
 QString cannotRun(const QByteArray &function)
 {
-    for (const char *tool :
-         {"Xvfb", "openbox", "trayer", "xdotool", "xwininfo", "xprop", "xmessage"})
+    for (const char *tool : {"Xvfb", "openbox", "trayer", "xdotool", "xwininfo", "xprop",
+                             "xmessage", "dbus-daemon", "dbus-monitor", "dunst"})
         if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
             return QString::fromLatin1(tool) + QStringLiteral(" is not installed");
-    return function == "dialogLeavesTheFocusAndTheTrayAlone" ? mountNamespaceProblem() : QString();
+    if (!QFileInfo(kAtSpiBus).isExecutable() ||
+        QProcess::execute(kPython, {"-c", "import pyatspi"}) != 0)
+        return QStringLiteral("at-spi2-core or python3-pyatspi is not installed");
+    return function.isEmpty() || function == "startsWithoutTrayIcon" ||
+                   function == "restoresFromTray"
+               ? QString()
+               : mountNamespaceProblem();
 }
 
 } // namespace
@@ -69,8 +83,19 @@ private Q_SLOTS:
     void restoresFromTray_data();
     void restoresFromTray();
     void dialogLeavesTheFocusAndTheTrayAlone();
+    void notificationBesideTheDialog();
+    void accessibleNames_data();
+    void accessibleNames();
 
 private:
+    // A session bus of the test's own, for the Agent and the desktop's services.
+    QString startSessionBus();
+    // The Agent's accessibles as AT-SPI lists them ("depth, role, name, description" lines).
+    QStringList accessibleTree() const
+    {
+        return x({kPython, QFINDTESTDATA("accessible-tree.py"), "fwbagent"})
+            .split(u'\n', Qt::SkipEmptyParts);
+    }
     // Why no desktop could be started, or the empty text.
     QString startDesktop();
     bool startProgram(const QString &program, const QStringList &arguments);
@@ -135,7 +160,8 @@ private:
     }
     void keys(const QStringList &keys) const { x(QStringList{"xdotool", "key"} + keys); }
 
-    QString startAgent(const QByteArray &ini);
+    QString startAgent(const QByteArray &ini,
+                       const QString &startupEntry = QStringLiteral("Program start-up. "));
     QString minimizeToTray(const QString &window);
 
     std::vector<std::unique_ptr<QProcess>> m_programs;
@@ -233,10 +259,10 @@ QMap<QString, QRect> TestDesktop::agentWindows(bool popups) const
     return windows;
 }
 
-QString TestDesktop::startAgent(const QByteArray &ini)
+QString TestDesktop::startAgent(const QByteArray &ini, const QString &startupEntry)
 {
     if (!writeBytes(m_run->folder.filePath(QStringLiteral("fwbagent.ini")), ini) ||
-        !m_run->agent.start(m_run->folder.agentPath(), TimeoutMs))
+        !m_run->agent.start(m_run->folder.agentPath(), TimeoutMs, startupEntry))
         qWarning("%s", qPrintable(m_run->agent.error()));
     QStringList windows;
     return QTest::qWaitFor([&] { return !(windows = windowsNamed(kMainWindow)).isEmpty(); },
@@ -360,6 +386,182 @@ void TestDesktop::dialogLeavesTheFocusAndTheTrayAlone()
         m_run->agent.entries().contains(QStringLiteral("User cancelled triggered backups.")), true);
     QVERIFY(!QFile::exists(m_run->folder.backupProgramLog()));
     QVERIFY(m_run->agent.isRunning());
+}
+
+QString TestDesktop::startSessionBus()
+{
+    if (!startProgram(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address"}))
+        return QStringLiteral("dbus-daemon does not start");
+    QProcess &bus = *m_programs.back();
+    if (!QTest::qWaitFor([&] { return bus.canReadLine(); }, TimeoutMs))
+        return QStringLiteral("the session bus does not start");
+    m_environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                         QString::fromLocal8Bit(bus.readLine().trimmed()));
+    m_run->agent.setDesktop(m_environment);
+    return {};
+}
+
+// A notification service (dunst) at the top right, where the count-down dialog is: the
+// notification names the drive and the set and offers the dialog's buttons; it goes before the
+// count-down ends, leaving the dialog in sight, and its Start now does what the dialog's does.
+void TestDesktop::notificationBesideTheDialog()
+{
+    MountLab &lab = m_run->lab;
+    QStringList devices, folders;
+    for (const QString name : {"Nightly", "Weekly"}) {
+        const QString label = name.toUpper() + QStringLiteral("DISK");
+        QVERIFY(writeBytes(m_run->folder.defaultBackupSetsFolder() + u'/' + name + ".fwb",
+                           iniBackupSet(triggersOnLabel(label))));
+        devices << lab.ext4Volume(name, label);
+        folders << lab.makeFolder(name);
+        LAB_STEP(lab, !devices.last().isEmpty() && !folders.last().isEmpty());
+    }
+    QVERIFY2(startSessionBus().isEmpty(), "no session bus");
+    const QString config = m_run->folder.filePath(QStringLiteral("dunstrc"));
+    // A middle click presses the button a user chose for the program; idle time must not hold
+    // the notification on the screen.
+    QVERIFY(writeBytes(config, "[global]\n    idle_threshold = 0\n"
+                               "    mouse_middle_click = do_action, close_current\n"
+                               "[fwbagent]\n    appname = \"FWB Agent\"\n"
+                               "    action_name = \"start\"\n"));
+    QVERIFY(startProgram(QStringLiteral("dunst"), {"-config", config}));
+    QVERIFY(startProgram(QStringLiteral("dbus-monitor"),
+                         {"interface='org.freedesktop.Notifications'"}));
+    QProcess &monitor = *m_programs.back();
+    QString seen;
+    const auto monitored = [&](const QString &text) {
+        return QTest::qWaitFor([&] { return (seen += monitor.readAll()).contains(text); },
+                               TimeoutMs);
+    };
+    QVERIFY(monitored(QStringLiteral("member=NameAcquired")));
+    QVERIFY(
+        !startAgent(optionsIni({"GLO_AgentStartupMode=2", "GLO_BackupStartupMode=1"})).isEmpty());
+    const auto notifications = [&] {
+        return x({"xdotool", "search", "--onlyvisible", "--classname", "^Dunst$"})
+            .split(u'\n', Qt::SkipEmptyParts);
+    };
+
+    QVERIFY(lab.mount(devices[0], folders[0], QStringLiteral("ext4")));
+    WAIT_COMPARE(notifications().size(), 1);
+    const QStringList dialog = windowsNamed(kCountDownDialog);
+    QCOMPARE(dialog.size(), 1);
+    qInfo("The notification at %s covers the dialog at %s",
+          qPrintable(x({"xdotool", "getwindowgeometry", notifications().first()}).simplified()),
+          qPrintable(x({"xdotool", "getwindowgeometry", dialog.first()}).simplified()));
+    QVERIFY(monitored(QStringLiteral("Seconds until the checked backups start: 60\"")));
+    for (const QString &part :
+         {u"string \"FWB Agent\"\n   uint32 0\n   string \"fwbagent\"\n"
+          u"   string \"FW Backup Agent - Count Down\"\n"
+          u"   string \"New drive found: NIGHTLYDISK\nBackup sets: Nightly.fwb\n"_s,
+          u"      string \"start\"\n      string \"Start now\"\n"_s,
+          u"string \"desktop-entry\"\n         variant             string \"fwbagent\""_s,
+          u"   int32 10000\n"_s})
+        QVERIFY2(seen.contains(part), qPrintable(part));
+    // It goes, well before the count-down ends, and the dialog is in sight.
+    WAIT_COMPARE(notifications().size(), 0);
+    QCOMPARE(agentWindows().contains(dialog.first()), true);
+    QCOMPARE(m_run->agent.entries().filter(QStringLiteral("Launching backup set")), QStringList());
+
+    // A second drive while the dialog is open: its own notification, whose Start now starts the
+    // checked sets of the dialog, the first drive's too.
+    QVERIFY(lab.mount(devices[1], folders[1], QStringLiteral("ext4")));
+    WAIT_COMPARE(notifications().size(), 1);
+    QVERIFY(monitored(QStringLiteral("New drive found: WEEKLYDISK\nBackup sets: Weekly.fwb\n")));
+    click(notifications().first(), {20, 20}, 2);
+    const QRegularExpression started(
+        u"member=ActionInvoked\n   uint32 \\d+\n   string \"start\""_s);
+    QVERIFY(QTest::qWaitFor([&] { return started.match(seen += monitor.readAll()).hasMatch(); },
+                            TimeoutMs));
+    WAIT_COMPARE(m_run->agent.entries().filter(QStringLiteral("Launching backup set")).size(), 2);
+    WAIT_COMPARE(windowsNamed(kCountDownDialog).isEmpty(), true);
+    qInfo("dbus-monitor saw:\n%s", qPrintable(seen));
+}
+
+void TestDesktop::accessibleNames_data()
+{
+    QTest::addColumn<QString>("pack");
+    QTest::addColumn<QString>("startupEntry");
+    QTest::addColumn<QStringList>("names"); // role and name of the controls a sign would name
+    QTest::newRow("English") << QString() << QStringLiteral("Program start-up. ")
+                             << QStringList{"frame\tFWB Agent", "text\tMonitor log",
+                                            "list\tTriggered backup sets",
+                                            "push button\tPause the count-down",
+                                            "radio button\tStart backup automatically\tHow "
+                                            "backups should be started"};
+    QTest::newRow("Swedish") << QStringLiteral("Swedish.lng")
+                             << QStringLiteral("Programmet har startat. ")
+                             << QStringList{"frame\tFW Backup Agent", "text\tLogg",
+                                            "list\tUtlösta säkerhetskopieringsjobb",
+                                            "push button\tPausa nedräkningen",
+                                            "radio button\tStarta säkerhetskopieringen "
+                                            "automatiskt\tHur säkerhetskopieringar ska startas"};
+}
+
+// What a screen reader finds in the main window, the settings and the count-down dialog: each
+// control named (in the user's language) and described, no sign read out as a name, and the
+// main window a frame like any program's.
+void TestDesktop::accessibleNames()
+{
+    QFETCH(QString, pack);
+    QFETCH(QString, startupEntry);
+    QFETCH(QStringList, names);
+    const QString label = QStringLiteral("SPEAKINGDISK");
+    QVERIFY(writeBytes(m_run->folder.defaultBackupSetsFolder() + QStringLiteral("/Nightly.fwb"),
+                       iniBackupSet(triggersOnLabel(label))));
+    MountLab &lab = m_run->lab;
+    const QString device = lab.ext4Volume(QStringLiteral("disk"), label);
+    const QString folder = lab.makeFolder(QStringLiteral("disk"));
+    LAB_STEP(lab, !device.isEmpty() && !folder.isEmpty());
+    if (!pack.isEmpty()) {
+        const QString packs = m_run->folder.filePath(QStringLiteral("Language Packs/"));
+        QVERIFY(QDir().mkpath(packs) && QFile::copy(FWB_SWEDISH_PACK, packs + pack));
+        QVERIFY(writeBytes(m_run->folder.filePath(QStringLiteral("settings.ini")),
+                           optionsIni({QStringLiteral("GLO_CurrentLanguage=") + pack})));
+    }
+    QVERIFY2(startSessionBus().isEmpty(), "no session bus");
+    QVERIFY(startProgram(kAtSpiBus, {"--launch-immediately"}));
+    m_environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    m_run->agent.setDesktop(m_environment);
+    const QString window = startAgent(optionsIni({"GLO_BackupStartupMode=1"}), startupEntry);
+    QVERIFY(!window.isEmpty());
+
+    QStringList tree;
+    const auto listed = [&](const QString &roleAndName) {
+        return QTest::qWaitFor(
+            [&] {
+                tree = accessibleTree();
+                return !tree.filter(roleAndName).isEmpty();
+            },
+            TimeoutMs);
+    };
+    x({"xdotool", "windowactivate", "--sync", window, "key", "alt+s"}); // Settings
+    QVERIFY2(listed(names.last()), qPrintable(tree.join(u'\n')));
+    QStringList seen = tree;
+    keys({"Escape"});
+    QVERIFY(lab.mount(device, folder, QStringLiteral("ext4")));
+    QVERIFY2(listed(QStringLiteral("\tlist\t")), qPrintable(tree.join(u'\n')));
+    seen += tree;
+    qInfo("AT-SPI lists:\n%s", qPrintable(seen.join(u'\n')));
+
+    for (const QString &roleAndName : names)
+        QVERIFY2(!seen.filter(roleAndName).isEmpty(), qPrintable(roleAndName));
+    // The parts Qt builds into a tab strip or a scroll bar speak for themselves.
+    static const QStringList controls{"frame", "dialog",    "push button", "text",
+                                      "list",  "check box", "radio button"};
+    static const QStringList builtIn{"page tab list", "scroll bar"};
+    QStringList ancestors;
+    for (const QString &line : seen) {
+        const QStringList fields = line.split(u'\t');
+        QVERIFY2(fields.value(0) != u'0' || fields.value(1) != QStringLiteral("filler"),
+                 qPrintable(line));
+        ancestors.resize(fields.value(0).toInt());
+        const bool inBuiltIn =
+            std::any_of(ancestors.cbegin(), ancestors.cend(),
+                        [](const QString &role) { return builtIn.contains(role); });
+        ancestors.append(fields.value(1));
+        if (!inBuiltIn && controls.contains(fields.value(1)))
+            QVERIFY2(fields.value(2).size() > 1 && !fields.value(3).isEmpty(), qPrintable(line));
+    }
 }
 
 FWB_TEST_MAIN(QCoreApplication, TestDesktop, cannotRun, enterPrivateMountNamespace)

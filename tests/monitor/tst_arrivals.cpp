@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "countdown/frmBALLOON.h"
 #include "monitor/DriveArrivals.h"
 #include "monitor/NewDriveFound.h"
 #include "notify/Notify.h"
@@ -151,6 +152,25 @@ private Q_SLOTS:
         QCOMPARE(m_platform->programStarter.started.size(), starts);
         // One query serves both texts: on a slow stick each query reads the device.
         QCOMPARE(m_platform->volumeQuery.queried, QStringList{root});
+    }
+
+    // A drive whose label is unknown is named to the user who is not looking by its mount point.
+    void unknownLabelNamedByMountPoint()
+    {
+        test::writeFile(m_dir->path() + u"/s.fwb"_s,
+                        "[General]\r\nGEN_Version=27\r\n[Settings]\r\nOPT_AutoRunTriggerDrives="
+                        "x\x02"
+                        "1\x02\\trigger\\on\\any\\drive\r\n");
+        settings().BackupStartupMode = BackupStartup::Confirm;
+        QTimer cancel; // once the dialog is open
+        cancel.callOnTimeout([] {
+            if (frmBALLOON *dialog = frmBALLOON::openDialog())
+                dialog->CB_Cancel_Click();
+        });
+        cancel.start(0);
+        NewDriveFound(u"/media/u/x/"_s);
+        QCOMPARE(m_platform->notifier.shown.value(0).notification.body.section(u'\n', 0, 0),
+                 u"New drive found: /media/u/x/"_s);
     }
 
     // Arrivals reach the window, each followed by the flash, only while it is subclassed and

@@ -3,17 +3,28 @@
 #include "platform/Notifier.h"
 
 #include <QList>
-#include <utility>
 
 namespace fwb {
 
-// Records the notifications raised, as (title, text).
+// Records the notifications raised; those not withdrawn are still on the screen.
 class FakeNotifier final : public Notifier
 {
 public:
-    void notify(const QString &title, const QString &text) override { shown.append({title, text}); }
+    struct Shown
+    {
+        Notification notification;
+        ActionHandler onAction;
+        bool withdrawn = false;
+    };
 
-    QList<std::pair<QString, QString>> shown;
+    Handle notify(const Notification &notification, ActionHandler onAction) override
+    {
+        shown.append({notification, std::move(onAction), false});
+        return Handle(shown.size());
+    }
+    void withdraw(Handle handle) override { shown[qsizetype(handle) - 1].withdrawn = true; }
+
+    QList<Shown> shown;
 };
 
 } // namespace fwb
