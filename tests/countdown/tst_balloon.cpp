@@ -166,7 +166,11 @@ private Q_SLOTS:
         row("and don't ask again", 1, "CM_More_StartAllAndDontAskAgain", "100", "a b c x x");
         row("count-down end", 1, "end", "011", "b c");
         row("Cancel", 7, "CB_Cancel", "111", "cancelled");
-        row("Esc", 2, "Esc", "111", "cancelled");
+        // Enter and Space press the focused button; Enter elsewhere presses none.
+        row("Return on Start", 2, "Return CB_Start", "110", "a b");
+        row("keypad Enter on Cancel", 1, "Enter CB_Cancel", "011", "cancelled");
+        row("Space on Start", 7, "Space CB_Start", "011", "b c");
+        row("Enter in the list, then Esc", 2, "Esc", "111", "cancelled");
         row("close box", 1, "close", "111", "cancelled");
         row("Quit refused", 2, "Quit", "111", "cancelled");
         row("and stop monitoring", 1, "CM_More_CancelAndStopMonitoring", "111", "cancelled");
@@ -249,9 +253,15 @@ private Q_SLOTS:
                     child<QAction>(&dialog, "CM_More_StartChecked")->trigger();
                 } else if (command == u"no program")
                     child<QAction>(&dialog, "CM_More_CancelAndStartFWB")->trigger();
-                else if (command == u"Esc")
+                else if (command.contains(u' '))
+                    test::pressByKey(child(&dialog, qPrintable(command.section(u' ', 1))),
+                                     command.section(u' ', 0, 0));
+                else if (command == u"Esc") {
+                    QTest::keyClick(sets, Qt::Key_Return);
+                    QTest::keyClick(sets, Qt::Key_Enter, Qt::KeypadModifier);
+                    QVERIFY(frmBALLOON::openDialog() == &dialog);
                     QTest::keyClick(sets, Qt::Key_Escape);
-                else if (command == u"close")
+                } else if (command == u"close")
                     dialog.close();
                 else if (auto *button = child<QPushButton>(&dialog, qPrintable(command)))
                     button->click();
