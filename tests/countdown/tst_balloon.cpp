@@ -4,6 +4,7 @@
 #include "countdown/ConfirmTriggeredBackups.h"
 #include "countdown/frmBALLOON.h"
 #include "monitor/NewDriveFound.h"
+#include "platform/qt/QtMessageBoxes.h"
 #include "shell/frmMAIN.h"
 #include "store/AppPaths.h"
 #include "store/Settings.h"
@@ -13,7 +14,9 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QTest>
@@ -118,6 +121,24 @@ class tst_Balloon : public QObject
                           QVERIFY(sets->count() == 1 && sets->item(0)->text() == u"x.fwb"_s);
                           child<QPushButton>(&dialog, "CB_Start")->click();
                       });
+    }
+
+    // A click or key as the window system delivers it, which a window that waits for a modal
+    // one never gets.
+    static void userClick(QWidget *control)
+    {
+        QWidget *window = control->window();
+        QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {},
+                          control->mapTo(window, control->rect().center()));
+    }
+    // Presses a dialog's OK by a user's click; one that does not close fails and is closed.
+    static void userAccept(QDialog *dialog, QWidget *ok)
+    {
+        userClick(ok);
+        if (dialog->isVisible()) {
+            QTest::qFail("the dialog does not take the click", __FILE__, __LINE__);
+            dialog->reject();
+        }
     }
 
 private Q_SLOTS:
@@ -279,6 +300,67 @@ private Q_SLOTS:
         QCOMPARE(test::readFile(appPaths().AgentIniPath),
                  QByteArray("; mine\r\n[Options]\r\nGLO_BackupStartupMode=") +
                      (dontAsk ? "0" : "1") + "\r\n");
+    }
+
+    // A drive that arrives while the settings, or a message box over them, are open: the
+    // count-down dialog takes the keyboard and the user's clicks, and the settings wait whole.
+    // Afterwards they have the keyboard again, and OK stores what was chosen before.
+    void decidesOverSettings_data()
+    {
+        QTest::addColumn<bool>("box");
+        QTest::newRow("settings") << false;
+        QTest::newRow("a message box over them") << true;
+    }
+    void decidesOverSettings()
+    {
+        QFETCH(bool, box);
+        settings().BackupStartupMode = BackupStartup::CountDown;
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QTimer::singleShot(0, this, [&] {
+            auto *options = m_window->findChild<QDialog *>(u"frmSETTINGS"_s);
+            const auto closeLeftOpen = qScopeGuard([options] {
+                if (options && options->isVisible())
+                    options->reject();
+            });
+            QVERIFY(options && QTest::qWaitForWindowActive(options));
+            options->findChildren<QRadioButton *>(u"RB_MinimizeMode"_s).at(2)->setChecked(true);
+            const auto arrive = [&] {
+                QVERIFY(decide([] { NewDriveFound(u"/media/u/"_s); },
+                               [&](frmBALLOON &dialog) {
+                                   QTRY_COMPARE(QApplication::activeWindow(), &dialog);
+                                   QTest::keyClick(options->windowHandle(), Qt::Key_Escape);
+                                   QVERIFY(options->isVisible() && !options->isEnabled());
+                                   auto *pause = child<QPushButton>(&dialog, "CB_PauseCount");
+                                   userClick(pause);
+                                   QCOMPARE(pause->text(), u">"_s);
+                                   userClick(child(&dialog, "CB_Cancel"));
+                               }));
+            };
+            if (box) {
+                QTimer::singleShot(0, this, [&] {
+                    QMessageBox *shown = nullptr;
+                    for (QWidget *window : QApplication::topLevelWidgets())
+                        shown = shown ? shown : qobject_cast<QMessageBox *>(window);
+                    QVERIFY(shown && QTest::qWaitForWindowActive(shown));
+                    const auto closeBoxLeftOpen = qScopeGuard([shown] { shown->reject(); });
+                    arrive();
+                    QTRY_COMPARE(QApplication::activeWindow(), shown);
+                    userAccept(shown, shown->button(QMessageBox::Ok));
+                    options->activateWindow(); // as a window manager does once a box is gone
+                });
+                QtMessageBoxes().show(u"Held"_s, u"Box"_s, BoxIcon::Stop);
+            } else {
+                arrive();
+            }
+            QTRY_COMPARE(QApplication::activeWindow(), options);
+            userAccept(options, child(options, "CB_Ok"));
+        });
+        m_window->CB_Settings_Click();
+        QCOMPARE(outcome(), u"cancelled"_s);
+        QCOMPARE(test::readFile(appPaths().AgentIniPath),
+                 "; mine\r\n[Options]\r\nGLO_BackupStartupMode=1\r\nGLO_AgentStartupMode=0\r\n"
+                 "GLO_MinimizeMode=2\r\n");
     }
 };
 

@@ -30,6 +30,8 @@ const QString kMainWindow = QStringLiteral("^FW(B| Backup) Agent$");
 const QString kConfirmDialog = QStringLiteral("FW Backup Agent - Confirm Start-up");
 const QString kCanNotQuit = QStringLiteral("FW Backup Agent - Can Not Quit");
 const QString kTypingWindow = QStringLiteral("typing here");
+const QString kSettings = QStringLiteral("^FWB Agent - Settings$");
+const QString kCountDown = QStringLiteral("FW Backup Agent - Count Down");
 
 QByteArray agentIni(int startupMode, int minimizeMode)
 {
@@ -44,7 +46,10 @@ QString cannotRun(const QByteArray &function)
          {"Xvfb", "openbox", "trayer", "xdotool", "xwininfo", "xprop", "xmessage"})
         if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
             return QString::fromLatin1(tool) + QStringLiteral(" is not installed");
-    return function == "dialogLeavesTheFocusAndTheTrayAlone" ? mountNamespaceProblem() : QString();
+    return function == "dialogLeavesTheFocusAndTheTrayAlone" ||
+                   function == "settingsWaitForTheCountDown"
+               ? mountNamespaceProblem()
+               : QString();
 }
 
 } // namespace
@@ -69,6 +74,7 @@ private Q_SLOTS:
     void restoresFromTray_data();
     void restoresFromTray();
     void dialogLeavesTheFocusAndTheTrayAlone();
+    void settingsWaitForTheCountDown();
 
 private:
     // Why no desktop could be started, or the empty text.
@@ -134,6 +140,16 @@ private:
            QString::number(button)});
     }
     void keys(const QStringList &keys) const { x(QStringList{"xdotool", "key"} + keys); }
+
+    // The window's picture as the X server shows it.
+    QByteArray picture(const QString &window) const
+    {
+        QProcess process;
+        process.setProcessEnvironment(m_environment);
+        process.start(QStringLiteral("xwd"), {"-silent", "-id", window});
+        process.waitForFinished(TimeoutMs);
+        return process.readAllStandardOutput();
+    }
 
     QString startAgent(const QByteArray &ini);
     QString minimizeToTray(const QString &window);
@@ -360,6 +376,77 @@ void TestDesktop::dialogLeavesTheFocusAndTheTrayAlone()
         m_run->agent.entries().contains(QStringLiteral("User cancelled triggered backups.")), true);
     QVERIFY(!QFile::exists(m_run->folder.backupProgramLog()));
     QVERIFY(m_run->agent.isRunning());
+}
+
+// The settings are open, with a change not yet stored, when a drive starts a count-down: the
+// count-down dialog takes the keyboard and the mouse while the settings wait, Esc and the close
+// box included. Once it is cancelled the settings have the keyboard again, and OK stores the
+// change; Enter on a focused Cancel stores nothing.
+void TestDesktop::settingsWaitForTheCountDown()
+{
+    const QString label = QStringLiteral("SETTINGSDISK");
+    QVERIFY(writeBytes(m_run->folder.defaultBackupSetsFolder() + QStringLiteral("/Nightly.fwb"),
+                       iniBackupSet(triggersOnLabel(label))));
+    MountLab &lab = m_run->lab;
+    const QString device = lab.ext4Volume(QStringLiteral("disk"), label);
+    const QString folder = lab.makeFolder(QStringLiteral("disk"));
+    LAB_STEP(lab, !device.isEmpty() && !folder.isEmpty());
+    const QString ini = m_run->folder.filePath(QStringLiteral("fwbagent.ini"));
+    const QString main = startAgent(
+        optionsIni({QStringLiteral("GLO_AgentStartupMode=0"), QStringLiteral("GLO_MinimizeMode=1"),
+                    QStringLiteral("GLO_BackupStartupMode=1")}));
+    QVERIFY(!main.isEmpty());
+    QString settings;
+    // Opens the settings and picks the first option of a page by its tab's access key.
+    const auto openSettings = [&](const QString &page) {
+        click(main);
+        WAIT_COMPARE(focusedWindowName().contains(QRegularExpression(kMainWindow)), true);
+        keys({"alt+s"});
+        WAIT_COMPARE(windowsNamed(kSettings).isEmpty(), false);
+        settings = windowsNamed(kSettings).first();
+        WAIT_COMPARE(focusedWindowName(), kSettings.mid(1).chopped(1));
+        keys({"alt+" + page, "Tab", "space"});
+    };
+    openSettings(QStringLiteral("w")); // minimizing to the task bar
+
+    QVERIFY(lab.mount(device, folder, QStringLiteral("ext4")));
+    WAIT_COMPARE(windowsNamed(u'^' + kCountDown + u'$').isEmpty(), false);
+    const QString dialog = windowsNamed(u'^' + kCountDown + u'$').first();
+    WAIT_COMPARE(focusedWindowName(), kCountDown);
+    // Neither Esc nor the close box ends the settings meanwhile.
+    x({"xdotool", "windowactivate", settings});
+    keys({"Escape", "alt+F4"});
+    WAIT_COMPARE(focusedWindowName(), kCountDown);
+    QVERIFY(!windowsNamed(kSettings).isEmpty());
+
+    // A click on the pause button stops the count: the dialog's picture changes once a second
+    // before, never after.
+    const QRect shown = agentWindows().value(dialog);
+    const double pixelsPerTwip = shown.width() / 3555.0;
+    QByteArray before = picture(dialog);
+    WAIT_COMPARE(picture(dialog) == before, false);
+    click(dialog, QPoint(3247, 1807) * pixelsPerTwip);
+    QTest::qWait(SettleMs);
+    before = picture(dialog);
+    QVERIFY(!QTest::qWaitFor([&] { return picture(dialog) != before; }, 2 * SettleMs));
+    // Tab to Cancel, which Enter presses.
+    keys({"Tab", "Return"});
+    WAIT_COMPARE(
+        m_run->agent.entries().contains(QStringLiteral("User cancelled triggered backups.")), true);
+    WAIT_COMPARE(focusedWindowName(), kSettings.mid(1).chopped(1));
+    keys({"alt+o"});
+    WAIT_COMPARE(windowsNamed(kSettings).isEmpty(), true);
+    const QByteArray stored =
+        optionsIni({QStringLiteral("GLO_AgentStartupMode=0"), QStringLiteral("GLO_MinimizeMode=0"),
+                    QStringLiteral("GLO_BackupStartupMode=1")});
+    QCOMPARE(x({"cat", ini}).toLatin1(), stored);
+
+    // Starting backups at once, then Tab (which leaves the options at once) to Cancel, and
+    // Enter.
+    openSettings(QStringLiteral("b"));
+    keys({"Tab", "Return"});
+    WAIT_COMPARE(windowsNamed(kSettings).isEmpty(), true);
+    QCOMPARE(x({"cat", ini}).toLatin1(), stored);
 }
 
 FWB_TEST_MAIN(QCoreApplication, TestDesktop, cannotRun, enterPrivateMountNamespace)
