@@ -123,8 +123,8 @@ class tst_Balloon : public QObject
                       });
     }
 
-    // A click or key as the window system delivers it, which a window that waits for a modal
-    // one never gets.
+    // A click as the window system delivers it, which a window that waits for a modal one never
+    // gets.
     static void userClick(QWidget *control)
     {
         QWidget *window = control->window();
@@ -302,18 +302,11 @@ private Q_SLOTS:
                      (dontAsk ? "0" : "1") + "\r\n");
     }
 
-    // A drive that arrives while the settings, or a message box over them, are open: the
-    // count-down dialog takes the keyboard and the user's clicks, and the settings wait whole.
-    // Afterwards they have the keyboard again, and OK stores what was chosen before.
-    void decidesOverSettings_data()
+    // A drive that arrives while a message box over the settings is open: the count-down dialog
+    // takes the user's clicks while the box waits whole, keys included. Afterwards the box has
+    // the keyboard again, and the settings' OK stores what was chosen before.
+    void decidesOverSettingsAndBox()
     {
-        QTest::addColumn<bool>("box");
-        QTest::newRow("settings") << false;
-        QTest::newRow("a message box over them") << true;
-    }
-    void decidesOverSettings()
-    {
-        QFETCH(bool, box);
         settings().BackupStartupMode = BackupStartup::CountDown;
         m_window->show();
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
@@ -325,34 +318,26 @@ private Q_SLOTS:
             });
             QVERIFY(options && QTest::qWaitForWindowActive(options));
             options->findChildren<QRadioButton *>(u"RB_MinimizeMode"_s).at(2)->setChecked(true);
-            const auto arrive = [&] {
+            QTimer::singleShot(0, this, [&] {
+                QMessageBox *box = nullptr;
+                for (QWidget *window : QApplication::topLevelWidgets())
+                    box = box ? box : qobject_cast<QMessageBox *>(window);
+                QVERIFY(box && QTest::qWaitForWindowActive(box));
+                const auto closeBoxLeftOpen = qScopeGuard([box] { box->reject(); });
                 QVERIFY(decide([] { NewDriveFound(u"/media/u/"_s); },
                                [&](frmBALLOON &dialog) {
-                                   QTRY_COMPARE(QApplication::activeWindow(), &dialog);
-                                   QTest::keyClick(options->windowHandle(), Qt::Key_Escape);
-                                   QVERIFY(options->isVisible() && !options->isEnabled());
+                                   QTest::keyClick(box->windowHandle(), Qt::Key_Escape);
+                                   QVERIFY(box->isVisible() && !box->isEnabled());
                                    auto *pause = child<QPushButton>(&dialog, "CB_PauseCount");
                                    userClick(pause);
                                    QCOMPARE(pause->text(), u">"_s);
                                    userClick(child(&dialog, "CB_Cancel"));
                                }));
-            };
-            if (box) {
-                QTimer::singleShot(0, this, [&] {
-                    QMessageBox *shown = nullptr;
-                    for (QWidget *window : QApplication::topLevelWidgets())
-                        shown = shown ? shown : qobject_cast<QMessageBox *>(window);
-                    QVERIFY(shown && QTest::qWaitForWindowActive(shown));
-                    const auto closeBoxLeftOpen = qScopeGuard([shown] { shown->reject(); });
-                    arrive();
-                    QTRY_COMPARE(QApplication::activeWindow(), shown);
-                    userAccept(shown, shown->button(QMessageBox::Ok));
-                    options->activateWindow(); // as a window manager does once a box is gone
-                });
-                QtMessageBoxes().show(u"Held"_s, u"Box"_s, BoxIcon::Stop);
-            } else {
-                arrive();
-            }
+                QTRY_COMPARE(QApplication::activeWindow(), box);
+                userAccept(box, box->button(QMessageBox::Ok));
+                options->activateWindow(); // as a window manager does once a box is gone
+            });
+            QtMessageBoxes().show(u"Held"_s, u"Box"_s, BoxIcon::Stop);
             QTRY_COMPARE(QApplication::activeWindow(), options);
             userAccept(options, child(options, "CB_Ok"));
         });
