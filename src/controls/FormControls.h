@@ -13,7 +13,8 @@ namespace fwb {
 
 // Controls of the three windows, named as the language packs address them.
 
-// A push button that is never the default button: Enter must not press a button by surprise.
+// A push button that Enter and Space press while it has the focus. It is never the default
+// button: Enter elsewhere in the window does not press it by surprise.
 QPushButton *MakeButton(QWidget *parent, const char *name, const QString &text);
 // A label whose text starts at its top left, as the designed layouts expect.
 QLabel *MakeLabel(QWidget *parent, const char *name, const QString &text, bool bold = false);

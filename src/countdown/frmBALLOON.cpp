@@ -24,6 +24,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace fwb {
 namespace {
@@ -246,29 +247,66 @@ void frmBALLOON::moveEvent(QMoveEvent *event)
 
 int frmBALLOON::ShowModal()
 {
-    QList<QPointer<QWidget>> waiting;
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-        if (window == this)
-            continue;
-        for (QWidget *control : window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
-            if (!control->isWindow() && control->isEnabled()) {
-                control->setEnabled(false);
-                waiting.append(control);
-            }
-        }
-    }
-    setAttribute(Qt::WA_ShowWithoutActivating);
+    // A user at work in one of the Agent's windows, which must now wait, goes on here; one
+    // typing in another program keeps the keyboard.
+    const QPointer<QWidget> active = QApplication::activeWindow();
+    holdOtherWindows();
+    setAttribute(Qt::WA_ShowWithoutActivating, !active);
     QEventLoop loop;
     connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
     show();
     raise();
     // Ended by unloading, or by a program that quits meanwhile.
     loop.exec(QEventLoop::DialogExec);
-    for (const QPointer<QWidget> &control : waiting) {
-        if (control)
-            control->setEnabled(true);
-    }
+    releaseOtherWindows();
+    if (active && active->isVisible() && active->isEnabled())
+        active->activateWindow();
     return result();
+}
+
+// The Agent's other windows wait for the decision, but the tray icons and their menu keep
+// working, so Quit can be refused and Open can bring this dialog forward, and the main window's
+// close box still ends the Agent. An open dialog (the settings, a message box) waits whole,
+// keys and close box included, so that it is still there, unchanged, when this one closes.
+void frmBALLOON::holdOtherWindows()
+{
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window == this || !window->isEnabled())
+            continue;
+        if (window->isVisible() && qobject_cast<QDialog *>(window)) {
+            window->setEnabled(false);
+            window->installEventFilter(this);
+            m_held.append(window);
+            continue;
+        }
+        for (QWidget *control : window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (!control->isWindow() && control->isEnabled()) {
+                control->setEnabled(false);
+                m_held.append(control);
+            }
+        }
+    }
+}
+
+void frmBALLOON::releaseOtherWindows()
+{
+    for (const QPointer<QWidget> &widget : std::exchange(m_held, {})) {
+        if (widget) {
+            widget->removeEventFilter(this);
+            widget->setEnabled(true);
+        }
+    }
+}
+
+// Only the user's close is refused: a program that quits closes every window.
+bool frmBALLOON::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Close && event->spontaneous()) {
+        event->ignore();
+        activateOpenDialog();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 // The count-down labels take the size of their texts. The layout was drawn for a smaller

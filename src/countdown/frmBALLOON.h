@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QList>
+#include <QPointer>
 
 class QAction;
 class QKeyEvent;
@@ -40,10 +42,9 @@ public:
     void SetListHeight(int twips);
     // The seconds the count-down shows now.
     int SecondsLeft() const;
-    // Shows the dialog and waits until it is unloaded. It is modal for the controls of the
-    // Agent's other windows only: the tray icons and their menu keep working, so Quit can be
-    // refused and Open can bring the dialog forward. It appears on top without taking the
-    // keyboard from the program the user is typing in.
+    // Shows the dialog and waits until it is unloaded, the Agent's other windows waiting
+    // meanwhile. It appears on top; it takes the keyboard from the Agent's own windows only,
+    // never from the program the user is typing in.
     int ShowModal();
 
     void CB_Start_Click();
@@ -64,6 +65,7 @@ public Q_SLOTS:
     void TR_CountDown_Timer();
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
 
@@ -78,11 +80,15 @@ private:
     void startSets(bool checkedOnly);
     void closeDialog();
     void Form_Unload();
+    void holdOtherWindows();
+    void releaseOtherWindows();
 
     bool m_loaded = false;
     // The frame width the position was computed with; the window manager adds its frame only
     // after the dialog is shown.
     int m_placedFrameWidth = -1;
+    // What waits while the dialog is shown: controls of the main window, whole dialogs.
+    QList<QPointer<QWidget>> m_held;
 
     QLabel *LB_ConnectionDetected = nullptr;
     QListWidget *LV_Sets = nullptr;

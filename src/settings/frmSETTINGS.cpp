@@ -113,7 +113,11 @@ void frmSETTINGS::buildControls()
     SetGeometryTwips(CB_Cancel, 2375, 2880, 1500, 420);
     CB_Ok = MakeButton(this, "CB_Ok", QStringLiteral("&Ok"));
     SetGeometryTwips(CB_Ok, 3995, 2880, 1500, 420);
+    // OK answers Enter on the options; a focused button takes Enter itself, Cancel included,
+    // and shows as the default button while it has the focus.
     CB_Ok->setDefault(true);
+    CB_Ok->setAutoDefault(true);
+    CB_Cancel->setAutoDefault(true);
     LB_Version = new QLabel(this);
     LB_Version->setObjectName(QStringLiteral("LB_Version"));
     LB_Version->setAlignment(Qt::AlignLeft | Qt::AlignTop);

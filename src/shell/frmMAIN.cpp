@@ -437,6 +437,9 @@ void frmMAIN::CB_LaunchFWB_Click()
 void frmMAIN::CB_Settings_Click()
 {
     frmSETTINGS dialog(this);
+    // It holds up the main window only. A count-down dialog that opens meanwhile must take the
+    // user's input, and makes the settings wait itself; the tray keeps working.
+    dialog.setWindowModality(Qt::WindowModal);
     dialog.Form_Load();
     dialog.exec();
 }

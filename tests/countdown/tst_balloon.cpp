@@ -4,6 +4,7 @@
 #include "countdown/ConfirmTriggeredBackups.h"
 #include "countdown/frmBALLOON.h"
 #include "monitor/NewDriveFound.h"
+#include "platform/qt/QtMessageBoxes.h"
 #include "shell/frmMAIN.h"
 #include "store/AppPaths.h"
 #include "store/Settings.h"
@@ -13,7 +14,9 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QTest>
@@ -120,6 +123,24 @@ class tst_Balloon : public QObject
                       });
     }
 
+    // A click as the window system delivers it, which a window that waits for a modal one never
+    // gets.
+    static void userClick(QWidget *control)
+    {
+        QWidget *window = control->window();
+        QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {},
+                          control->mapTo(window, control->rect().center()));
+    }
+    // Presses a dialog's OK by a user's click; one that does not close fails and is closed.
+    static void userAccept(QDialog *dialog, QWidget *ok)
+    {
+        userClick(ok);
+        if (dialog->isVisible()) {
+            QTest::qFail("the dialog does not take the click", __FILE__, __LINE__);
+            dialog->reject();
+        }
+    }
+
 private Q_SLOTS:
     void init()
     {
@@ -157,7 +178,6 @@ private Q_SLOTS:
             QTest::newRow(name) << mode << QString::fromLatin1(command)
                                 << QString::fromLatin1(checks) << QString::fromLatin1(outcome);
         };
-        row("Start", 1, "CB_Start", "101", "a c");
         row("a later drive's b and d join", 1, "later", "100", "a d");
         row("Start, none checked", 2, "CB_Start", "000", "cancelled");
         row("Start checked, from More", 7, "More", "110", "a b");
@@ -165,8 +185,11 @@ private Q_SLOTS:
         // The next drive starts x without asking.
         row("and don't ask again", 1, "CM_More_StartAllAndDontAskAgain", "100", "a b c x x");
         row("count-down end", 1, "end", "011", "b c");
-        row("Cancel", 7, "CB_Cancel", "111", "cancelled");
-        row("Esc", 2, "Esc", "111", "cancelled");
+        // Enter and Space press the focused button; Enter elsewhere presses none.
+        row("Return on Start", 1, "Return CB_Start", "101", "a c");
+        row("keypad Enter on Cancel", 7, "Enter CB_Cancel", "011", "cancelled");
+        row("Space on Start", 7, "Space CB_Start", "011", "b c");
+        row("Enter in the list, then Esc", 2, "Esc", "111", "cancelled");
         row("close box", 1, "close", "111", "cancelled");
         row("Quit refused", 2, "Quit", "111", "cancelled");
         row("and stop monitoring", 1, "CM_More_CancelAndStopMonitoring", "111", "cancelled");
@@ -249,9 +272,15 @@ private Q_SLOTS:
                     child<QAction>(&dialog, "CM_More_StartChecked")->trigger();
                 } else if (command == u"no program")
                     child<QAction>(&dialog, "CM_More_CancelAndStartFWB")->trigger();
-                else if (command == u"Esc")
+                else if (command.contains(u' '))
+                    test::pressByKey(child(&dialog, qPrintable(command.section(u' ', 1))),
+                                     command.section(u' ', 0, 0));
+                else if (command == u"Esc") {
+                    QTest::keyClick(sets, Qt::Key_Return);
+                    QTest::keyClick(sets, Qt::Key_Enter, Qt::KeypadModifier);
+                    QVERIFY(frmBALLOON::openDialog() == &dialog);
                     QTest::keyClick(sets, Qt::Key_Escape);
-                else if (command == u"close")
+                } else if (command == u"close")
                     dialog.close();
                 else if (auto *button = child<QPushButton>(&dialog, qPrintable(command)))
                     button->click();
@@ -269,6 +298,52 @@ private Q_SLOTS:
         QCOMPARE(test::readFile(appPaths().AgentIniPath),
                  QByteArray("; mine\r\n[Options]\r\nGLO_BackupStartupMode=") +
                      (dontAsk ? "0" : "1") + "\r\n");
+    }
+
+    // A drive that arrives while a message box over the settings is open: the count-down dialog
+    // takes the user's clicks while the box waits whole, keys included. Afterwards the box has
+    // the keyboard again, and the settings' OK stores what was chosen before.
+    void decidesOverSettingsAndBox()
+    {
+        settings().BackupStartupMode = BackupStartup::CountDown;
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QTimer::singleShot(0, this, [&] {
+            auto *options = m_window->findChild<QDialog *>(u"frmSETTINGS"_s);
+            const auto closeLeftOpen = qScopeGuard([options] {
+                if (options && options->isVisible())
+                    options->reject();
+            });
+            QVERIFY(options && QTest::qWaitForWindowActive(options));
+            options->findChildren<QRadioButton *>(u"RB_MinimizeMode"_s).at(2)->setChecked(true);
+            QTimer::singleShot(0, this, [&] {
+                QMessageBox *box = nullptr;
+                for (QWidget *window : QApplication::topLevelWidgets())
+                    box = box ? box : qobject_cast<QMessageBox *>(window);
+                QVERIFY(box && QTest::qWaitForWindowActive(box));
+                const auto closeBoxLeftOpen = qScopeGuard([box] { box->reject(); });
+                QVERIFY(decide([] { NewDriveFound(u"/media/u/"_s); },
+                               [&](frmBALLOON &dialog) {
+                                   QTest::keyClick(box->windowHandle(), Qt::Key_Escape);
+                                   QVERIFY(box->isVisible() && !box->isEnabled());
+                                   auto *pause = child<QPushButton>(&dialog, "CB_PauseCount");
+                                   userClick(pause);
+                                   QCOMPARE(pause->text(), u">"_s);
+                                   userClick(child(&dialog, "CB_Cancel"));
+                               }));
+                QTRY_COMPARE(QApplication::activeWindow(), box);
+                userAccept(box, box->button(QMessageBox::Ok));
+                options->activateWindow(); // as a window manager does once a box is gone
+            });
+            QtMessageBoxes().show(u"Held"_s, u"Box"_s, BoxIcon::Stop);
+            QTRY_COMPARE(QApplication::activeWindow(), options);
+            userAccept(options, child(options, "CB_Ok"));
+        });
+        m_window->CB_Settings_Click();
+        QCOMPARE(outcome(), u"cancelled"_s);
+        QCOMPARE(test::readFile(appPaths().AgentIniPath),
+                 "; mine\r\n[Options]\r\nGLO_BackupStartupMode=1\r\nGLO_AgentStartupMode=0\r\n"
+                 "GLO_MinimizeMode=2\r\n");
     }
 };
 

@@ -34,10 +34,12 @@ const QString kMainWindow = QStringLiteral("^FW(B| Backup) Agent$");
 const QString kConfirmDialog = QStringLiteral("FW Backup Agent - Confirm Start-up");
 const QString kCanNotQuit = QStringLiteral("FW Backup Agent - Can Not Quit");
 const QString kTypingWindow = QStringLiteral("typing here");
-const QString kCountDownDialog = QStringLiteral("^FW Backup Agent - Count Down$");
 // Debian's python3-pyatspi is for Debian's own interpreter, whatever else PATH offers.
 const QString kPython = QStringLiteral("/usr/bin/python3");
 const QString kAtSpiBus = QStringLiteral("/usr/libexec/at-spi-bus-launcher");
+const QString kSettings = QStringLiteral("FWB Agent - Settings");
+const QString kCountDown = QStringLiteral("FW Backup Agent - Count Down");
+const QString kCountDownDialog = u'^' + kCountDown + u'$';
 
 QByteArray agentIni(int startupMode, int minimizeMode)
 {
@@ -86,6 +88,7 @@ private Q_SLOTS:
     void notificationBesideTheDialog();
     void accessibleNames_data();
     void accessibleNames();
+    void settingsWaitForTheCountDown();
 
 private:
     // A session bus of the test's own, for the Agent and the desktop's services.
@@ -159,6 +162,16 @@ private:
            QString::number(button)});
     }
     void keys(const QStringList &keys) const { x(QStringList{"xdotool", "key"} + keys); }
+
+    // The window's picture as the X server shows it.
+    QByteArray picture(const QString &window) const
+    {
+        QProcess process;
+        process.setProcessEnvironment(m_environment);
+        process.start(QStringLiteral("xwd"), {"-silent", "-id", window});
+        process.waitForFinished(TimeoutMs);
+        return process.readAllStandardOutput();
+    }
 
     QString startAgent(const QByteArray &ini,
                        const QString &startupEntry = QStringLiteral("Program start-up. "));
@@ -562,6 +575,83 @@ void TestDesktop::accessibleNames()
         if (!inBuiltIn && controls.contains(fields.value(1)))
             QVERIFY2(fields.value(2).size() > 1 && !fields.value(3).isEmpty(), qPrintable(line));
     }
+}
+
+// An ordinary user's settings are open, with a change not yet stored, when a drive starts a
+// count-down: the count-down dialog takes the keyboard and the mouse while the settings wait,
+// Esc and the close box included. Once it is cancelled the settings have the keyboard again, and
+// OK stores the change; Enter on a focused Cancel stores nothing.
+void TestDesktop::settingsWaitForTheCountDown()
+{
+    // The Agent may not read the device's label: the set starts on any drive.
+    QVERIFY(writeBytes(m_run->folder.defaultBackupSetsFolder() + QStringLiteral("/Nightly.fwb"),
+                       iniBackupSet(QStringLiteral("x\u00020\u0002\\trigger\\on\\any\\drive"))));
+    MountLab &lab = m_run->lab;
+    const QString device = lab.ext4Volume(QStringLiteral("disk"));
+    const QString folder = lab.makeFolder(QStringLiteral("disk"));
+    LAB_STEP(lab, !device.isEmpty() && !folder.isEmpty());
+    const QString ini = m_run->folder.filePath(QStringLiteral("fwbagent.ini"));
+    const QByteArray options =
+        optionsIni({QStringLiteral("GLO_AgentStartupMode=0"), QStringLiteral("GLO_MinimizeMode=1"),
+                    QStringLiteral("GLO_BackupStartupMode=1")});
+    QVERIFY(writeBytes(ini, options) && m_run->folder.handTo(65534));
+    m_run->agent.setUser(65534);
+    const QString main = startAgent(options);
+    QVERIFY(!main.isEmpty());
+    QString settings;
+    // Opens the settings and picks the first option of a page by its tab's access key.
+    const auto openSettings = [&](const QString &page) {
+        // Clicked until the window manager, which may still be placing it, gives it the focus.
+        WAIT_COMPARE((click(main), focusedWindowName().contains(QRegularExpression(kMainWindow))),
+                     true);
+        keys({"alt+s"});
+        WAIT_COMPARE(windowsNamed(u'^' + kSettings + u'$').isEmpty(), false);
+        settings = windowsNamed(u'^' + kSettings + u'$').first();
+        WAIT_COMPARE(focusedWindowName(), kSettings);
+        keys({"alt+" + page, "Tab", "space"});
+    };
+    openSettings(QStringLiteral("w")); // minimizing to the task bar
+
+    QVERIFY(lab.mount(device, folder, QStringLiteral("ext4")));
+    WAIT_COMPARE(windowsNamed(u'^' + kCountDown + u'$').isEmpty(), false);
+    const QString dialog = windowsNamed(u'^' + kCountDown + u'$').first();
+    WAIT_COMPARE(focusedWindowName(), kCountDown);
+    // Neither Esc nor the close box ends the settings meanwhile.
+    x({"xdotool", "windowactivate", "--sync", settings});
+    keys({"Escape", "alt+F4"});
+    WAIT_COMPARE(focusedWindowName(), kCountDown);
+    QVERIFY(!windowsNamed(u'^' + kSettings + u'$').isEmpty());
+
+    // A click on the pause button stops the count: the dialog's picture changes once a second
+    // before; after it, two pictures more than a second apart are the same.
+    const double pixelsPerTwip = agentWindows().value(dialog).width() / 3555.0;
+    const QByteArray before = picture(dialog);
+    WAIT_COMPARE(picture(dialog) == before, false);
+    click(dialog, QPoint(3247, 1807) * pixelsPerTwip);
+    const auto standsStill = [&] {
+        const QByteArray first = picture(dialog);
+        QTest::qWait(1'200);
+        return !first.isEmpty() && picture(dialog) == first;
+    };
+    WAIT_COMPARE(standsStill(), true);
+    // Tab to Cancel, which Enter presses.
+    keys({"Tab", "Return"});
+    WAIT_COMPARE(
+        m_run->agent.entries().contains(QStringLiteral("User cancelled triggered backups.")), true);
+    WAIT_COMPARE(focusedWindowName(), kSettings);
+    keys({"alt+o"});
+    WAIT_COMPARE(windowsNamed(u'^' + kSettings + u'$').isEmpty(), true);
+    const QByteArray stored =
+        optionsIni({QStringLiteral("GLO_AgentStartupMode=0"), QStringLiteral("GLO_MinimizeMode=0"),
+                    QStringLiteral("GLO_BackupStartupMode=1")});
+    QCOMPARE(readFile(ini), stored);
+
+    // Starting backups at once, then Tab (which leaves the options at once) to Cancel, and
+    // Enter.
+    openSettings(QStringLiteral("b"));
+    keys({"Tab", "Return"});
+    WAIT_COMPARE(windowsNamed(u'^' + kSettings + u'$').isEmpty(), true);
+    QCOMPARE(readFile(ini), stored);
 }
 
 FWB_TEST_MAIN(QCoreApplication, TestDesktop, cannotRun, enterPrivateMountNamespace)

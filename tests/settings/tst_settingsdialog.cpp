@@ -292,7 +292,8 @@ private Q_SLOTS:
     }
 
     // OK keeps the options clicked, and an out-of-range value stays if none is chosen; Cancel,
-    // Esc and the close box keep none. The next opening shows what was kept.
+    // Esc and the close box keep none. Enter and Space press the focused button, and Enter on
+    // an option presses OK. The next opening shows what was kept.
     void closingKeepsOrDropsTheModes_data()
     {
         QTest::addColumn<QList<int>>("stored");
@@ -302,7 +303,10 @@ private Q_SLOTS:
         QTest::newRow("all changed") << QList{0, 2, 1} << QList{2, 0, 0} << QList{2, 0, 0} << "OK";
         QTest::newRow("out of range kept")
             << QList{7, 2, 200} << QList{-1, 1, -1} << QList{7, 1, 200} << "OK";
-        for (const char *closing : {"Cancel", "Esc", "close box"})
+        for (const char *closing : {"Enter on OK", "Return on an option"})
+            QTest::newRow(closing) << QList{0, 2, 1} << QList{1, 1, 0} << QList{1, 1, 0} << closing;
+        for (const char *closing : {"Cancel", "Esc", "close box", "Return on Cancel",
+                                    "Enter on Cancel", "Space on Cancel"})
             QTest::newRow(closing) << QList{0, 2, 1} << QList{2, 1, 0} << QList{0, 2, 1} << closing;
     }
     void closingKeepsOrDropsTheModes()
@@ -318,9 +322,15 @@ private Q_SLOTS:
                 choose(page, clicks[page]);
         }
         QCOMPARE(inMemory(), stored);
-        if (closing != "OK")
+        const bool stores = closing.contains("OK") || closing.endsWith("option");
+        if (!stores)
             click("CH_AutoStartAgent");
-        if (closing == "Esc")
+        if (closing.contains(" on "))
+            test::pressByKey(closing.endsWith("option")
+                                 ? option(2, clicks[2])
+                                 : control<QWidget>(closing.endsWith("OK") ? "CB_Ok" : "CB_Cancel"),
+                             closing.section(u' ', 0, 0));
+        else if (closing == "Esc")
             QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
         else if (closing == "close box")
             m_dialog->close();
@@ -333,7 +343,7 @@ private Q_SLOTS:
                               "GLO_MinimizeMode=%d\r\n",
                               result[0], result[1], result[2]);
         QCOMPARE(test::readFile(appPaths().AgentIniPath),
-                 closing == "OK" ? written.toLatin1() : QByteArray());
+                 stores ? written.toLatin1() : QByteArray());
         QVERIFY(m_platform->autoStart.changes.isEmpty());
         load(result);
     }

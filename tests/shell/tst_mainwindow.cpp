@@ -262,9 +262,16 @@ private Q_SLOTS:
         QTest::newRow("unable, tray") << "unable" << 1 << "hidden 01"
                                       << "01"
                                       << "double click";
-        QTest::newRow("deactive, tray") << "deactive" << 1 << "hidden 01"
+        // Deactivated by Enter, the keypad's Enter or Space on the focused button.
+        QTest::newRow("deactive, tray") << "deactive Return" << 1 << "hidden 01"
                                         << "10"
                                         << "Open";
+        QTest::newRow("deactive, task bar") << "deactive Enter" << 0 << "shown 00"
+                                            << "00"
+                                            << "click";
+        QTest::newRow("deactive, hide") << "deactive Space" << 2 << "hidden 00"
+                                        << "00"
+                                        << "double click";
         QTest::newRow("active, task bar") << "active" << 0 << "shown 00"
                                           << "00"
                                           << "click";
@@ -286,8 +293,9 @@ private Q_SLOTS:
         m_window = std::make_unique<frmMAIN>(m_dir->path());
         m_window->show();
         m_window->ActivateMonitoring();
-        if (state == u"deactive")
-            child<QPushButton>("CB_ToggleOnOff")->click();
+        if (state.startsWith(u"deactive"))
+            test::pressByKey(child<QPushButton>("CB_ToggleOnOff"), state.section(u' ', 1));
+        state = state.section(u' ', 0, 0);
         const bool active = state == u"active";
         const QString toggle = active ? "Deactivate agent" : "Activate agent";
         const QString status = active               ? "active and monitoring"

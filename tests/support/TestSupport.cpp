@@ -36,6 +36,15 @@ struct RegistrationCheckedOnExit
 
 } // namespace
 
+void pressByKey(QWidget *button, const QString &key)
+{
+    button->setFocus(Qt::TabFocusReason);
+    if (key == u"Enter")
+        QTest::keyClick(button, Qt::Key_Enter, Qt::KeypadModifier);
+    else
+        QTest::keyClick(button, key == u"Space" ? Qt::Key_Space : Qt::Key_Return);
+}
+
 void writeFile(const QString &path, const QByteArray &bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());

@@ -58,6 +58,10 @@ int runTests(int argc, char *argv[], Precondition precondition, QString (*first)
     return QTest::qExec(&test, argc, argv) == 0 ? 0 : 1;
 }
 
+// Presses `button` from the keyboard once it has the focus: "Return", "Enter" (the keypad's) or
+// "Space".
+void pressByKey(QWidget *button, const QString &key);
+
 // Writes `bytes` to `path`, creating parent folders. Fails the test on error.
 void writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
