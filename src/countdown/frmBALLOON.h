@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QList>
 
 class QAction;
 class QKeyEvent;
@@ -62,6 +63,7 @@ public Q_SLOTS:
     void TR_CountDown_Timer();
 
 protected:
+    void changeEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
 
@@ -70,7 +72,7 @@ private:
     void buildMenu();
     void connectControls();
     void placeTopRight();
-    void fitCountDownRow();
+    void fitToTexts();
     void startSets(bool checkedOnly);
     void closeDialog();
     void Form_Unload();
@@ -79,6 +81,10 @@ private:
     // The frame width the position was computed with; the window manager adds its frame only
     // after the dialog is shown.
     int m_placedFrameWidth = -1;
+    // In twips, as the caller sets it; the list is laid out again whenever a text changes.
+    int m_listHeight = 780;
+    // The buttons' widths as designed, or as the language pack set them.
+    QList<int> m_buttonWidths;
 
     QLabel *LB_ConnectionDetected = nullptr;
     QListWidget *LV_Sets = nullptr;

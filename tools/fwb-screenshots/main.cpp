@@ -41,7 +41,7 @@ int main(int argc, char *argv[])
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QApplication::setFont(fwb::DialogFont());
+    fwb::UseDialogFont();
     const std::unique_ptr<fwb::InstalledPlatform> platform = fwb::makePlatform();
     const QString output = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(output);
