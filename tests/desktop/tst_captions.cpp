@@ -113,9 +113,14 @@ QString contrastProblem(const QWidget *control)
     const QColor text = palette.color(editor ? QPalette::Text : control->foregroundRole());
     const QColor back = palette.color(editor ? QPalette::Base : control->backgroundRole());
     const double a = luminance(text) + 0.05, b = luminance(back) + 0.05;
-    if (std::max(a, b) / std::min(a, b) >= 3)
-        return {};
-    return QStringLiteral("text %1 on %2 is hard to read").arg(text.name(), back.name());
+    if (std::max(a, b) / std::min(a, b) < 3)
+        return QStringLiteral("text %1 on %2 is hard to read").arg(text.name(), back.name());
+    // Light where the desktop is light, dark where it is dark: no colour of its own.
+    const QColor window = QApplication::palette().color(QPalette::Window);
+    if ((luminance(back) < 0.18) != (luminance(window) < 0.18))
+        return QStringLiteral("its background %1 does not follow the desktop's %2")
+            .arg(back.name(), window.name());
+    return {};
 }
 
 // What the control's text does not fit into, as its style lays the control out, or nothing.
