@@ -67,9 +67,11 @@ QString buildLongPack(const QString &folder)
     QStringList lines = QString::fromUtf8(source.readAll()).split(u'\n', Qt::SkipEmptyParts);
     for (qsizetype i = 1; i < lines.size(); ++i) {
         QStringList fields = lines[i].split(u'\t');
-        // The status label's text comes back from the program; the log's is a text, not a
-        // caption.
+        // The log's is a text, not a caption. A tab caption longer than the buttons below
+        // the pages needs room of its own.
         if (fields.size() == 5 && fields[1] != QLatin1String("TX_Log"))
+            fields[2] = longText(fields[2]);
+        if (fields[1].startsWith(u'&') && fields[1].endsWith(QLatin1String(" settings")))
             fields[2] = longText(fields[2]);
         lines[i] = fields.join(u'\t');
     }
@@ -204,6 +206,12 @@ QStringList captionProblems(const QWidget *parent)
                 (qobject_cast<const QGroupBox *>(b) && qobject_cast<const QTabBar *>(a));
             if (!pageOnStrip && a->geometry().intersects(b->geometry()))
                 problems.append(name + QStringLiteral(" overlaps ") + b->objectName());
+            // A page lies on the strip's panel, below its tabs.
+            const auto *tabs = qobject_cast<const QTabBar *>(
+                pageOnStrip ? (a->inherits("QTabBar") ? a : b) : nullptr);
+            const QWidget *page = tabs == a ? b : a;
+            if (tabs && page->y() <= tabs->y() + tabs->tabRect(0).bottom())
+                problems.append(page->objectName() + QStringLiteral(" covers the tabs"));
         }
         if (const auto *page = qobject_cast<const QGroupBox *>(a)) {
             problems += captionProblems(page);
@@ -320,11 +328,8 @@ private Q_SLOTS:
                                (folder.isEmpty() ? QString() : u'/' + folder);
         const QString programFolder = m_folder->path() + u'/';
         if (!pack.isEmpty()) {
-            QVERIFY(QFile::copy(pack, programFolder + QStringLiteral("Language Packs/") +
-                                          QFileInfo(pack).fileName()) ||
-                    (QDir().mkpath(programFolder + QStringLiteral("Language Packs")) &&
-                     QFile::copy(pack, programFolder + QStringLiteral("Language Packs/") +
-                                           QFileInfo(pack).fileName())));
+            const QString packs = programFolder + QStringLiteral("Language Packs/");
+            QVERIFY(QDir().mkpath(packs) && QFile::copy(pack, packs + QFileInfo(pack).fileName()));
             test::writeFile(
                 programFolder + QStringLiteral("settings.ini"),
                 "[Options]\r\nGLO_CurrentLanguage=" + QFileInfo(pack).fileName().toUtf8() + "\r\n");
@@ -370,21 +375,14 @@ private Q_SLOTS:
 
 namespace {
 
-pid_t spawn(const std::vector<std::string> &command, int stdoutFd = -1)
+pid_t spawn(const std::vector<std::string> &command)
 {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (stdoutFd >= 0)
-        posix_spawn_file_actions_adddup2(&actions, stdoutFd, STDOUT_FILENO);
     std::vector<char *> argv;
     for (const std::string &part : command)
         argv.push_back(const_cast<char *>(part.c_str()));
     argv.push_back(nullptr);
     pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-        pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
+    return posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
 }
 
 void stop(pid_t pid)
@@ -449,21 +447,32 @@ int main(int argc, char *argv[])
     qputenv("DISPLAY", QByteArray(":") + display.c_str());
     qputenv("QT_QPA_PLATFORM", "xcb");
     qunsetenv("XAUTHORITY");
-    const pid_t windowManager = spawn({"openbox"});
+    pid_t windowManager = -1;
     int status = 1;
     {
         QApplication app(count, args.data());
         UseDialogFont();
-        // Framed windows: wait until openbox has taken the screen.
-        const bool managed = QTest::qWaitFor(
-            [] {
-                QProcess xprop;
-                xprop.start(QStringLiteral("xprop"),
-                            {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
-                return xprop.waitForFinished(10'000) &&
-                       xprop.readAllStandardOutput().contains("window id");
-            },
-            60'000);
+        const auto managing = [] {
+            QProcess xprop;
+            xprop.start(QStringLiteral("xprop"),
+                        {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
+            return xprop.waitForFinished(10'000) &&
+                   xprop.readAllStandardOutput().contains("window id");
+        };
+        // Framed windows. openbox now and then gives up at once on a server that has just
+        // started, even after taking the screen; a second start finds it ready.
+        bool managed = false;
+        for (int attempt = 0; attempt < 3 && !managed; ++attempt) {
+            stop(windowManager);
+            windowManager = spawn({"openbox"});
+            const auto alive = [&] {
+                if (windowManager > 0 && ::waitpid(windowManager, nullptr, WNOHANG) != 0)
+                    windowManager = -1;
+                return windowManager > 0;
+            };
+            managed = QTest::qWaitFor([&] { return !alive() || managing(); }, 60'000) && alive() &&
+                      !QTest::qWaitFor([&] { return !alive(); }, 1'000);
+        }
         if (!managed) {
             std::fprintf(stderr, "%s: openbox does not come up\n", argv[0]);
         } else {
