@@ -116,6 +116,14 @@ class tst_SettingsDialog : public QObject
             {"dialog height", HeightTwips(m_dialog.get()) + 450, BottomOf(ok) + 700}};
         for (int p = 0; p < 3; ++p) {
             const QWidget *lowest = p == 0 ? box : option(p, 2);
+            // The page's heading, bold, wraps in the options' column; they start below it.
+            QFont bold = page(p)->font();
+            bold.setBold(true);
+            const QRect heading = QFontMetrics(bold).boundingRect(
+                QRect(0, TwipsToPixels(50), TwipsToPixels(4245), 100000), Qt::TextWordWrap,
+                static_cast<QGroupBox *>(page(p))->title());
+            rules += {"first option below the heading", TopTwips(option(p, 0)),
+                      float(PixelsToTwips(heading.bottom() + 1)) + 120};
             rules += {{"page top", TopTwips(page(p)), TopTwips(strip) + 500},
                       {"page left", LeftTwips(page(p)), LeftTwips(strip) + 250},
                       {"page height", HeightTwips(page(p)), BottomOf(lowest) + 300}};
