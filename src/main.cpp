@@ -76,7 +76,7 @@ int main(int argc, char *argv[])
     qInstallMessageHandler(g_qtMessages);
     if (const QStringList leftOver = QCoreApplication::arguments().mid(1); !leftOver.isEmpty())
         return write(stderr, fwb::UnknownArgumentsText(leftOver), 2);
-    QApplication::setFont(fwb::DialogFont());
+    fwb::UseDialogFont();
     // The window may sit hidden in the tray; only Quit or the close box ends the Agent.
     QApplication::setQuitOnLastWindowClosed(false);
     const std::unique_ptr<fwb::InstalledPlatform> platform = fwb::makePlatform();

@@ -1,5 +1,6 @@
 #include "controls/DialogFont.h"
 
+#include <QApplication>
 #include <QStringList>
 
 namespace fwb {
@@ -14,6 +15,15 @@ QFont DialogFont()
     font.setStyleHint(QFont::SansSerif);
     font.setPointSize(8);
     return font;
+}
+
+} // namespace fwb
+
+namespace fwb {
+
+void UseDialogFont()
+{
+    QApplication::setFont(DialogFont());
 }
 
 } // namespace fwb

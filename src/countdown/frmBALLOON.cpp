@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
+#include <QEvent>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -31,7 +32,6 @@ namespace {
 
 const QString kPauseSign = QStringLiteral("||");
 const QString kResumeSign = QStringLiteral(">");
-constexpr double kSmallestPointSize = 6.0;
 
 // The whole number a text starts with, after leading blanks; 0 when it starts with none.
 // The count is read back from what the label shows, and a language pack may have put
@@ -114,15 +114,15 @@ void frmBALLOON::buildControls()
 
     LB_CountDown =
         MakeLabel(this, "LB_CountDown", QStringLiteral("Checked backups will start in:"));
-    LB_CountDown->setFont(BoldFont(LB_CountDown->font()));
+    LB_CountDown->setFont(BoldFont());
     SetGeometryTwips(LB_CountDown, 90, 1710, 2580, 195);
     LB_CountDown->hide();
     LB_TimeLeft = MakeLabel(this, "LB_TimeLeft", QStringLiteral("60"));
-    LB_TimeLeft->setFont(BoldFont(LB_TimeLeft->font()));
+    LB_TimeLeft->setFont(BoldFont());
     SetGeometryTwips(LB_TimeLeft, 2745, 1710, 225, 195);
     LB_TimeLeft->hide();
     CB_PauseCount = MakeButton(this, "CB_PauseCount", kPauseSign);
-    CB_PauseCount->setFont(BoldFont(CB_PauseCount->font()));
+    CB_PauseCount->setFont(BoldFont());
     SetGeometryTwips(CB_PauseCount, 3060, 1665, 375, 285);
     CB_PauseCount->hide();
 
@@ -198,7 +198,8 @@ void frmBALLOON::Form_Load()
     SetTopmost(this);
     TranslateForm(this);
     describeControls();
-    fitCountDownRow();
+    m_buttonWidths = {CB_Cancel->width(), CB_More->width(), CB_Start->width()};
+    fitToTexts();
 }
 
 void frmBALLOON::describeControls()
@@ -309,21 +310,75 @@ bool frmBALLOON::eventFilter(QObject *watched, QEvent *event)
     return QDialog::eventFilter(watched, event);
 }
 
-// The count-down labels take the size of their texts. The layout was drawn for a smaller
-// font than most desktops use: rather than run under the seconds, a caption too wide for its
-// room is set in a smaller type.
-void frmBALLOON::fitCountDownRow()
+// The layout was drawn for one short English text in a small type. Each caption gets the room
+// its own font asks for: the heading wraps onto more lines, the count-down caption wraps beside
+// the seconds, the buttons widen; what lies below moves down and the dialog grows to match,
+// keeping its designed margins. It never becomes smaller than designed.
+void frmBALLOON::fitToTexts()
 {
-    const int room = LB_TimeLeft->x() - LB_CountDown->x() - TwipsToPixels(75);
-    QFont font = BoldFont(this->font());
-    LB_CountDown->setFont(font);
-    while (LB_CountDown->sizeHint().width() > room && font.pointSizeF() > kSmallestPointSize) {
-        font.setPointSizeF(std::max(kSmallestPointSize, font.pointSizeF() - 0.5));
-        LB_CountDown->setFont(font);
+    const int gap = TwipsToPixels(75);
+    const int left = TwipsToPixels(90);
+
+    int x = left;
+    int buttonHeight = TwipsToPixels(375);
+    const QList<QPushButton *> buttons{CB_Cancel, CB_More, CB_Start};
+    for (qsizetype i = 0; i < buttons.size(); ++i) {
+        const QSize needed = ButtonTextSize(buttons[i]);
+        buttons[i]->resize(std::max(m_buttonWidths.value(i), needed.width()), buttons[i]->height());
+        buttonHeight = std::max(buttonHeight, needed.height());
     }
-    const QSize caption = LB_CountDown->sizeHint();
-    LB_CountDown->resize(std::min(caption.width(), room), caption.height());
-    LB_TimeLeft->resize(LB_TimeLeft->sizeHint());
+    for (QPushButton *button : buttons) {
+        button->resize(button->width(), buttonHeight);
+        button->move(x, button->y());
+        x += button->width() + gap;
+    }
+    const int width = std::max(TwipsToPixels(3555), x - gap + TwipsToPixels(120));
+    const int contentWidth = width - left - TwipsToPixels(165);
+
+    LB_ConnectionDetected->setGeometry(left, TwipsToPixels(45), contentWidth, TwipsToPixels(420));
+    GrowToText(LB_ConnectionDetected);
+    LV_Sets->setGeometry(left, LB_ConnectionDetected->geometry().bottom() + 1 + gap, contentWidth,
+                         TwipsToPixels(m_listHeight));
+    int below = LV_Sets->geometry().bottom() + 1 + gap;
+
+    if (!LB_CountDown->isHidden()) {
+        // The pause button keeps the right edge, the seconds stand just left of it, and the
+        // caption takes the rest of the row, on as many lines as it needs.
+        const int rowTop = below;
+        CB_PauseCount->resize(CB_PauseCount->size()
+                                  .expandedTo({TwipsToPixels(375), TwipsToPixels(285)})
+                                  .expandedTo(ButtonTextSize(CB_PauseCount)));
+        CB_PauseCount->move(left + contentWidth + TwipsToPixels(45) - CB_PauseCount->width(),
+                            rowTop);
+        LB_TimeLeft->resize(LB_TimeLeft->sizeHint().expandedTo(
+            {TwipsToPixels(225), LB_TimeLeft->sizeHint().height()}));
+        const int secondsLeft = CB_PauseCount->x() - TwipsToPixels(90) - LB_TimeLeft->width();
+        const int room = secondsLeft - gap - left;
+        // Measured in its font, not by its size hint, which a wrapping label guesses.
+        const int caption = LB_CountDown->fontMetrics().size(0, LB_CountDown->text()).width();
+        LB_CountDown->setWordWrap(caption > room);
+        LB_CountDown->setGeometry(left, rowTop + TwipsToPixels(45), std::min(caption, room),
+                                  TwipsToPixels(195));
+        GrowToText(LB_CountDown);
+        // The seconds follow the caption's last line.
+        LB_TimeLeft->move(secondsLeft,
+                          LB_CountDown->geometry().bottom() + 1 - LB_TimeLeft->height());
+        const int rowBottom = std::max(CB_PauseCount->geometry().bottom() + 1,
+                                       LB_CountDown->geometry().bottom() + 1 + TwipsToPixels(45));
+        below = rowBottom + gap;
+    }
+    for (QPushButton *button : buttons)
+        button->move(button->x(), below);
+    setFixedSize(width, below + buttonHeight + TwipsToPixels(90));
+    if (m_loaded)
+        placeTopRight();
+}
+
+void frmBALLOON::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::FontChange && m_loaded)
+        fitToTexts();
 }
 
 void frmBALLOON::AddSet(const QString &path)
@@ -344,6 +399,7 @@ void frmBALLOON::StartCountDown()
     LB_CountDown->show();
     LB_TimeLeft->show();
     CB_PauseCount->show();
+    fitToTexts();
     TR_CountDown->start();
     describePauseButton();
 }
@@ -355,7 +411,8 @@ int frmBALLOON::SecondsLeft() const
 
 void frmBALLOON::SetListHeight(int twips)
 {
-    LV_Sets->resize(LV_Sets->width(), TwipsToPixels(twips));
+    m_listHeight = twips;
+    fitToTexts();
 }
 
 void frmBALLOON::startSets(bool checkedOnly)
@@ -446,7 +503,7 @@ void frmBALLOON::TR_CountDown_Timer()
         return;
     }
     LB_TimeLeft->setText(QString::number(secondsLeft - 1));
-    LB_TimeLeft->resize(LB_TimeLeft->sizeHint());
+    LB_TimeLeft->resize(LB_TimeLeft->sizeHint().expandedTo(LB_TimeLeft->size()));
 }
 
 void frmBALLOON::keyPressEvent(QKeyEvent *event)

@@ -66,6 +66,7 @@ public Q_SLOTS:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
 
@@ -76,7 +77,7 @@ private:
     void describeControls();
     void describePauseButton();
     void placeTopRight();
-    void fitCountDownRow();
+    void fitToTexts();
     void startSets(bool checkedOnly);
     void closeDialog();
     void Form_Unload();
@@ -89,6 +90,10 @@ private:
     int m_placedFrameWidth = -1;
     // What waits while the dialog is shown: controls of the main window, whole dialogs.
     QList<QPointer<QWidget>> m_held;
+    // In twips, as the caller sets it; the list is laid out again whenever a text changes.
+    int m_listHeight = 780;
+    // The buttons' widths as designed, or as the language pack set them.
+    QList<int> m_buttonWidths;
 
     QLabel *LB_ConnectionDetected = nullptr;
     QListWidget *LV_Sets = nullptr;

@@ -1,10 +1,10 @@
 #include "settings/TabStrip.h"
 
-#include <QApplication>
 #include <QProxyStyle>
 #include <QStyleOptionTab>
 #include <QStyleOptionTabWidgetFrame>
 #include <QStylePainter>
+#include <QToolButton>
 #include <QWheelEvent>
 
 namespace fwb {
@@ -27,7 +27,6 @@ public:
 namespace {
 
 constexpr int kNarrowestPadding = 8;
-constexpr double kSmallestPointSize = 6.0;
 
 } // namespace
 
@@ -39,6 +38,18 @@ TabStrip::TabStrip(QWidget *parent) : QTabBar(parent), m_style(new CompactTabSty
     setExpanding(false);
     setUsesScrollButtons(false);
     setElideMode(Qt::ElideNone);
+    // The tab bar centres its scroll buttons in its whole height, which here takes in the
+    // panel: they are held to the tab row whenever it places them.
+    for (QToolButton *button : findChildren<QToolButton *>(Qt::FindDirectChildrenOnly))
+        button->installEventFilter(this);
+}
+
+int TabStrip::widthForWidestTab() const
+{
+    int widest = 0;
+    for (int i = 0; i < count(); ++i)
+        widest = std::max(widest, tabSizeHint(i).width());
+    return widest + 2 * style()->pixelMetric(QStyle::PM_TabBarScrollButtonWidth, nullptr, this);
 }
 
 int TabStrip::tabsWidth() const
@@ -49,35 +60,71 @@ int TabStrip::tabsWidth() const
     return width;
 }
 
+// Captions keep the program's type: the padding narrows first, as far as the captions stay
+// whole, and where that is not enough, scroll buttons keep every tab within reach.
 void TabStrip::fitTabs()
 {
     if (m_fitting)
         return;
     m_fitting = true;
-    QFont type = parentWidget() ? parentWidget()->font() : QApplication::font();
     const int widest = m_style->baseStyle()->pixelMetric(QStyle::PM_TabBarTabHSpace, nullptr, this);
     m_style->padding = widest;
-    while (true) {
-        setFont(type);
-        // Changing the elide mode is how a tab bar is told to measure its tabs again.
+    // Changing the elide mode is how a tab bar is told to measure its tabs again.
+    setElideMode(Qt::ElideNone);
+    while (count() > 0 && tabsWidth() > width() && m_style->padding > kNarrowestPadding) {
+        const int perTab = (tabsWidth() - width() + count() - 1) / count();
+        const int previous = m_style->padding;
+        m_style->padding = std::max(kNarrowestPadding, previous - perTab);
         setElideMode(Qt::ElideNone);
-        const int excess = tabsWidth() - width();
-        if (excess <= 0 || count() == 0)
-            break;
-        const int perTab = (excess + count() - 1) / count();
-        if (m_style->padding - perTab >= kNarrowestPadding) {
-            m_style->padding -= perTab;
-        } else if (type.pointSizeF() > kSmallestPointSize) {
-            type.setPointSizeF(std::max(kSmallestPointSize, type.pointSizeF() - 0.5));
-            m_style->padding = widest;
-        } else {
+        // Some styles keep more room around a caption than the padding they were asked for.
+        if (!captionsWhole()) {
+            m_style->padding = previous;
+            setElideMode(Qt::ElideNone);
             break;
         }
     }
-    // Even in the smallest type the captions may not fit: scroll buttons then keep every tab
-    // within reach of the mouse.
     setUsesScrollButtons(tabsWidth() > width());
     m_fitting = false;
+    holdScrollButtonsToRow();
+}
+
+bool TabStrip::captionsWhole() const
+{
+    for (int i = 0; i < count(); ++i) {
+        QStyleOptionTab tab;
+        initStyleOption(&tab, i);
+        tab.rect = QRect(QPoint(), tabSizeHint(i));
+        const QRect text = style()->subElementRect(QStyle::SE_TabBarTabText, &tab, this);
+        if (text.width() < fontMetrics().size(Qt::TextShowMnemonic, tabText(i)).width())
+            return false;
+    }
+    return true;
+}
+
+void TabStrip::holdScrollButtonsToRow()
+{
+    const int row = tabRowHeight();
+    if (row <= 0)
+        return;
+    for (QToolButton *button : findChildren<QToolButton *>(Qt::FindDirectChildrenOnly)) {
+        if (button->y() != 0 || button->height() != row)
+            button->setGeometry(button->x(), 0, button->width(), row);
+    }
+}
+
+bool TabStrip::eventFilter(QObject *watched, QEvent *event)
+{
+    if ((event->type() == QEvent::Resize || event->type() == QEvent::Move) &&
+        qobject_cast<QToolButton *>(watched))
+        holdScrollButtonsToRow();
+    return QTabBar::eventFilter(watched, event);
+}
+
+void TabStrip::changeEvent(QEvent *event)
+{
+    QTabBar::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        fitTabs();
 }
 
 void TabStrip::resizeEvent(QResizeEvent *event)

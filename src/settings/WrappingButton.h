@@ -19,6 +19,20 @@ template <typename Button> class WrappingButton : public Button
 public:
     using Button::Button;
 
+    bool hasHeightForWidth() const override { return true; }
+    // As tall as the wrapped caption, or as the box where that is taller.
+    int heightForWidth(int width) const override
+    {
+        QStyleOptionButton option;
+        this->initStyleOption(&option);
+        option.rect = QRect(0, 0, width, QWIDGETSIZE_MAX / 2);
+        const QRect contents = this->style()->subElementRect(contentsElement(), &option, this);
+        const int flags = (kTextFlags & ~Qt::AlignVCenter) | Qt::AlignTop | Qt::TextShowMnemonic;
+        const QRect block = option.fontMetrics.boundingRect(contents, flags, shownText());
+        const QRect box = this->style()->subElementRect(indicatorElement(), &option, this);
+        return std::max(block.bottom() + 1, box.height());
+    }
+
 protected:
     bool hitButton(const QPoint &pos) const override { return this->rect().contains(pos); }
 
@@ -28,18 +42,22 @@ protected:
         QStyleOptionButton option;
         this->initStyleOption(&option);
         const QStyle *style = this->style();
-        const QRect contents = style->subElementRect(
-            kRadio ? QStyle::SE_RadioButtonContents : QStyle::SE_CheckBoxContents, &option, this);
-        int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap | Qt::TextShowMnemonic;
+        QRect contents = style->subElementRect(contentsElement(), &option, this);
+        int flags = kTextFlags | Qt::TextShowMnemonic;
         if (!style->styleHint(QStyle::SH_UnderlineShortcut, &option, this))
             flags |= Qt::TextHideMnemonic;
-        QString text = this->text();
-        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        const QString text = shownText();
+        // Centred where it fits, as the layouts expect; a caption taller than the control
+        // starts at its top instead of losing its first line.
+        const int textHeight = option.fontMetrics.boundingRect(contents, flags, text).height();
+        if (textHeight > contents.height())
+            contents = QRect(contents.left(), 0, contents.width(), this->height());
+        const int align = textHeight > contents.height() ? Qt::AlignTop : Qt::AlignVCenter;
+        flags = (flags & ~Qt::AlignVCenter) | align;
         const QRect block = option.fontMetrics.boundingRect(contents, flags, text);
 
         QStyleOptionButton box = option;
-        box.rect = style->subElementRect(
-            kRadio ? QStyle::SE_RadioButtonIndicator : QStyle::SE_CheckBoxIndicator, &option, this);
+        box.rect = style->subElementRect(indicatorElement(), &option, this);
         const int firstLineMiddle = block.top() + option.fontMetrics.height() / 2;
         box.rect.moveTop(std::max(0, firstLineMiddle - box.rect.height() / 2));
         painter.drawPrimitive(
@@ -52,6 +70,23 @@ protected:
             focus.rect = block.adjusted(-1, 0, 1, 0) & this->rect();
             painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
         }
+    }
+
+private:
+    static constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap;
+
+    static QStyle::SubElement contentsElement()
+    {
+        return kRadio ? QStyle::SE_RadioButtonContents : QStyle::SE_CheckBoxContents;
+    }
+    static QStyle::SubElement indicatorElement()
+    {
+        return kRadio ? QStyle::SE_RadioButtonIndicator : QStyle::SE_CheckBoxIndicator;
+    }
+    QString shownText() const
+    {
+        QString text = this->text();
+        return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     }
 };
 

@@ -14,6 +14,8 @@
 #include "system/MessageBox.h"
 
 #include <QButtonGroup>
+#include <QEvent>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -44,8 +46,10 @@ template <typename Mode> Mode selectedIndex(const QList<QRadioButton *> &buttons
 void sizeAndStack(const PageFrame *frame, const QList<QRadioButton *> &buttons)
 {
     SetTopTwips(buttons[0], static_cast<float>(frame->contentTopTwips()));
-    for (QRadioButton *button : buttons)
+    for (QRadioButton *button : buttons) {
         AutoSizeHeight(button);
+        GrowToText(button);
+    }
     for (qsizetype i = 1; i < buttons.size(); ++i)
         PlaceBelow(buttons[i - 1], buttons[i], false);
 }
@@ -196,6 +200,7 @@ void frmSETTINGS::Form_Load()
     InitAutoStartCheck();
     selectStoredModes();
     showVersion();
+    m_loaded = true;
 }
 
 void frmSETTINGS::describeControls()
@@ -228,13 +233,20 @@ void frmSETTINGS::selectStoredModes()
 // to its text, up to the Cancel button.
 void frmSETTINGS::showVersion()
 {
-    LB_Version->setText(QStringLiteral("[") + TranslateText(QStringLiteral("version")) + u' ' +
-                        QString::number(FWB_VERSION_MAJOR) + u'.' +
-                        QString::number(FWB_VERSION_MINOR) + u'.' +
-                        QString::number(FWB_VERSION_REVISION) + QStringLiteral("]"));
+    LB_Version->setText(versionText());
     const int room = CB_Cancel->x() - TwipsToPixels(kSmallGap) - LB_Version->x();
-    const int needed = LB_Version->sizeHint().width();
+    const int needed = std::max(LB_Version->sizeHint().width(),
+                                LB_Version->fontMetrics().size(0, LB_Version->text()).width());
     LB_Version->resize(std::max(LB_Version->width(), std::min(needed, room)), LB_Version->height());
+    GrowToText(LB_Version);
+    AlignBottom(CB_Cancel, LB_Version);
+}
+
+QString frmSETTINGS::versionText() const
+{
+    return QStringLiteral("[") + TranslateText(QStringLiteral("version")) + u' ' +
+           QString::number(FWB_VERSION_MAJOR) + u'.' + QString::number(FWB_VERSION_MINOR) + u'.' +
+           QString::number(FWB_VERSION_REVISION) + QStringLiteral("]");
 }
 
 void frmSETTINGS::showFrame(int index)
@@ -262,21 +274,41 @@ void frmSETTINGS::LayoutSettingsDialog()
 {
     sizeAndStack(FR_Tabs[0], RB_AgentStartupMode);
     PlaceBelow(RB_AgentStartupMode[2], CH_AutoStartAgent, true);
+    GrowToText(CH_AutoStartAgent);
     AutoSizeFrameHeight(FR_Tabs[0], CH_AutoStartAgent);
     sizeAndStack(FR_Tabs[1], RB_BackupStartupMode);
     AutoSizeFrameHeight(FR_Tabs[1], RB_BackupStartupMode[2]);
     sizeAndStack(FR_Tabs[2], RB_MinimizeMode);
     AutoSizeFrameHeight(FR_Tabs[2], RB_MinimizeMode[2]);
 
+    // A desktop's larger type makes the tab row taller than the pages' place below it allows.
+    const float pagesTop = std::max(
+        500.f, static_cast<float>(PixelsToTwips(TS_Settings->sizeHint().height())) + kSmallGap);
     for (PageFrame *frame : FR_Tabs) {
-        MoveTwips(frame, LeftTwips(TS_Settings) + 250, TopTwips(TS_Settings) + 500);
+        MoveTwips(frame, LeftTwips(TS_Settings) + 250, TopTwips(TS_Settings) + pagesTop);
         frame->setEnabled(false);
         frame->hide();
     }
 
+    // The buttons keep their size unless their captions need more, and stay alike.
+    CB_Ok->resize(TwipsToPixels(1500), TwipsToPixels(420));
+    CB_Cancel->resize(CB_Ok->size());
+    const QSize buttons =
+        CB_Ok->size().expandedTo(ButtonTextSize(CB_Ok)).expandedTo(ButtonTextSize(CB_Cancel));
+    CB_Ok->resize(buttons);
+    CB_Cancel->resize(buttons);
+
     // Only the first page sizes the strip; a taller later page is not made room for.
     TS_Settings->resize(TwipsToPixels(RightOf(FR_Tabs[0]) + 100),
                         TwipsToPixels(BottomOf(FR_Tabs[0]) + kSmallGap));
+    // Captions too long for the designed width widen the strip, and the dialog with it: each
+    // tab must fit beside the scroll buttons, and the version and the two buttons below it.
+    const int gap = TwipsToPixels(kSmallGap);
+    const int belowStrip = QFontMetrics(LB_Version->font()).size(0, versionText()).width() +
+                           2 * gap + 2 * buttons.width();
+    TS_Settings->resize(std::max({TS_Settings->width(), TS_Settings->widthForWidestTab(),
+                                  LB_Version->x() - TS_Settings->x() + belowStrip}),
+                        TS_Settings->height());
     PlaceBelow(TS_Settings, CB_Cancel, false);
     PlaceBelow(TS_Settings, CB_Ok, false);
     AutoSizeWindowHeight(this, CB_Ok);
@@ -284,6 +316,18 @@ void frmSETTINGS::LayoutSettingsDialog()
     AlignRight(TS_Settings, CB_Ok);
     MoveTwips(CB_Cancel, LeftTwips(CB_Ok) - WidthTwips(CB_Cancel) - kSmallGap, TopTwips(CB_Cancel));
     AlignBottom(CB_Cancel, LB_Version);
+}
+
+void frmSETTINGS::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    // A desktop that changes the type while the dialog is open: laid out again in it, on the
+    // page the user is on.
+    if (event->type() == QEvent::FontChange && m_loaded) {
+        LayoutSettingsDialog();
+        showFrame(TS_Settings->currentIndex());
+        showVersion();
+    }
 }
 
 void frmSETTINGS::InitAutoStartCheck()

@@ -14,6 +14,7 @@ class QTabBar;
 namespace fwb {
 
 class PageFrame;
+class TabStrip;
 
 // The settings dialog: how the Agent starts, how triggered backups start, what minimizing
 // does, and whether the Agent starts with the session. Shown modally; OK applies and stores
@@ -34,6 +35,9 @@ public:
     void CB_Ok_Click();
     void CB_Cancel_Click();
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     void buildControls();
     PageFrame *buildFrame(int index);
@@ -44,8 +48,10 @@ private:
     void describeControls();
     void selectStoredModes();
     void showVersion();
+    QString versionText() const;
 
-    QTabBar *TS_Settings = nullptr;
+    bool m_loaded = false;
+    TabStrip *TS_Settings = nullptr;
     QList<PageFrame *> FR_Tabs;
     QList<QRadioButton *> RB_AgentStartupMode;
     QList<QRadioButton *> RB_BackupStartupMode;

@@ -39,6 +39,7 @@
 #include <QShortcut>
 #include <QTextCursor>
 #include <QTimer>
+#include <algorithm>
 
 namespace fwb {
 namespace {
@@ -119,10 +120,7 @@ void frmMAIN::buildControls()
     TX_Log->setObjectName(QStringLiteral("TX_Log"));
     TX_Log->setReadOnly(true);
     TX_Log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    TX_Log->setBackgroundRole(QPalette::Button);
-    QPalette logPalette = TX_Log->palette();
-    logPalette.setColor(QPalette::Base, logPalette.color(QPalette::Button));
-    TX_Log->setPalette(logPalette);
+    followButtonFace();
     // Entries made before the window existed are kept, and shown.
     const QString logged = MonitorLogText();
     TX_Log->setPlainText(toDisplay(
@@ -162,6 +160,22 @@ void frmMAIN::buildControls()
     CM_SysTray_RunFWB =
         MakeAction(menu, "CM_SysTray_RunFWB", QStringLiteral("Start Ferrow Backup"));
     CM_SysTray_Quit = MakeAction(menu, "CM_SysTray_Quit", QStringLiteral("Quit"));
+}
+
+// The log is set on the button face, in the button face's text colour, of whatever palette
+// the desktop gives the window now: copied colours would stay light under a dark theme
+// that arrives later while the text turned light.
+void frmMAIN::followButtonFace()
+{
+    if (!TX_Log)
+        return;
+    QPalette log = palette();
+    for (const QPalette::ColorGroup group :
+         {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        log.setColor(group, QPalette::Base, log.color(group, QPalette::Button));
+        log.setColor(group, QPalette::Text, log.color(group, QPalette::ButtonText));
+    }
+    TX_Log->setPalette(log);
 }
 
 void frmMAIN::connectControls()
@@ -215,6 +229,7 @@ bool frmMAIN::Form_Load()
         setWindowTitle(TranslateText(QStringLiteral("FW Backup Agent")));
     }
     describeControls();
+    fitToTexts();
 
     const QString firstRunDone = QStringLiteral("0");
     bool firstRunSaved = true;
@@ -341,6 +356,7 @@ void frmMAIN::showMonitoringState(MonitoringState state)
     LB_Status->setText(TranslateText(status) + QStringLiteral("..."));
     CB_ToggleOnOff->setText(TranslateText(active ? QStringLiteral("&Deactivate agent")
                                                  : QStringLiteral("&Activate agent")));
+    fitToTexts();
     CM_SysTray_ToggleActive->setText(TranslateText(active ? QStringLiteral("Deactivate agent")
                                                           : QStringLiteral("Activate agent")));
     setWindowIconFile(active ? QStringLiteral("active.ico") : QStringLiteral("deactive.ico"));
@@ -476,9 +492,60 @@ void frmMAIN::onTrayClicked(int button)
         CM_SysTray->popup(QCursor::pos());
 }
 
+// The designed layout, in the window's own font and texts: each control keeps its designed
+// size unless its text needs more; a taller heading or status moves what lies below it down, a
+// wider button widens the button column, and the window keeps its designed margins around
+// them. The Quit button stays level with the log's bottom, Settings with its top.
+void frmMAIN::fitToTexts()
+{
+    if (!CB_Quit)
+        return;
+    const auto tw = [](double twips) {
+        return TwipsToPixels(twips);
+    };
+    const auto bottom = [](const QWidget *w) {
+        return w->geometry().bottom() + 1;
+    };
+    const int left = tw(180);
+
+    QSize buttonSize(tw(2265), tw(420));
+    for (QPushButton *button : {CB_ToggleOnOff, CB_LaunchFWB, CB_Settings, CB_Quit})
+        buttonSize = buttonSize.expandedTo(ButtonTextSize(button));
+    const int columnWidth = tw(4155);
+
+    // A heading wider than the log's column wraps inside it.
+    const auto fitHeading = [&](QLabel *heading, int top, int width) {
+        const int text = heading->fontMetrics().size(0, heading->text()).width();
+        heading->setWordWrap(text > columnWidth);
+        heading->setGeometry(left, top, std::clamp(text, width, columnWidth), tw(195));
+        GrowToText(heading);
+    };
+    fitHeading(LB_StausHeading, tw(180), tw(615));
+    LB_Status->setGeometry(left, bottom(LB_StausHeading) + tw(75), tw(4140), tw(420));
+    GrowToText(LB_Status);
+    fitHeading(LB_MonitorHeading, bottom(LB_Status) + tw(165), tw(1020));
+    const int logTop = bottom(LB_MonitorHeading) + tw(75);
+
+    const int buttonsLeft = std::max(tw(4545), left + columnWidth + tw(210));
+    CB_ToggleOnOff->setGeometry(QRect(QPoint(buttonsLeft, tw(225)), buttonSize));
+    CB_LaunchFWB->setGeometry(
+        QRect(QPoint(buttonsLeft, bottom(CB_ToggleOnOff) + tw(120)), buttonSize));
+    CB_Settings->setGeometry(
+        QRect(QPoint(buttonsLeft, std::max(logTop, bottom(CB_LaunchFWB) + tw(120))), buttonSize));
+    const int logBottom =
+        std::max(logTop + tw(1275), bottom(CB_Settings) + tw(435) + buttonSize.height());
+    TX_Log->setGeometry(left, logTop, columnWidth, logBottom - logTop);
+    CB_Quit->setGeometry(QRect(QPoint(buttonsLeft, logBottom - buttonSize.height()), buttonSize));
+    setFixedSize(buttonsLeft + buttonSize.width() + tw(180), logBottom + tw(225));
+}
+
 void frmMAIN::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        fitToTexts();
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange)
+        followButtonFace();
     // Some window managers (GNOME's) report a window the Agent hid in the tray as no longer
     // minimized; that is no restore by the user, who cannot reach a hidden window.
     if (event->type() == QEvent::WindowStateChange && !(event->spontaneous() && isHidden()))

@@ -57,6 +57,8 @@ protected:
 private:
     void buildControls();
     void connectControls();
+    void fitToTexts();
+    void followButtonFace();
     void chooseHelpFile();
     void describeControls();
     void replaceLogWithStartupEntry();

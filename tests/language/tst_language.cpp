@@ -213,7 +213,7 @@ private Q_SLOTS:
                            : kind == "check" ? static_cast<QWidget *>(new QCheckBox(text, &form))
                                              : new QRadioButton(text, &form);
         const bool bold = kind.startsWith("bold");
-        control->setFont(bold ? BoldFont(form.font()) : form.font());
+        control->setFont(bold ? BoldFont() : form.font());
         const QSize measured =
             QFontMetrics(control->font()).size(0, QString(text).replace("\r\n", "\n"));
         const double rules = PixelsToTwips(measured.width()) + text.count("\r\n") * 1500 +
