@@ -45,8 +45,8 @@ Run run(const QString &program, const QStringList &args)
             process.readAllStandardOutput(), QString::fromUtf8(process.readAllStandardError())};
 }
 
-// A table under a line naming it, as mdb-export -Q -e -0 '\N' prints it. mdbtools hands NULL and
-// empty text to its programs alike, so with `emptyIsNull` empty texts are shown as NULL.
+// A table as mdb-export -Q -e -0 '\N' prints it; mdbtools shows empty texts as NULL
+// (`emptyIsNull`).
 QStringList exported(const QString &name, const QStringList &columns, const Rows &rows,
                      bool emptyIsNull)
 {
@@ -148,9 +148,8 @@ QList<TableData> mixedTables()
     return {mixed, memos, gone, {"Texte på svenska", {{"Första", ColumnType::Text}}, {}}};
 }
 
-// Rows enough to pass one usage bitmap, every eleventh word and every fifth number NULL. Rows
-// deleted where Access leaves them: the first and the last, one between live rows and a run
-// longer than two pages hold.
+// Rows enough to pass one usage bitmap, some NULL; deleted where Access leaves them: the first,
+// the last, one between live rows and a run longer than two pages hold.
 TableData manyRows()
 {
     TableData table{
@@ -219,8 +218,7 @@ QString shown(const std::optional<Table> &table)
 
 } // namespace
 
-// The Jet engine behind DataAccess, the writer and the fwb-jet tool, checked against files Access
-// made and against other readers.
+// The engine, the writer and the fwb-jet tool, checked against files Access made and other readers.
 class TestJet : public QObject
 {
     Q_OBJECT
@@ -264,8 +262,7 @@ private Q_SLOTS:
         m_access->setTimeLimit(5s);
     }
 
-    // Killed while idle, with or without events (which let the process object learn of the
-    // death first) before the next request: not even that request is lost.
+    // Killed while idle, with or without events before the next request: that request is not lost.
     void engineKilled()
     {
         for (const bool events : {false, true}) {
@@ -302,8 +299,7 @@ private Q_SLOTS:
         QVERIFY(!m_access->lastRequestAnswered());
     }
 
-    // A request that failed is not sent again until its file changes. The first engine here
-    // dies at every request, noting that it was started.
+    // A request that failed is not sent again until its file changes; this engine notes each start.
     void failedRequestIsNotSentAgain()
     {
         const QString engine = m_dir.filePath(QStringLiteral("dying engine"));
@@ -330,8 +326,7 @@ private Q_SLOTS:
     // A broken engine or a file libmdb never gets to parse fails its request, and the next works.
     void brokenEnginesAndFilesFail()
     {
-        // cat echoes the request, which is no answer; yes floods the pipe with an absurd frame;
-        // true dies mid-request.
+        // An echo that is no answer, an absurd frame, a death mid-request, no program at all.
         for (const char *program : {"/bin/cat", "/usr/bin/yes", "/bin/true", "/nonexistent"}) {
             DataAccess::setEnginePath(QString::fromLatin1(program));
             QVERIFY2(!m_access->tables(m_good), program);
@@ -391,7 +386,6 @@ private Q_SLOTS:
         QCOMPARE(readWithEngine(*m_access, path, false), expected(tables, false));
     }
 
-    // In its own test entry: it needs node and the mdb-reader package, which a machine may lack.
     void mdbReaderReadsWhatWasWritten()
     {
         const QString root = QStringLiteral(FWB_NODE_MODULES_ROOT);
@@ -481,9 +475,8 @@ private Q_SLOTS:
         QCOMPARE(shown(m_access->select(path, selectA())), "failed");
     }
 
-    // Damage where the structure lives (the first pages), or a cut: every request is answered
-    // without the engine looping on it. Cuts at pages 704 to 706 leave the catalog's properties
-    // on a page the file lacks; a file cut inside its last page is no Jet file at all.
+    // Damage in the first pages, or a cut, never loops the engine. Cuts at pages 704 to 706 leave
+    // the catalog's properties on a page the file lacks; one inside the last page is no Jet file.
     void sampleCorruptedCopiesNeverHurtTheCaller()
     {
         const QByteArray files[] = {fwb::test::readFile(sample("V1997_test.mdb")),
