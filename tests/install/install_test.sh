@@ -118,10 +118,9 @@ dpkg_private() {
 dpkg_private -i "$work"/pkg/*.deb
 # What desktops, man and users look for are the package's own files, which dpkg's triggers see;
 # every icon in every size, and programs stripped.
-for f in /usr/bin/fwbagent /usr/share/applications/fwbagent.desktop /usr/share/man/man1/fwbagent.1.gz \
-         /usr/share/mime/packages/fwb-backup-set.xml /usr/share/doc/fwb-agent/{copyright,changelog.gz}; do
-    dpkg-query --admindir="$admin" -S "$f" >/dev/null 2>&1 || fail "$f is not the package's"
-done
+dpkg-query --admindir="$admin" -S /usr/bin/fwbagent /usr/share/applications/fwbagent.desktop \
+    /usr/share/man/man1/fwbagent.1.gz /usr/share/mime/packages/fwb-backup-set.xml \
+    /usr/share/doc/fwb-agent/{copyright,changelog.gz} >/dev/null || fail "files above are not the package's"
 [ "$(readlink "$root/usr/bin/fwbagent")" = /opt/fwb/fwbagent ] || fail "fwbagent on the PATH is not the Agent"
 icons=$(dpkg-query --admindir="$admin" -L fwb-agent | grep '^/usr/share/icons/hicolor/.*\.\(png\|svg\)$')
 [ "$(grep -c . <<<"$icons")" = 36 ] || fail "not four icons in nine sizes: $icons"
@@ -129,9 +128,8 @@ while read -r icon; do
     size=${icon#/usr/share/icons/hicolor/} && size=${size%%x*}
     [[ $icon == */scalable/* ]] || file "$root$icon" | grep -q ", $size x $size," || fail "$icon is not $size px"
 done <<<"$icons"
-for f in fwbagent fwb-jet fwb-jet-engine; do
-    file "$root/opt/fwb/$f" | grep -q "ELF.*, stripped" || fail "$f is not stripped"
-done
+stripped=$(file "$root"/opt/fwb/{fwbagent,fwb-jet,fwb-jet-engine} | grep -c "ELF.*, stripped")
+[ "$stripped" = 3 ] || fail "not every program is stripped"
 lintian --fail-on error,warning "$work"/pkg/*.deb 2>/dev/null || fail "lintian finds faults"
 dpkg_private -r fwb-agent
 left=$(find "$root" \( -type f -o -type l \))
