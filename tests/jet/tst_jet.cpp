@@ -45,8 +45,8 @@ Run run(const QString &program, const QStringList &args)
             process.readAllStandardOutput(), QString::fromUtf8(process.readAllStandardError())};
 }
 
-// A table under a line naming it, as mdb-export -Q -e -0 '\N' prints it. mdbtools hands NULL and
-// empty text to its programs alike, so with `emptyIsNull` empty texts are shown as NULL.
+// A table as mdb-export -Q -e -0 '\N' prints it; mdbtools shows empty texts as NULL
+// (`emptyIsNull`).
 QStringList exported(const QString &name, const QStringList &columns, const Rows &rows,
                      bool emptyIsNull)
 {
@@ -148,9 +148,8 @@ QList<TableData> mixedTables()
     return {mixed, memos, gone, {"Texte på svenska", {{"Första", ColumnType::Text}}, {}}};
 }
 
-// Rows enough to pass one usage bitmap, every eleventh word and every fifth number NULL. Rows
-// deleted where Access leaves them: the first and the last, one between live rows and a run
-// longer than two pages hold.
+// Rows enough to pass one usage bitmap, some NULL; deleted where Access leaves them: the first,
+// the last, one between live rows and a run longer than two pages hold.
 TableData manyRows()
 {
     TableData table{
@@ -183,8 +182,8 @@ QString sample(const char *name)
     return QStringLiteral(FWB_JET_SAMPLES "/") + QLatin1String(name);
 }
 
-// The sample* functions need the Access-made samples; the mdb-reader one mdb-reader, installed
-// into the build tree once by npm, told not to retry: without the registry it fails at once.
+// mdb-reader is installed into the build tree once, by an npm told not to retry: offline it fails
+// at once.
 QString cannotRun(const QByteArray &function)
 {
     if (function.startsWith("sample") && !QFile::exists(sample("V2000_test.mdb")))
@@ -219,8 +218,7 @@ QString shown(const std::optional<Table> &table)
 
 } // namespace
 
-// The Jet engine behind DataAccess, the writer and the fwb-jet tool, checked against files Access
-// made and against other readers. Functions named sample* need the Access-made samples.
+// The engine, the writer and the fwb-jet tool, checked against files Access made and other readers.
 class TestJet : public QObject
 {
     Q_OBJECT
@@ -228,7 +226,7 @@ class TestJet : public QObject
     QTemporaryDir m_dir;
     QString m_good;
     std::unique_ptr<DataAccess> m_access;
-    int m_sources = 0;
+    int m_files = 0;
 
     QString write(const QString &name, const QList<TableData> &tables)
     {
@@ -239,9 +237,9 @@ class TestJet : public QObject
     // A request on an intact file works: what every failure must leave behind.
     void verifyEngineWorks() { QCOMPARE(shown(m_access->select(m_good, selectA())), "abc a"); }
 
-    QString source(const QByteArray &bytes)
+    QString fileWith(const QByteArray &bytes)
     {
-        const QString path = m_dir.filePath(QStringLiteral("source %1.txt").arg(++m_sources));
+        const QString path = m_dir.filePath(QStringLiteral("file %1").arg(++m_files));
         fwb::test::writeFile(path, bytes);
         return path;
     }
@@ -264,8 +262,7 @@ private Q_SLOTS:
         m_access->setTimeLimit(5s);
     }
 
-    // Killed while idle, with or without events (which let the process object learn of the
-    // death first) before the next request: not even that request is lost.
+    // Killed while idle, with or without events before the next request: that request is not lost.
     void engineKilled()
     {
         for (const bool events : {false, true}) {
@@ -302,8 +299,7 @@ private Q_SLOTS:
         QVERIFY(!m_access->lastRequestAnswered());
     }
 
-    // A request that failed is not sent again until its file changes. The first engine here
-    // dies at every request, noting that it was started.
+    // A request that failed is not sent again until its file changes; this engine notes each start.
     void failedRequestIsNotSentAgain()
     {
         const QString engine = m_dir.filePath(QStringLiteral("dying engine"));
@@ -330,8 +326,7 @@ private Q_SLOTS:
     // A broken engine or a file libmdb never gets to parse fails its request, and the next works.
     void brokenEnginesAndFilesFail()
     {
-        // cat echoes the request, which is no answer; yes floods the pipe with an absurd frame;
-        // true dies mid-request.
+        // An echo that is no answer, an absurd frame, a death mid-request, no program at all.
         for (const char *program : {"/bin/cat", "/usr/bin/yes", "/bin/true", "/nonexistent"}) {
             DataAccess::setEnginePath(QString::fromLatin1(program));
             QVERIFY2(!m_access->tables(m_good), program);
@@ -345,7 +340,7 @@ private Q_SLOTS:
         QVERIFY(m_access->tables(m_good));
         const qint64 engine = m_access->engineProcessId();
         for (const QString &path : {QString(), m_dir.filePath("missing.mdb"), folder, fifo,
-                                    source("[GENERAL]\nGEN_Version=30\n"), source({})}) {
+                                    fileWith("[GENERAL]\nGEN_Version=30\n"), fileWith({})}) {
             QVERIFY2(!m_access->tables(path) && !m_access->select(path, selectA()),
                      qPrintable(path));
             QCOMPARE(m_access->engineProcessId(), engine); // without costing the engine
@@ -371,9 +366,7 @@ private Q_SLOTS:
         for (const quint32 pointer : {0u, quint32(pages[2] / kPageSize) << 8}) {
             QByteArray damaged = bytes;
             qToLittleEndian(pointer, damaged.data() + middleRow);
-            fwb::test::writeFile(m_dir.filePath(QStringLiteral("damaged chain.mdb")), damaged);
-            QCOMPARE(shown(m_access->select(m_dir.filePath("damaged chain.mdb"), all("T"))),
-                     "failed");
+            QCOMPARE(shown(m_access->select(fileWith(damaged), all("T"))), "failed");
         }
     }
 
@@ -393,7 +386,6 @@ private Q_SLOTS:
         QCOMPARE(readWithEngine(*m_access, path, false), expected(tables, false));
     }
 
-    // In its own test entry: it needs node and the mdb-reader package, which a machine may lack.
     void mdbReaderReadsWhatWasWritten()
     {
         const QString root = QStringLiteral(FWB_NODE_MODULES_ROOT);
@@ -483,10 +475,8 @@ private Q_SLOTS:
         QCOMPARE(shown(m_access->select(path, selectA())), "failed");
     }
 
-    // Damage where the structure lives (the first pages), or a cut anywhere: every request is
-    // answered (failed, or read as far as the damage allows) without the engine looping on it.
-    // Cuts at pages 704 to 706 leave libmdb reading the catalog's properties from a page the
-    // file does not have, and a file cut inside its last page is no Jet file at all.
+    // Damage in the first pages, or a cut, never loops the engine. Cuts at pages 704 to 706 leave
+    // the catalog's properties on a page the file lacks; one inside the last page is no Jet file.
     void sampleCorruptedCopiesNeverHurtTheCaller()
     {
         const QByteArray files[] = {fwb::test::readFile(sample("V1997_test.mdb")),
@@ -496,17 +486,16 @@ private Q_SLOTS:
         for (int i = 0; i < 240; ++i) {
             QByteArray file = files[i % 3];
             const int span = int(qMin<qsizetype>(file.size(), 64 * kPageSize));
+            const bool cut = i % 6 == 5 && i % 3 != 0;
             for (int n = random.bounded(1, 64); n > 0 && i % 6 < 4; --n)
                 file[random.bounded(span)] = char(random.bounded(256));
             if (i % 6 == 4)
                 file.truncate(random.bounded(qint64(file.size())));
-            if (i % 6 == 5 && i % 3 != 0)
+            if (cut)
                 file.truncate(i / 6 % 2 ? (704 + i / 12 % 3) * kPageSize
                                         : file.size() - random.bounded(1, kPageSize));
-            const QString path = m_dir.filePath(QStringLiteral("corrupt-%1.mdb").arg(i));
-            fwb::test::writeFile(path, file);
+            const QString path = fileWith(file);
             for (const Query &asked : {all("Table1"), selectA({{"A", "a"}})}) {
-                const bool cut = i % 6 == 5 && i % 3 != 0;
                 QVERIFY2(!m_access->select(path, asked) || !cut, qPrintable(path));
                 QVERIFY2(m_access->lastRequestAnswered(), qPrintable(path));
             }
@@ -526,7 +515,7 @@ private Q_SLOTS:
             "GLOBAL\ttab\\there\t\\\\N is not NULL\t-2147483648\t\\N\n" +
             "GLOBAL\tnul\0end\t\0a\0\0b\0\t2147483647\t\\N\n"_ba + "GLOBAL\tå\t" +
             QByteArray("å").repeated(65535) + "\t0\t\\N\n";
-        QCOMPARE(run(FWB_JET_TOOL, {"pack-build", source(canonical), pack}).err, QString());
+        QCOMPARE(run(FWB_JET_TOOL, {"pack-build", fileWith(canonical), pack}).err, QString());
         // export prints any table in the same text form, so Items come out as the source.
         for (const QStringList &args : {QStringList{"pack-dump", pack}, {"export", pack, "Items"}})
             QCOMPARE(run(FWB_JET_TOOL, args).out, canonical);

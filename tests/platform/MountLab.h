@@ -14,10 +14,9 @@
 
 namespace fwb::test {
 
-// Moves this process into a mount namespace of its own whose mounts never reach the machine,
-// while it has one thread (the change applies to the calling thread only; the programs a test
-// starts share it). Answers why that was not possible, or the empty text, which
-// mountNamespaceProblem() keeps.
+// Moves this process, while it has one thread, into a mount namespace of its own whose mounts
+// never reach the machine. Answers why that failed, or the empty text; mountNamespaceProblem()
+// keeps the answer.
 QString enterPrivateMountNamespace();
 QString mountNamespaceProblem();
 // The path of a program from PATH or the system folders, or the empty text.

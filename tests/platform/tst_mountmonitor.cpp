@@ -16,8 +16,6 @@ using Table = LinuxDriveArrivalSource::Table;
 
 namespace {
 
-enum class Change { Bind, Remount, Move, Elsewhere };
-
 constexpr int ArrivalTimeoutMs = 10'000;
 const QString kExt4 = QStringLiteral("ext4");
 const char *const kNoUniqueIds = "this kernel has no unique mount ids (Linux 6.8 and later)";
@@ -30,12 +28,13 @@ QStringList rootPaths(const QSignalSpy &spy)
     return paths;
 }
 
-// Mounts `fence`, a device not seen so far, and answers the arrivals reported before it (the
-// source keeps their order); nothing when the fence did not arrive once, as the last.
-std::optional<QStringList> arrivalsBeforeFence(MountLab &lab, QSignalSpy &spy, const QString &fence)
+// Mounts a new volume and answers the arrivals reported before it (the source keeps their
+// order); nothing when the fence did not arrive once, as the last.
+std::optional<QStringList> arrivalsBeforeFence(MountLab &lab, QSignalSpy &spy)
 {
+    const QString fence = lab.ext4Volume(QStringLiteral("fence"));
     const QString folder = lab.makeFolder(QStringLiteral("fence"));
-    if (folder.isEmpty() || !lab.mount(fence, folder, kExt4))
+    if (fence.isEmpty() || folder.isEmpty() || !lab.mount(fence, folder, kExt4))
         return std::nullopt;
     const QString root = folder + u'/';
     if (!QTest::qWaitFor([&] { return rootPaths(spy).contains(root); }, ArrivalTimeoutMs))
@@ -56,151 +55,134 @@ QString cannotRun(const QByteArray &function)
 } // namespace
 
 Q_DECLARE_METATYPE(Table)
-Q_DECLARE_METATYPE(Change)
 
 class TestMountMonitor : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void volumesWithoutIdentity();
-
-    void mountChanges_data();
-    void mountChanges();
-    void replugWhileBusy();
-    void restartInsideReceiverDropsTheRest();
-};
-
-// What the Agent itself reads from devices is tested on real mounts with the whole Agent; these
-// are the answers no drive shows there.
-void TestMountMonitor::volumesWithoutIdentity()
-{
-    MountLab lab;
-    const QString blank = lab.makeImage(QStringLiteral("blank.img"), 4);
-    const QString fat = lab.makeImage(QStringLiteral("fat.img"), 4);
-    LAB_STEP(lab, !blank.isEmpty() && !fat.isEmpty() && lab.run(QStringLiteral("mkfs.fat"), {fat}));
-    // A mount table naming another filesystem than the volume's: every type is tried.
-    QCOMPARE(probeVolume(fat, QStringLiteral("ext4")).value_or(VolumeInfo{}).fsType, u"vfat");
-    // Readable, but no filesystem the probe knows: a volume without identity.
-    QCOMPARE(probeVolume(blank), std::optional<VolumeInfo>(VolumeInfo{}));
-    QCOMPARE(probeVolume(blank + QStringLiteral(".missing")), std::nullopt);
-    for (const char *rootPath : {"/no/such/volume/", "/proc/self/", "/proc/", ""})
-        QVERIFY2(!LinuxVolumeQuery().query(QString::fromUtf8(rootPath)), rootPath);
-}
-
-void TestMountMonitor::mountChanges_data()
-{
-    QTest::addColumn<Table>("table");
-    QTest::addColumn<Change>("change");
-    QTest::addColumn<bool>("arrives"); // at the second folder
-
-    for (const Table table : {Table::Best, Table::MountInfo}) {
-        const QByteArray name = table == Table::Best ? "unique ids: " : "mountinfo: ";
-        const auto row = [&](const char *what, Change change, bool arrives) {
-            QTest::newRow((name + what).constData()) << table << change << arrives;
-        };
-        row("bind mount", Change::Bind, false);
-        row("remount read-only", Change::Remount, false);
-        // Without unique ids a moved mount cannot be told from a new one.
-        row("move", Change::Move, table == Table::MountInfo);
-        row("unmount, mount elsewhere at once", Change::Elsewhere, true);
+    // What the Agent itself reads from devices is tested on real mounts with the whole Agent; these
+    // are the answers no drive shows there.
+    void volumesWithoutIdentity()
+    {
+        MountLab lab;
+        const QString blank = lab.makeImage(QStringLiteral("blank.img"), 4);
+        const QString fat = lab.makeImage(QStringLiteral("fat.img"), 4);
+        LAB_STEP(lab,
+                 !blank.isEmpty() && !fat.isEmpty() && lab.run(QStringLiteral("mkfs.fat"), {fat}));
+        // A mount table naming another filesystem than the volume's: every type is tried.
+        QCOMPARE(probeVolume(fat, QStringLiteral("ext4")).value_or(VolumeInfo{}).fsType, u"vfat");
+        // Readable, but no filesystem the probe knows: a volume without identity.
+        QCOMPARE(probeVolume(blank), std::optional<VolumeInfo>(VolumeInfo{}));
+        QCOMPARE(probeVolume(blank + QStringLiteral(".missing")), std::nullopt);
+        for (const char *rootPath : {"/no/such/volume/", "/proc/self/", "/proc/", ""})
+            QVERIFY2(!LinuxVolumeQuery().query(QString::fromUtf8(rootPath)), rootPath);
     }
-}
 
-void TestMountMonitor::mountChanges()
-{
-    QFETCH(Table, table);
-    QFETCH(Change, change);
-    QFETCH(bool, arrives);
-    MountLab lab;
-    const QString device = lab.ext4Volume(QStringLiteral("disk"));
-    const QString fence = lab.ext4Volume(QStringLiteral("fence"));
-    const QString first = lab.makeFolder(QStringLiteral("first"));
-    const QString second = lab.makeFolder(QStringLiteral("second"));
-    LAB_STEP(lab, !device.isEmpty() && !fence.isEmpty() && !first.isEmpty() && !second.isEmpty());
-    LAB_STEP(lab, lab.mount(device, first, kExt4));
+    void mountChanges_data()
+    {
+        QTest::addColumn<Table>("table");
+        QTest::addColumn<ulong>("flags");  // of mount(2); 0: unmount, mount elsewhere
+        QTest::addColumn<bool>("arrives"); // at the second folder
 
-    LinuxDriveArrivalSource source(nullptr, table);
-    QSignalSpy spy(&source, &DriveArrivalSource::driveArrived);
-    QVERIFY(source.start());
-    if (table == Table::Best && !source.usesUniqueMountIds())
-        QSKIP(kNoUniqueIds);
-    switch (change) {
-    case Change::Bind:
-        LAB_STEP(lab, lab.mount(first, second, {}, MS_BIND));
-        break;
-    case Change::Remount:
-        LAB_STEP(lab, lab.mount({}, first, {}, MS_REMOUNT | MS_RDONLY));
-        break;
-    case Change::Move:
-        LAB_STEP(lab, lab.mount(first, second, {}, MS_MOVE));
-        break;
-    case Change::Elsewhere:
-        LAB_STEP(lab, lab.unmount(first) && lab.mount(device, second, kExt4));
-        break;
+        for (const Table table : {Table::Best, Table::MountInfo}) {
+            const QByteArray name = table == Table::Best ? "unique ids: " : "mountinfo: ";
+            const auto row = [&](const char *what, ulong flags, bool arrives) {
+                QTest::newRow((name + what).constData()) << table << flags << arrives;
+            };
+            row("bind mount", MS_BIND, false);
+            row("remount read-only", MS_REMOUNT | MS_RDONLY, false);
+            // Without unique ids a moved mount cannot be told from a new one.
+            row("move", MS_MOVE, table == Table::MountInfo);
+            row("unmount, mount elsewhere at once", 0, true);
+        }
     }
-    const auto reported = arrivalsBeforeFence(lab, spy, fence);
-    QVERIFY2(reported, qPrintable(lab.error()));
-    QCOMPARE(*reported, arrives ? QStringList{second + u'/'} : QStringList{});
-}
 
-// This thread stands for a main window busy all along: it handles no event while the stick
-// is pulled and plugged back at the same place a hundred times. Each plug stays until the
-// source's own thread has found it, as a stick stays for longer than that.
-void TestMountMonitor::replugWhileBusy()
-{
-    MountLab lab;
-    const QString device = lab.ext4Volume(QStringLiteral("disk"));
-    const QString fence = lab.ext4Volume(QStringLiteral("fence"));
-    const QString folder = lab.makeFolder(QStringLiteral("stick"));
-    LAB_STEP(lab, !device.isEmpty() && !fence.isEmpty() && !folder.isEmpty());
-    LAB_STEP(lab, lab.mount(device, folder, kExt4));
+    void mountChanges()
+    {
+        QFETCH(Table, table);
+        QFETCH(ulong, flags);
+        QFETCH(bool, arrives);
+        MountLab lab;
+        const QString device = lab.ext4Volume(QStringLiteral("disk"));
+        const QString first = lab.makeFolder(QStringLiteral("first"));
+        const QString second = lab.makeFolder(QStringLiteral("second"));
+        LAB_STEP(lab, !device.isEmpty() && !first.isEmpty() && !second.isEmpty());
+        LAB_STEP(lab, lab.mount(device, first, kExt4));
 
-    LinuxDriveArrivalSource source;
-    QSignalSpy spy(&source, &DriveArrivalSource::driveArrived);
-    QVERIFY(source.start());
-    if (!source.usesUniqueMountIds())
-        QSKIP(kNoUniqueIds);
-    constexpr quint64 Cycles = 100;
-    for (quint64 cycle = 1; cycle <= Cycles; ++cycle) {
-        LAB_STEP(lab, lab.unmount(folder) && lab.mount(device, folder, kExt4));
-        QDeadlineTimer deadline(ArrivalTimeoutMs);
-        while (source.arrivalsFound() < cycle && !deadline.hasExpired())
-            QThread::yieldCurrentThread();
-        QCOMPARE(source.arrivalsFound(), cycle);
-    }
-    QVERIFY(spy.isEmpty());
-    const auto reported = arrivalsBeforeFence(lab, spy, fence);
-    QVERIFY2(reported, qPrintable(lab.error()));
-    QCOMPARE(*reported, QStringList(Cycles, folder + u'/'));
-}
-
-// Three arrivals in one reading of the table; the first receiver restarts the source, which
-// then counts them all as present, as it does with whatever was mounted while it was stopped.
-void TestMountMonitor::restartInsideReceiverDropsTheRest()
-{
-    MountLab lab;
-    QStringList devices;
-    QStringList folders;
-    for (const QString name : {"a", "b", "c", "fence"}) {
-        devices.append(lab.ext4Volume(name));
-        folders.append(lab.makeFolder(name));
-        LAB_STEP(lab, !devices.last().isEmpty() && !folders.last().isEmpty());
-    }
-    LinuxDriveArrivalSource source;
-    QSignalSpy spy(&source, &DriveArrivalSource::driveArrived);
-    connect(&source, &DriveArrivalSource::driveArrived, &source, [&source] {
-        source.stop();
+        LinuxDriveArrivalSource source(nullptr, table);
+        QSignalSpy spy(&source, &DriveArrivalSource::driveArrived);
         QVERIFY(source.start());
-    });
-    QVERIFY(source.start());
-    for (int i = 0; i < 3; ++i) // all before the first is handled
-        LAB_STEP(lab, lab.mount(devices.at(i), folders.at(i), kExt4));
-    QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty(), ArrivalTimeoutMs);
-    const auto reported = arrivalsBeforeFence(lab, spy, devices.last());
-    QVERIFY2(reported, qPrintable(lab.error()));
-    QCOMPARE(*reported, QStringList{folders.first() + u'/'});
-}
+        if (table == Table::Best && !source.usesUniqueMountIds())
+            QSKIP(kNoUniqueIds);
+        const bool remount = flags & MS_REMOUNT;
+        if (flags == 0)
+            LAB_STEP(lab, lab.unmount(first) && lab.mount(device, second, kExt4));
+        else
+            LAB_STEP(lab,
+                     lab.mount(remount ? QString() : first, remount ? first : second, {}, flags));
+        const auto reported = arrivalsBeforeFence(lab, spy);
+        QVERIFY2(reported, qPrintable(lab.error()));
+        QCOMPARE(*reported, arrives ? QStringList{second + u'/'} : QStringList{});
+    }
+
+    // This thread stands for a main window busy all along: it handles no event while the stick
+    // is pulled and plugged back at the same place a hundred times. Each plug stays until the
+    // source's own thread has found it, as a stick stays for longer than that.
+    void replugWhileBusy()
+    {
+        MountLab lab;
+        const QString device = lab.ext4Volume(QStringLiteral("disk"));
+        const QString folder = lab.makeFolder(QStringLiteral("stick"));
+        LAB_STEP(lab, !device.isEmpty() && !folder.isEmpty());
+        LAB_STEP(lab, lab.mount(device, folder, kExt4));
+
+        LinuxDriveArrivalSource source;
+        QSignalSpy spy(&source, &DriveArrivalSource::driveArrived);
+        QVERIFY(source.start());
+        if (!source.usesUniqueMountIds())
+            QSKIP(kNoUniqueIds);
+        constexpr quint64 Cycles = 100;
+        for (quint64 cycle = 1; cycle <= Cycles; ++cycle) {
+            LAB_STEP(lab, lab.unmount(folder) && lab.mount(device, folder, kExt4));
+            QDeadlineTimer deadline(ArrivalTimeoutMs);
+            while (source.arrivalsFound() < cycle && !deadline.hasExpired())
+                QThread::yieldCurrentThread();
+            QCOMPARE(source.arrivalsFound(), cycle);
+        }
+        QVERIFY(spy.isEmpty());
+        const auto reported = arrivalsBeforeFence(lab, spy);
+        QVERIFY2(reported, qPrintable(lab.error()));
+        QCOMPARE(*reported, QStringList(Cycles, folder + u'/'));
+    }
+
+    // Three arrivals in one reading of the table; the first receiver restarts the source, which
+    // then counts them all as present, as it does with whatever was mounted while it was stopped.
+    void restartInsideReceiverDropsTheRest()
+    {
+        MountLab lab;
+        QStringList devices;
+        QStringList folders;
+        for (const QString name : {"a", "b", "c"}) {
+            devices.append(lab.ext4Volume(name));
+            folders.append(lab.makeFolder(name));
+            LAB_STEP(lab, !devices.last().isEmpty() && !folders.last().isEmpty());
+        }
+        LinuxDriveArrivalSource source;
+        QSignalSpy spy(&source, &DriveArrivalSource::driveArrived);
+        connect(&source, &DriveArrivalSource::driveArrived, &source, [&source] {
+            source.stop();
+            QVERIFY(source.start());
+        });
+        QVERIFY(source.start());
+        for (int i = 0; i < 3; ++i) // all before the first is handled
+            LAB_STEP(lab, lab.mount(devices.at(i), folders.at(i), kExt4));
+        QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty(), ArrivalTimeoutMs);
+        const auto reported = arrivalsBeforeFence(lab, spy);
+        QVERIFY2(reported, qPrintable(lab.error()));
+        QCOMPARE(*reported, QStringList{folders.first() + u'/'});
+    }
+};
 
 FWB_TEST_MAIN(QCoreApplication, TestMountMonitor, cannotRun, fwb::test::enterPrivateMountNamespace)
 #include "tst_mountmonitor.moc"

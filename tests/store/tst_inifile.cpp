@@ -41,12 +41,17 @@ private Q_SLOTS:
     // A write past a file-size limit must fail even for root, not end the test.
     void initTestCase() { std::signal(SIGXFSZ, SIG_IGN); }
 
+    // Names are found in any case, without spaces (but not tabs) around them; a default loses
+    // its trailing spaces; a value is cut to the caller's buffer. A comment never matches.
     void read_data()
     {
         QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QStringList>("arguments"); // section, key, default
+        QTest::addColumn<int>("bufferSize");
         QTest::addColumn<QString>("expected");
-        const auto row = [](const char *name, const QByteArray &content, const QString &value) {
-            QTest::newRow(name) << content << value;
+        const auto row = [](const char *name, const QByteArray &content, const QString &value,
+                            const QStringList &arguments = {a, k, "dflt"}, int bufferSize = 257) {
+            QTest::newRow(name) << content << arguments << bufferSize << value;
         };
         row("mixed endings, last line unterminated", "[a]\r\nx=1\rk=v\ny=2", "v");
         row("lines trimmed, value keeps later =", " \t[ a ]\t\r\n \t k \v= \t v=w \t\r\n", "v=w");
@@ -63,6 +68,14 @@ private Q_SLOTS:
         row("empty quotes", "[a]\r\nk=\"\"", "");
         row("empty value is not the default", "[a]\r\nk=\r\n", "");
         row("NUL cuts after the trimming", QByteArray("[a]\r\nk \0y=1\r\nk=v \0x\r\n", 21), "v ");
+        row("non-ascii section in any case", "[\xC3\x85sa]\r\nk=v", "v",
+            {QStringLiteral(" \u00E5SA "), k, {}});
+        row("tab around a name counts", "[a]\r\nk=v", "", {"\ta", k, {}});
+        row("default without trailing spaces", "", " d\t", {a, k, " d\t  "});
+        row("cut to the buffer", "[a]\r\nk=\xC3\xA5\xF0\x9F\x98\x80z",
+            QStringLiteral("\u00E5\U0001F600"), {a, k, {}}, 3);
+        row("comment never matches", "[a]\r\n;k=c\r\n#k=h", "", {a, ";k", {}});
+        row("# starts no comment", "[a]\r\n;k=c\r\n#k=h", "h", {a, "#k", {}});
         // The text encodings a settings file may come in.
         row("utf-8 mark", "\xEF\xBB\xBF[a]\r\nk=\xC3\xA5", QStringLiteral("\u00E5"));
         row("windows-1252", "[a]\r\nk=\x9F\xE5\x80\r\n", QStringLiteral("\u0178\u00E5\u20AC"));
@@ -74,30 +87,12 @@ private Q_SLOTS:
     void read()
     {
         QFETCH(QByteArray, content);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, bufferSize);
         const QString path = m_dir.filePath(QStringLiteral("read.ini"));
         test::writeFile(path, content);
-        QTEST(ini::readProfileString(path, a, k, QStringLiteral("dflt"), 257), "expected");
-    }
-
-    // How the arguments are taken: names in any case, without spaces (but not tabs) around
-    // them; a default without trailing spaces; a value cut to the caller's buffer, which the
-    // settings give 256 characters (255 for the first-run flag). A comment never matches.
-    void readArguments()
-    {
-        const auto read = [](const QByteArray &content, const QString &section, const QString &key,
-                             const QString &fallback, int bufferSize) {
-            return ini::ProfileFile::fromBytes(content).read(section, key, fallback, bufferSize);
-        };
-        QCOMPARE(read("[\xC3\x85sa]\r\nk=v", QStringLiteral(" \u00E5SA "), k, {}, 9),
-                 QStringLiteral("v"));
-        QCOMPARE(read("[a]\r\nk=v", QStringLiteral("\ta"), k, {}, 9), QString());
-        QCOMPARE(read("", a, k, QStringLiteral(" d\t  "), 9), QStringLiteral(" d\t"));
-        QCOMPARE(read("[a]\r\nk=\xC3\xA5\xF0\x9F\x98\x80z", a, k, {}, 3),
-                 QStringLiteral("\u00E5\U0001F600"));
-        QCOMPARE(read("[a]\r\n;k=c\r\n#k=h", a, QStringLiteral(";k"), {}, 9), QString());
-        QCOMPARE(read("[a]\r\n;k=c\r\n#k=h", a, QStringLiteral("#k"), {}, 9), "h");
-        const auto file = ini::ProfileFile::fromBytes("[Settings]\r\nx=" + QByteArray(300, '1'));
-        QCOMPARE(ReadIniText(file, "Settings", "x", {}).size(), 256);
+        QTEST(ini::readProfileString(path, arguments[0], arguments[1], arguments[2], bufferSize),
+              "expected");
     }
 
     void write_data()
@@ -233,7 +228,7 @@ private Q_SLOTS:
                                 << QString::fromLatin1(loaded) + " 0 1 Backup sets/|";
         };
         const auto options = [](const char *name, const QByteArray &lines,
-                                const char *loaded = "0 2 1 0 1 Backup sets/|") {
+                                const QByteArray &loaded = "0 2 1 0 1 Backup sets/|") {
             QTest::newRow(name) << QStringLiteral("settings.ini") << "[Options]\r\n" + lines
                                 << QString::fromLatin1(loaded);
         };
@@ -247,6 +242,8 @@ private Q_SLOTS:
         options("width, language", "GLO_IncreaseTextWidth=-2.5\r\nGLO_CurrentLanguage=Svenska.lng",
                 "0 2 1 -2.5 1 Backup sets/|Svenska.lng");
         options("width not a number", "GLO_IncreaseTextWidth=1x");
+        options("language cut to 256 characters", "GLO_CurrentLanguage=" + QByteArray(300, 'L'),
+                "0 2 1 0 1 Backup sets/|" + QByteArray(256, 'L'));
         options("first run only for 1", "[Settings]\r\nFirstRunOfGeneration5=01",
                 "0 2 1 0 0 Backup sets/|");
         options("stored case, one separator", "LastOpenedDir={app}my SETS/", "0 2 1 0 1 My Sets/|");
