@@ -42,9 +42,7 @@ class tst_Balloon : public QObject
         QStringList paths;
         for (const QString &name : names) {
             paths << appPaths().DefaultBackupSetsFolder + u'/' + name + u".fwb"_s;
-            test::writeFile(paths.last(), "[General]\r\nGEN_Version=27\r\n[Settings]\r\n"
-                                          "OPT_AutoRunTriggerDrives=" +
-                                              triggers + "\r\n");
+            test::writeBackupSet(paths.last(), triggers);
         }
         return paths;
     }
@@ -130,8 +128,7 @@ private Q_SLOTS:
         test::writeFile(appPaths().AgentIniPath,
                         "; mine\r\n[Options]\r\nGLO_BackupStartupMode=1\r\n");
         settings().BackupSetFolder = appPaths().DefaultBackupSetsFolder + u'/';
-        setFiles({"x"},
-                 QByteArray("a,1,BACKUP;b,0,1A2B-3C4D").replace(',', '\2').replace(';', '\1'));
+        setFiles({"x"}, "a,1,BACKUP;b,0,1A2B-3C4D");
         m_platform->volumeQuery.volumes.insert(u"/media/u/"_s, {"BACKUP", "vfat", "1A2B-3C4D"});
         m_window = std::make_unique<frmMAIN>(m_dir->path());
         m_window->ActivateMonitoring();
@@ -197,8 +194,7 @@ private Q_SLOTS:
                     sets->item(row)->setCheckState(checks[row] == u'1' ? Qt::Checked
                                                                        : Qt::Unchecked);
                 if (command == u"later") {
-                    // A second dialog would wait for its own decision: dismiss it, so the fault
-                    // shows.
+                    // A second dialog would wait for a decision of its own: dismiss it.
                     QTimer::singleShot(0, &dialog, [&dialog] {
                         if (frmBALLOON *second = frmBALLOON::openDialog();
                             second && second != &dialog)
@@ -235,13 +231,9 @@ private Q_SLOTS:
                     child<QAction>(m_window.get(), "CM_SysTray_Quit")->trigger();
                     QTRY_COMPARE(QApplication::activeWindow(), &dialog);
                     child<QAction>(m_window.get(), "CM_SysTray_ShowMe")->trigger();
-                    QCOMPARE(m_platform->boxes.shown.size(), 1);
-                    const FakeMessageBoxes::Box &box = m_platform->boxes.shown[0];
-                    QCOMPARE(
-                        box.title + u'|' + box.text,
-                        u"FW Backup Agent - Can Not Quit|Please confirm or cancel backup launch "
-                        "before quitting FW Backup Agent."_s);
-                    QCOMPARE(box.icon, BoxIcon::Information);
+                    QCOMPARE(test::shownBoxes(m_platform->boxes, BoxIcon::Information),
+                             QStringList{u"FW Backup Agent - Can Not Quit|Please confirm or cancel "
+                                         u"backup launch before quitting FW Backup Agent."_s});
                     dialog.close();
                 } else if (command == u"More") {
                     child<QPushButton>(&dialog, "CB_More")->click();
