@@ -1,10 +1,7 @@
-// The real Agent on the desktops its users run. Volumes are formatted, attached to loop devices
-// and mounted in a private mount namespace, which everything started from here shares (root).
-// The daemons of a desktop run over a /run of this namespace's own, so that nothing they record
-// outlives the test or reaches the machine's: udevd, which answers for the devices an ordinary
-// user may not read; udisks2, through which automounters mount drives, on a system bus of the
-// test's own; GNOME's compositor (mutter, without a screen) with XWayland, on a session bus that
-// carries a StatusNotifierWatcher, the tray of KDE Plasma and of GNOME's AppIndicator support.
+// The real Agent on the desktops its users run, its volumes on loop devices mounted in a private
+// mount namespace (root). The desktop's daemons run over a /run of the namespace's own, so that
+// nothing they record outlives the test: udevd; udisks2 on a system bus of the test's own; mutter
+// with XWayland on a session bus carrying a StatusNotifierWatcher (the tray of KDE and GNOME).
 
 #include "AgentProcess.h"
 #include "TestSupport.h"
@@ -457,16 +454,13 @@ void TestAgentE2E::volumeIdentity_data()
     // Western European one, "¥" in the American one.
     const QList<QStringList> fat{{"mkfs.fat", "-i", "1A2B3C4D", "-n", "SXKER"}};
     const QStringList fusefat{"fusefat", "-o", "ro,blkdev,fsname=DEVICE"};
-    QTest::newRow("FAT, Swedish") << fat
-                                  << QByteArray("S\x9D"
-                                                "KER")
-                                  << "vfat" << fusefat << QByteArray("sv_SE.UTF-8")
+    const QByteArray dosLabel = QByteArray("S\x9D") + "KER";
+    QTest::newRow("FAT, Swedish") << fat << dosLabel << "vfat" << fusefat
+                                  << QByteArray("sv_SE.UTF-8")
                                   << QStringLiteral("SØKER Serial number: 1A2B-3C4D");
-    QTest::newRow("FAT, American English") << fat
-                                           << QByteArray("S\x9D"
-                                                         "KER")
-                                           << "vfat" << fusefat << QByteArray("en_US.UTF-8")
-                                           << QStringLiteral("S¥KER Serial number: 1A2B-3C4D");
+    QTest::newRow("FAT, American English")
+        << fat << dosLabel << "vfat" << fusefat << QByteArray("en_US.UTF-8")
+        << QStringLiteral("S¥KER Serial number: 1A2B-3C4D");
     // udev records no id for the serial 0, and only root may read the boot sector.
     QTest::newRow("FAT, serial 0")
         << QList<QStringList>{{"mkfs.fat", "-i", "0", "-n", "ZERO"}} << QByteArray() << "vfat"
