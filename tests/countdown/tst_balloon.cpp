@@ -15,7 +15,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -89,15 +88,8 @@ class tst_Balloon : public QObject
             for (const char *name : {"LB_CountDown", "LB_TimeLeft", "CB_PauseCount"})
                 QCOMPARE(child(dialog, name)->isVisible(), countDown);
             QCOMPARE(child<QTimer>(dialog, "TR_CountDown")->isActive(), countDown);
-            // On top at the top right of the work area (to within the frame, which the
-            // offscreen platform adds without a move). The main window's buttons wait; its
-            // tray menu does not.
-            const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-            const QRect frame = dialog->frameGeometry();
-            QCOMPARE(frame.top(), area.top() + TwipsToPixels(380));
-            QVERIFY(qAbs(area.right() - TwipsToPixels(50) - frame.right()) <=
-                    frame.width() - dialog->width());
-            QVERIFY(dialog->windowFlags() & Qt::WindowStaysOnTopHint);
+            // Where it stands and that it stays on top are the window manager's to show (the
+            // desktop and Wayland tests). The main window's buttons wait; its tray menu does not.
             QVERIFY(!quit->isEnabled() && child(m_window.get(), "CM_SysTray")->isEnabled());
             whileOpen(*dialog);
         });
@@ -183,7 +175,6 @@ private Q_SLOTS:
         const QString logBefore = m_window->LogText();
         if (command == u"no program")
             QVERIFY(QFile::remove(appPaths().FwbExePath));
-        QWidget elsewhere;
         QVERIFY(decide(
             [this] {
                 ConfirmTriggeredBackups(setFiles({"a", "b", "c"}));
@@ -224,12 +215,9 @@ private Q_SLOTS:
                     tick(0);
                     QMetaObject::invokeMethod(timer, "timeout");
                 } else if (command == u"Quit") {
-                    // Refused with a box, and the dialog has the focus; Open does not show the
-                    // main window.
-                    elsewhere.show();
-                    QTRY_COMPARE(QApplication::activeWindow(), &elsewhere);
+                    // Refused with a box (the focus it leaves is the desktop test's); Open does
+                    // not show the main window.
                     child<QAction>(m_window.get(), "CM_SysTray_Quit")->trigger();
-                    QTRY_COMPARE(QApplication::activeWindow(), &dialog);
                     child<QAction>(m_window.get(), "CM_SysTray_ShowMe")->trigger();
                     QCOMPARE(test::shownBoxes(m_platform->boxes, BoxIcon::Information),
                              QStringList{u"FW Backup Agent - Can Not Quit|Please confirm or cancel "
