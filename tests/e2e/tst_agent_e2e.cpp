@@ -222,20 +222,15 @@ QString TestAgentE2E::startUdev()
     if (!m_ownRun || !QDir().mkpath(QStringLiteral("/run/udev")))
         return QStringLiteral("no /run of its own");
     start(kUdevd, {});
-    return QTest::qWaitFor(
-               [this] {
-                   return !!run({"udevadm", "control", "--ping"}, m_desktop);
-               },
-               TimeoutMs)
-               ? QString()
-               : QStringLiteral("udevd does not start");
+    const auto answers = [this] {
+        return !!run({"udevadm", "control", "--ping"}, m_desktop);
+    };
+    return QTest::qWaitFor(answers, TimeoutMs) ? QString() : QStringLiteral("udevd does not start");
 }
 
 QString TestAgentE2E::udevRecord(const QString &device) const
 {
-    struct stat node
-    {
-    };
+    struct stat node = {};
     if (::stat(QFile::encodeName(device).constData(), &node) != 0 ||
         !run({"udevadm", "trigger", "--action=add", "--settle",
               "/sys/class/block/" + device.section(u'/', -1)},
