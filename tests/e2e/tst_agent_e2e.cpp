@@ -135,7 +135,7 @@ private:
     QList<int> numbers(const QString &id, const QString &property) const;
     // Has udevd probe the device as it does when one is plugged in; its record.
     QString udevRecord(const QString &device) const;
-    QString startAgent(const QByteArray &ini, const QString &startEntry, bool hidden = false);
+    QString startAgent(const QByteArray &ini, const QString &startEntry);
 
     // The items registered and still on the bus.
     QStringList items() const;
@@ -324,14 +324,13 @@ QList<int> TestAgentE2E::numbers(const QString &id, const QString &property) con
 }
 
 // The main window's id on the X display, where the Agent shows it when it went to XWayland.
-QString TestAgentE2E::startAgent(const QByteArray &ini, const QString &startEntry, bool hidden)
+QString TestAgentE2E::startAgent(const QByteArray &ini, const QString &startEntry)
 {
     QString id;
     if (!writeBytes(m_run->folder.filePath(QStringLiteral("fwbagent.ini")), ini) ||
         !m_run->agent.start(m_run->folder.agentPath(), TimeoutMs, startEntry))
         qWarning("%s", qPrintable(m_run->agent.error()));
-    if (!hidden &&
-        !QTest::qWaitFor([&] { return isViewable(id = window("FW(B| Backup) Agent")); }, TimeoutMs))
+    if (!QTest::qWaitFor([&] { return isViewable(id = window("FW(B| Backup) Agent")); }, TimeoutMs))
         id.clear();
     return id;
 }
@@ -565,18 +564,16 @@ void TestAgentE2E::udisksMounts()
 
 void TestAgentE2E::trayOverDBus_data()
 {
-    QTest::addColumn<int>("startupMode");
     QTest::addColumn<QString>("pack");
     // The start-up entry, the menu when active, then the toggle's text when not.
     QTest::addColumn<QStringList>("texts");
     const QStringList english{"Program start-up. ",  "Open", "Deactivate agent",
                               "Start Ferrow Backup", "Quit", "Activate agent"};
-    QTest::newRow("English") << 0 << QString() << english;
-    QTest::newRow("Swedish") << 0 << "Swedish.lng"
+    QTest::newRow("English") << QString() << english;
+    QTest::newRow("Swedish") << "Swedish.lng"
                              << QStringList{
                                     "Programmet har startat. ", "Öppna",   "Inaktivera agenten",
                                     "Starta Ferrow Backup",     "Avsluta", "Aktivera agenten"};
-    QTest::newRow("started hidden") << 2 << QString() << english;
 }
 
 // The tray of KDE Plasma and of GNOME with AppIndicator support: the item registers only once
@@ -584,7 +581,6 @@ void TestAgentE2E::trayOverDBus_data()
 // follows the monitoring state, activating it brings the window back, and Quit quits.
 void TestAgentE2E::trayOverDBus()
 {
-    QFETCH(int, startupMode);
     QFETCH(QString, pack);
     QFETCH(QStringList, texts);
     if (!pack.isEmpty()) {
@@ -593,14 +589,7 @@ void TestAgentE2E::trayOverDBus()
         QVERIFY(writeBytes(m_run->folder.filePath(QStringLiteral("settings.ini")),
                            optionsIni({QStringLiteral("GLO_CurrentLanguage=") + pack})));
     }
-    const QString main = startAgent(
-        optionsIni({u"GLO_AgentStartupMode=%1"_s.arg(startupMode), "GLO_MinimizeMode=1"}), texts[0],
-        startupMode == 2);
-    if (startupMode == 2) {
-        QVERIFY(!QTest::qWaitFor([this] { return !m_watcher->registered.isEmpty(); }, SettleMs));
-        QVERIFY(m_run->agent.isRunning());
-        return;
-    }
+    const QString main = startAgent(optionsIni({"GLO_MinimizeMode=1"}), texts[0]);
     QVERIFY(!main.isEmpty() && m_watcher->registered.isEmpty());
     x({"xdotool", "windowminimize", main});
     const QString active = waitForItem();
