@@ -8,7 +8,6 @@
 #include "platform/linux/KernelMountList.h"
 
 #include <QDBusAbstractAdaptor>
-#include <QDBusArgument>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDir>

@@ -12,7 +12,6 @@
 #include "store/MonitorLog.h"
 #include "store/Settings.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
