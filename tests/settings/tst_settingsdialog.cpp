@@ -94,17 +94,19 @@ QStringList layoutProblems(const QWidget *parent)
         }
         if (const auto *page = qobject_cast<const QGroupBox *>(a)) {
             problems += layoutProblems(page);
-            // The page's heading, bold and wrapped to its controls' width, ends above them.
+            // The page's heading, bold and wrapped to its controls' width, stands 50 twips from
+            // the top, and the first control the small gap (120) below it.
             QFont bold = page->font();
             bold.setBold(true);
             const QWidget *first = page->findChildren<QWidget *>().value(0);
             for (const QWidget *child : page->findChildren<QWidget *>())
                 first = child->y() < first->y() ? child : first;
             const QRect column(first->x(), 0, first->width(), 100000);
-            if (QFontMetrics(bold).boundingRect(column, Qt::TextWordWrap, page->title()).height() >=
-                first->y())
-                problems.append(page->title() + QStringLiteral(" runs into ") +
-                                first->objectName());
+            const int heading =
+                QFontMetrics(bold).boundingRect(column, Qt::TextWordWrap, page->title()).height();
+            if (qAbs(PixelsToTwips(first->y() - heading) - 170) >= 15)
+                problems.append(first->objectName() + QStringLiteral(" is not 120 twips below ") +
+                                page->title());
         }
     }
     return problems;
