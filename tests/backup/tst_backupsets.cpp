@@ -20,13 +20,7 @@ using OpenResult = ProgramStarter::OpenResult;
 
 namespace {
 
-// A trigger list written with ',' between a trigger's fields and ';' between triggers.
-QByteArray triggers(QByteArray text)
-{
-    return text.replace(',', '\x02').replace(';', '\x01');
-}
-
-const QByteArray kTrigger = triggers("a,1,MYDISK");
+const QByteArray kTrigger = test::triggerList("a,1,MYDISK");
 
 // A database set: table `table` whose rows hold `cells` in column "16".
 bool writeDatabaseSet(const QString &path, const QList<jet::Cell> &cells,
@@ -90,9 +84,9 @@ private Q_SLOTS:
         ini("30.fwb", "GEN_Version=30");
         ini("new.fwb", "GEN_Version=new");
         // Pieces of fewer than three fields are skipped, fields past the third ignored.
-        ini("layout.fwb", "GEN_Version=27", "", triggers("a,1,D,more;junk;b,1;,,"));
+        ini("layout.fwb", "GEN_Version=27", "", test::triggerList("a,1,D,more;junk;b,1;,,"));
         ini("not a set.txt", "GEN_Version=27");
-        const QString dbList = QString::fromUtf8(triggers("e,0,Säker"));
+        const QString dbList = QString::fromUtf8(test::triggerList("e,0,Säker"));
         QVERIFY(writeDatabaseSet(app(QStringLiteral("db.fwb")), {dbList, kTrigger}));
         QVERIFY(writeDatabaseSet(app(QStringLiteral("db null.fwb")), {std::nullopt}));
         QVERIFY(writeDatabaseSet(app(QStringLiteral("no table.fwb")), {kTrigger}, "2"));
@@ -122,8 +116,8 @@ private Q_SLOTS:
     // above the first one's: the engines here answer only once that has happened.
     void setsAreReadWhileEventsRun()
     {
-        QVERIFY(writeDatabaseSet(app("any.fwb"),
-                                 {QString::fromUtf8(triggers("x,1,\\trigger\\on\\any\\drive"))}));
+        QVERIFY(writeDatabaseSet(app("any.fwb"), {QString::fromUtf8(test::triggerList(
+                                                     "x,1,\\trigger\\on\\any\\drive"))}));
         test::writeFile(app(QStringLiteral("damaged.fwb")), "Standard Jet DB, cut short");
         installFwb();
         settings().BackupStartupMode = BackupStartup::Automatic;

@@ -1,17 +1,13 @@
-// The real Agent on the desktops its users run. Volumes are formatted, attached to loop devices
-// and mounted in a private mount namespace, which everything started from here shares (root).
-// The daemons of a desktop run over a /run of this namespace's own, so that nothing they record
-// outlives the test or reaches the machine's: udevd, which answers for the devices an ordinary
-// user may not read; udisks2, through which automounters mount drives, on a system bus of the
-// test's own; GNOME's compositor (mutter, without a screen) with XWayland, on a session bus that
-// carries a StatusNotifierWatcher, the tray of KDE Plasma and of GNOME's AppIndicator support.
+// The real Agent on the desktops its users run, its volumes on loop devices mounted in a private
+// mount namespace (root). The desktop's daemons run over a /run of the namespace's own, so that
+// nothing they record outlives the test: udevd; udisks2 on a system bus of the test's own; mutter
+// with XWayland on a session bus carrying a StatusNotifierWatcher (the tray of KDE and GNOME).
 
 #include "AgentProcess.h"
 #include "TestSupport.h"
 #include "platform/linux/KernelMountList.h"
 
 #include <QDBusAbstractAdaptor>
-#include <QDBusArgument>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDir>
@@ -138,7 +134,7 @@ private:
     QList<int> numbers(const QString &id, const QString &property) const;
     // Has udevd probe the device as it does when one is plugged in; its record.
     QString udevRecord(const QString &device) const;
-    QString startAgent(const QByteArray &ini, const QString &startEntry, bool hidden = false);
+    QString startAgent(const QByteArray &ini, const QString &startEntry);
 
     // The items registered and still on the bus.
     QStringList items() const;
@@ -225,20 +221,15 @@ QString TestAgentE2E::startUdev()
     if (!m_ownRun || !QDir().mkpath(QStringLiteral("/run/udev")))
         return QStringLiteral("no /run of its own");
     start(kUdevd, {});
-    return QTest::qWaitFor(
-               [this] {
-                   return !!run({"udevadm", "control", "--ping"}, m_desktop);
-               },
-               TimeoutMs)
-               ? QString()
-               : QStringLiteral("udevd does not start");
+    const auto answers = [this] {
+        return !!run({"udevadm", "control", "--ping"}, m_desktop);
+    };
+    return QTest::qWaitFor(answers, TimeoutMs) ? QString() : QStringLiteral("udevd does not start");
 }
 
 QString TestAgentE2E::udevRecord(const QString &device) const
 {
-    struct stat node
-    {
-    };
+    struct stat node = {};
     if (::stat(QFile::encodeName(device).constData(), &node) != 0 ||
         !run({"udevadm", "trigger", "--action=add", "--settle",
               "/sys/class/block/" + device.section(u'/', -1)},
@@ -332,14 +323,13 @@ QList<int> TestAgentE2E::numbers(const QString &id, const QString &property) con
 }
 
 // The main window's id on the X display, where the Agent shows it when it went to XWayland.
-QString TestAgentE2E::startAgent(const QByteArray &ini, const QString &startEntry, bool hidden)
+QString TestAgentE2E::startAgent(const QByteArray &ini, const QString &startEntry)
 {
     QString id;
     if (!writeBytes(m_run->folder.filePath(QStringLiteral("fwbagent.ini")), ini) ||
         !m_run->agent.start(m_run->folder.agentPath(), TimeoutMs, startEntry))
         qWarning("%s", qPrintable(m_run->agent.error()));
-    if (!hidden &&
-        !QTest::qWaitFor([&] { return isViewable(id = window("FW(B| Backup) Agent")); }, TimeoutMs))
+    if (!QTest::qWaitFor([&] { return isViewable(id = window("FW(B| Backup) Agent")); }, TimeoutMs))
         id.clear();
     return id;
 }
@@ -457,16 +447,13 @@ void TestAgentE2E::volumeIdentity_data()
     // Western European one, "¥" in the American one.
     const QList<QStringList> fat{{"mkfs.fat", "-i", "1A2B3C4D", "-n", "SXKER"}};
     const QStringList fusefat{"fusefat", "-o", "ro,blkdev,fsname=DEVICE"};
-    QTest::newRow("FAT, Swedish") << fat
-                                  << QByteArray("S\x9D"
-                                                "KER")
-                                  << "vfat" << fusefat << QByteArray("sv_SE.UTF-8")
+    const QByteArray dosLabel = QByteArray("S\x9D") + "KER";
+    QTest::newRow("FAT, Swedish") << fat << dosLabel << "vfat" << fusefat
+                                  << QByteArray("sv_SE.UTF-8")
                                   << QStringLiteral("SØKER Serial number: 1A2B-3C4D");
-    QTest::newRow("FAT, American English") << fat
-                                           << QByteArray("S\x9D"
-                                                         "KER")
-                                           << "vfat" << fusefat << QByteArray("en_US.UTF-8")
-                                           << QStringLiteral("S¥KER Serial number: 1A2B-3C4D");
+    QTest::newRow("FAT, American English")
+        << fat << dosLabel << "vfat" << fusefat << QByteArray("en_US.UTF-8")
+        << QStringLiteral("S¥KER Serial number: 1A2B-3C4D");
     // udev records no id for the serial 0, and only root may read the boot sector.
     QTest::newRow("FAT, serial 0")
         << QList<QStringList>{{"mkfs.fat", "-i", "0", "-n", "ZERO"}} << QByteArray() << "vfat"
@@ -579,18 +566,16 @@ void TestAgentE2E::udisksMounts()
 
 void TestAgentE2E::trayOverDBus_data()
 {
-    QTest::addColumn<int>("startupMode");
     QTest::addColumn<QString>("pack");
     // The start-up entry, the menu when active, then the toggle's text when not.
     QTest::addColumn<QStringList>("texts");
     const QStringList english{"Program start-up. ",  "Open", "Deactivate agent",
                               "Start Ferrow Backup", "Quit", "Activate agent"};
-    QTest::newRow("English") << 0 << QString() << english;
-    QTest::newRow("Swedish") << 0 << "Swedish.lng"
+    QTest::newRow("English") << QString() << english;
+    QTest::newRow("Swedish") << "Swedish.lng"
                              << QStringList{
                                     "Programmet har startat. ", "Öppna",   "Inaktivera agenten",
                                     "Starta Ferrow Backup",     "Avsluta", "Aktivera agenten"};
-    QTest::newRow("started hidden") << 2 << QString() << english;
 }
 
 // The tray of KDE Plasma and of GNOME with AppIndicator support: the item registers only once
@@ -598,7 +583,6 @@ void TestAgentE2E::trayOverDBus_data()
 // follows the monitoring state, activating it brings the window back, and Quit quits.
 void TestAgentE2E::trayOverDBus()
 {
-    QFETCH(int, startupMode);
     QFETCH(QString, pack);
     QFETCH(QStringList, texts);
     if (!pack.isEmpty()) {
@@ -607,14 +591,7 @@ void TestAgentE2E::trayOverDBus()
         QVERIFY(writeBytes(m_run->folder.filePath(QStringLiteral("settings.ini")),
                            optionsIni({QStringLiteral("GLO_CurrentLanguage=") + pack})));
     }
-    const QString main = startAgent(
-        optionsIni({u"GLO_AgentStartupMode=%1"_s.arg(startupMode), "GLO_MinimizeMode=1"}), texts[0],
-        startupMode == 2);
-    if (startupMode == 2) {
-        QVERIFY(!QTest::qWaitFor([this] { return !m_watcher->registered.isEmpty(); }, SettleMs));
-        QVERIFY(m_run->agent.isRunning());
-        return;
-    }
+    const QString main = startAgent(optionsIni({"GLO_MinimizeMode=1"}), texts[0]);
     QVERIFY(!main.isEmpty() && m_watcher->registered.isEmpty());
     x({"xdotool", "windowminimize", main});
     const QString active = waitForItem();

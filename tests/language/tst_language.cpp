@@ -40,16 +40,6 @@ QList<Cell> control(Cell name, Cell text, Cell type = "1", Cell index = "-1",
     return {form, name, text, type, index};
 }
 
-jet::TableData items(const Rows &rows)
-{
-    // Index is a long, not an integer, so that a row can hold any index.
-    jet::TableData table{"Items", {{"Type", jet::ColumnType::LongInteger}}, rows, {}};
-    for (const char *column : {"Text", "Name", "Form"})
-        table.columns.prepend({QLatin1String(column), jet::ColumnType::Memo});
-    table.columns.append({"Index", jet::ColumnType::LongInteger});
-    return table;
-}
-
 // A form with the kinds of controls packs address; the captions of its named controls.
 std::unique_ptr<QWidget> testForm(const QString &name = QStringLiteral("frmTEST"))
 {
@@ -110,7 +100,8 @@ class tst_Language : public QObject
     void openPack(const Rows &rows)
     {
         const QString name = QStringLiteral("Test %1.lng").arg(++m_packs);
-        QVERIFY(jet::writeDatabase(appPaths().LanguagePacksFolder + name, {items(rows)}));
+        QVERIFY(jet::writeDatabase(appPaths().LanguagePacksFolder + name,
+                                   {test::languagePackItems(rows)}));
         settings().CurrentLanguage = name;
         QVERIFY(OpenLanguagePack());
     }
@@ -249,12 +240,10 @@ private Q_SLOTS:
             QVERIFY(qAbs(HeightTwips(container) + (window ? 450 : 0) - BottomOf(lowest) -
                          (window ? 700 : 300)) < 8);
         }
-        QStringList shown;
-        for (const FakeMessageBoxes::Box &box : m_platform->boxes.shown)
-            shown += box.title + u'|' + box.text + (box.icon == BoxIcon::Stop ? "" : " (not Stop)");
         const QString box = QStringLiteral("FW Backup Agent - Auto-size Error|Could not auto-size "
                                            "%1 height: %2. Please report this error.");
-        QCOMPARE(shown, QStringList({box.arg("frame", "FR_Window"), box.arg("window", "frmTEST")}));
+        QCOMPARE(test::shownBoxes(m_platform->boxes, BoxIcon::Stop),
+                 QStringList({box.arg("frame", "FR_Window"), box.arg("window", "frmTEST")}));
     }
 
     // The pack is read while the events run, and read again on a thread of its own when its file
@@ -268,8 +257,8 @@ private Q_SLOTS:
         jet::DataAccess::setEnginePath(m_dir.filePath(QStringLiteral("no engine")));
         QCOMPARE(TranslateText("Quit"), "Avsluta");
         const test::GatedEngine engine(m_dir.path(), QStringLiteral(FWB_JET_ENGINE));
-        jet::TableData changed =
-            items({global("Quit", "gone"), global("Quit", "Sluta"), global("Open", "gone too")});
+        jet::TableData changed = test::languagePackItems(
+            {global("Quit", "gone"), global("Quit", "Sluta"), global("Open", "gone too")});
         changed.deletedRows = {0, 2};
         QVERIFY(jet::writeDatabase(LanguagePack(), {changed}));
         QCOMPARE(TranslateText("Quit"), "Avsluta");

@@ -66,27 +66,25 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("previous");
         QTest::addColumn<QByteArray>("current");
         QTest::addColumn<QStringList>("expected");
+        const auto row = [](const char *name, const QByteArray &previous, const QByteArray &added,
+                            const QStringList &expected) {
+            QTest::newRow(name) << previous << previous + added << expected;
+        };
         const QByteArray usb = Desktop + stick(40, "8:17", "/media/u");
-        QTest::newRow("new mount, escaped name")
-            << Desktop << Desktop + stick(40, "7:5", "/media/USB\\040STICK")
-            << QStringList{"/media/USB STICK/"};
-        QTest::newRow("new mount at the root")
-            << Desktop << Desktop + stick(40, "8:17", "/") << QStringList{"/"};
-        QTest::newRow("device stacked on another")
-            << usb << usb + stick(41, "8:33", "/media/u") << QStringList{"/media/u/"};
-        QTest::newRow("device stacked on itself")
-            << usb << usb + stick(41, "8:17", "/media/u") << QStringList{};
+        row("new mount, escaped name", Desktop, stick(40, "7:5", "/media/USB\\040STICK"),
+            {"/media/USB STICK/"});
+        row("new mount at the root", Desktop, stick(40, "8:17", "/"), {"/"});
+        row("device stacked on another", usb, stick(41, "8:33", "/media/u"), {"/media/u/"});
+        row("device stacked on itself", usb, stick(41, "8:17", "/media/u"), {});
+        row("new device at two places, one arrival at the first", Desktop,
+            stick(40, "8:17", "/b") + stick(41, "8:17", "/a"), {"/b/"});
+        row("only block devices", Desktop,
+            "40 22 0:60 / /tmp/x rw - tmpfs tmpfs rw\n"
+            "43 22 0:63 / /media/nas rw - fuse.sshfs anna@nas:/ rw\n"
+            "44 27 8:33 / /media/Win rw - fuseblk /dev/sdc1 rw,allow_other\n",
+            {"/media/Win/"});
         QTest::newRow("another device reusing the id")
             << usb << Desktop + stick(40, "8:33", "/media/u") << QStringList{"/media/u/"};
-        QTest::newRow("new device at two places, one arrival at the first")
-            << Desktop << Desktop + stick(40, "8:17", "/b") + stick(41, "8:17", "/a")
-            << QStringList{"/b/"};
-        QTest::newRow("only block devices")
-            << Desktop
-            << Desktop + "40 22 0:60 / /tmp/x rw - tmpfs tmpfs rw\n"
-                         "43 22 0:63 / /media/nas rw - fuse.sshfs anna@nas:/ rw\n"
-                         "44 27 8:33 / /media/Win rw - fuseblk /dev/sdc1 rw,allow_other\n"
-            << QStringList{"/media/Win/"};
     }
     void diff()
     {
@@ -135,9 +133,7 @@ private Q_SLOTS:
         if (!volume.isEmpty())
             m_platform->volumeQuery.volumes.insert(root, {v[0], v[1], v[2]});
         if (!triggers.isEmpty())
-            test::writeFile(set, "[General]\r\nGEN_Version=27\r\n[Settings]\r\n"
-                                 "OPT_AutoRunTriggerDrives=" +
-                                     triggers.replace(',', '\x02').replace(';', '\x01') + "\r\n");
+            test::writeBackupSet(set, triggers);
         test::writeFile(appPaths().FwbExePath, "x");
         settings().BackupStartupMode = BackupStartup::Automatic;
         NewDriveFound(root);
@@ -210,15 +206,10 @@ private Q_SLOTS:
         QCOMPARE(m_log.size(), 2);
 
         m_window.reset(); // destroyed while subclassed
-        QStringList boxes;
-        for (const FakeMessageBoxes::Box &box : m_platform->boxes.shown)
-            boxes.append(QString::number(int(box.icon)) + u' ' + box.title + u' ' + box.text);
-        QCOMPARE(boxes, (QStringList{"2 FW Backup - Agent - Subclass Failed Unable to "
-                                     "successfully subclass" +
-                                         handle,
-                                     "2 FW Backup Agent - WindowProc Error Unexpected "
-                                     "unsubclassed" +
-                                         handle}));
+        QCOMPARE(test::shownBoxes(m_platform->boxes, BoxIcon::Stop),
+                 (QStringList{
+                     "FW Backup - Agent - Subclass Failed|Unable to successfully subclass" + handle,
+                     "FW Backup Agent - WindowProc Error|Unexpected unsubclassed" + handle}));
     }
 };
 

@@ -77,13 +77,10 @@ private Q_SLOTS:
         m_platform->instanceGuard.answer = InstanceClaim::OtherInstanceRuns;
         QVERIFY(!load());
         QVERIFY(QDir(app()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
-        QCOMPARE(m_platform->boxes.shown.size(), 1);
-        const FakeMessageBoxes::Box &box = m_platform->boxes.shown[0];
-        QCOMPARE(box.title, u"FW Backup Agent - Multiple Instances"_s);
-        QCOMPARE(box.text, u"The Ferrow Backup Agent is already running.\r\nMore than one "
-                           "instance of the program is not allowed.\r\n\r\nThis instance of FW "
-                           "Backup Agent will shut down."_s);
-        QCOMPARE(box.icon, BoxIcon::Information);
+        QCOMPARE(test::shownBoxes(m_platform->boxes, BoxIcon::Information),
+                 QStringList{u"FW Backup Agent - Multiple Instances|The Ferrow Backup Agent is "
+                             "already running.\r\nMore than one instance of the program is not "
+                             "allowed.\r\n\r\nThis instance of FW Backup Agent will shut down."_s});
         QVERIFY(!m_window->isVisible() && m_platform->driveArrivals.starts == 0);
     }
 
@@ -155,15 +152,9 @@ private Q_SLOTS:
         host.failingLibraries = {{u"COMCAT.DLL"_s, 0x80004005L}, {u"SAWZipNG.dll"_s, -1}};
         const QString dao = host.commonFilesFolder + u"/Microsoft Shared\\DAO\\dao360.dll"_s;
         // The pack names the caption and the Quit button.
-        const jet::TableData pack{
-            u"Items"_s,
-            {{u"Form"_s, jet::ColumnType::Memo},
-             {u"Name"_s, jet::ColumnType::Memo},
-             {u"Text"_s, jet::ColumnType::Memo},
-             {u"Type"_s, jet::ColumnType::LongInteger},
-             {u"Index"_s, jet::ColumnType::LongInteger}},
+        const jet::TableData pack = test::languagePackItems(
             {{u"GLOBAL"_s, u"FW Backup Agent"_s, u"Agenten"_s, u"0"_s, std::nullopt},
-             {u"AGENT_frmMAIN"_s, u"CB_Quit"_s, u"&Avsluta"_s, u"1"_s, u"-1"_s}}};
+             {u"AGENT_frmMAIN"_s, u"CB_Quit"_s, u"&Avsluta"_s, u"1"_s, u"-1"_s}});
         for (const QString &file : files) {
             if (file.endsWith(u".lng"))
                 QVERIFY(QDir().mkpath(appPaths().LanguagePacksFolder) &&
@@ -256,28 +247,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("minimized"); // the window, then the tray icons
         QTest::addColumn<QString>("toggled");   // the tray icons after the tray menu's toggle
         QTest::addColumn<QString>("restore");
-        QTest::newRow("active, tray") << "active" << 1 << "hidden 10"
-                                      << "01"
-                                      << "click";
-        QTest::newRow("unable, tray") << "unable" << 1 << "hidden 01"
-                                      << "01"
-                                      << "double click";
+        const auto row = [](const char *state, int mode, const char *minimized, const char *toggled,
+                            const char *restore) {
+            QTest::addRow("%s, mode %d", state, mode)
+                << QString::fromLatin1(state) << mode << QString::fromLatin1(minimized)
+                << QString::fromLatin1(toggled) << QString::fromLatin1(restore);
+        };
+        row("active", 1, "hidden 10", "01", "click");
+        row("unable", 1, "hidden 01", "01", "double click");
         // Deactivated by Enter, the keypad's Enter or Space on the focused button.
-        QTest::newRow("deactive, tray") << "deactive Return" << 1 << "hidden 01"
-                                        << "10"
-                                        << "Open";
-        QTest::newRow("deactive, task bar") << "deactive Enter" << 0 << "shown 00"
-                                            << "00"
-                                            << "click";
-        QTest::newRow("deactive, hide") << "deactive Space" << 2 << "hidden 00"
-                                        << "00"
-                                        << "double click";
-        QTest::newRow("active, task bar") << "active" << 0 << "shown 00"
-                                          << "00"
-                                          << "click";
-        QTest::newRow("active, hide") << "active" << 2 << "hidden 00"
-                                      << "00"
-                                      << "Open";
+        row("deactive Return", 1, "hidden 01", "10", "Open");
+        row("deactive Enter", 0, "shown 00", "00", "click");
+        row("deactive Space", 2, "hidden 00", "00", "double click");
+        row("active", 0, "shown 00", "00", "click");
+        row("active", 2, "hidden 00", "00", "Open");
     }
     void monitoringStates()
     {

@@ -59,6 +59,37 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+jet::TableData languagePackItems(const QList<QList<jet::Cell>> &rows)
+{
+    // Index is a long, not an integer, so that a row can hold any index.
+    jet::TableData table{"Items", {}, rows, {}};
+    for (const char *column : {"Form", "Name", "Text"})
+        table.columns.append({QLatin1String(column), jet::ColumnType::Memo});
+    for (const char *column : {"Type", "Index"})
+        table.columns.append({QLatin1String(column), jet::ColumnType::LongInteger});
+    return table;
+}
+
+QByteArray triggerList(QByteArray text)
+{
+    return text.replace(',', '\x02').replace(';', '\x01');
+}
+
+void writeBackupSet(const QString &path, const QByteArray &triggers)
+{
+    writeFile(path, "[General]\r\nGEN_Version=27\r\n[Settings]\r\nOPT_AutoRunTriggerDrives=" +
+                        triggerList(triggers) + "\r\n");
+}
+
+QStringList shownBoxes(const FakeMessageBoxes &boxes, BoxIcon usual)
+{
+    QStringList shown;
+    for (const FakeMessageBoxes::Box &box : boxes.shown)
+        shown += box.title + u'|' + box.text +
+                 (box.icon == usual ? QString() : QStringLiteral(" (icon %1)").arg(int(box.icon)));
+    return shown;
+}
+
 CapturedStandardError::CapturedStandardError() : m_saved(::dup(STDERR_FILENO))
 {
     std::fflush(stderr);

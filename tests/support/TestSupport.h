@@ -1,5 +1,6 @@
 #pragma once
 
+#include "jet/writer/JetWriter.h"
 #include "platform/Platform.h"
 #include "platform/fake/FakeAutoStartStore.h"
 #include "platform/fake/FakeComponentHost.h"
@@ -65,6 +66,17 @@ void pressByKey(QWidget *button, const QString &key);
 // Writes `bytes` to `path`, creating parent folders. Fails the test on error.
 void writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
+
+// A language pack's table of texts: rows of Form, Name, Text, Type and Index.
+jet::TableData languagePackItems(const QList<QList<jet::Cell>> &rows);
+
+// A trigger list written with ',' between a trigger's fields and ';' between triggers.
+QByteArray triggerList(QByteArray text);
+// An ini backup set at `path` with the trigger list `triggers` (see triggerList()).
+void writeBackupSet(const QString &path, const QByteArray &triggers);
+
+// Each box shown as "title|text", followed by its icon's number where that is not `usual`.
+QStringList shownBoxes(const FakeMessageBoxes &boxes, BoxIcon usual);
 
 // Everything this process writes to standard error while it lives goes to a file instead.
 class CapturedStandardError

@@ -104,7 +104,7 @@ private Q_SLOTS:
             const QObject events;
             QTimer::singleShot(0, &events, [&disk] { disk.createAttempts += "events"; });
             QString made = QString::number(CreateFolder(path, errorText));
-            QStringList failed, shown;
+            QStringList failed;
             for (const QString &folder : disk.createAttempts) {
                 const bool ok = disk.isFolder(folder) || folder == "events";
                 made += u' ' + folder + (ok ? "" : "!");
@@ -112,9 +112,7 @@ private Q_SLOTS:
                     failed += "FWB Agent|" + errorText + u' ' + folder;
             }
             QTEST(made, "expected");
-            for (const FakeMessageBoxes::Box &box : scoped.boxes.shown)
-                shown += box.title + u'|' + box.text + (box.icon == BoxIcon::None ? "" : " (icon)");
-            QCOMPARE(shown, failed);
+            QCOMPARE(test::shownBoxes(scoped.boxes, BoxIcon::None), failed);
         }
     }
 };
