@@ -30,7 +30,7 @@ constexpr int SettleMs = 1'500;
 // Where trayer puts its panel (200x24) on the 1280x1024 screen: along the top edge, at the right.
 const QRect kPanel(1280 - 200, 0, 200, 24);
 // The search ignores case: Qt's 1x1 "fwbagent" window must not match.
-const QString kMainWindow = QStringLiteral("^FW(B| Backup) Agent$");
+const QString kMainWindow = QStringLiteral("FW(B| Backup) Agent");
 const QString kConfirmDialog = QStringLiteral("FW Backup Agent - Confirm Start-up");
 const QString kCanNotQuit = QStringLiteral("FW Backup Agent - Can Not Quit");
 const QString kTypingWindow = QStringLiteral("typing here");
@@ -39,13 +39,12 @@ const QString kPython = QStringLiteral("/usr/bin/python3");
 const QString kAtSpiBus = QStringLiteral("/usr/libexec/at-spi-bus-launcher");
 const QString kSettings = QStringLiteral("FWB Agent - Settings");
 const QString kCountDown = QStringLiteral("FW Backup Agent - Count Down");
-const QString kCountDownDialog = u'^' + kCountDown + u'$';
 
-QByteArray agentIni(int startupMode, int minimizeMode)
+QByteArray agentIni(int startupMode, int minimizeMode, int backupStartupMode = 2)
 {
     return optionsIni({QStringLiteral("GLO_AgentStartupMode=%1").arg(startupMode),
                        QStringLiteral("GLO_MinimizeMode=%1").arg(minimizeMode),
-                       QStringLiteral("GLO_BackupStartupMode=2")});
+                       QStringLiteral("GLO_BackupStartupMode=%1").arg(backupStartupMode)});
 }
 
 QString cannotRun(const QByteArray &function)
@@ -63,6 +62,13 @@ QString cannotRun(const QByteArray &function)
                : mountNamespaceProblem();
 }
 
+// An ext4 volume and the folder it is mounted at.
+struct Volume
+{
+    QString device, folder;
+    bool made() const { return !device.isEmpty() && !folder.isEmpty(); }
+};
+
 } // namespace
 
 // QCOMPARE once `actual` equals `expected`, or once the deadline has passed.
@@ -77,8 +83,24 @@ class TestDesktop : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void init();
-    void cleanup();
+    // The Agent and the other clients first, the X server last.
+    void cleanup()
+    {
+        m_run.reset();
+        while (!m_programs.empty()) {
+            m_programs.back()->terminate();
+            m_programs.back()->waitForFinished(TimeoutMs);
+            m_programs.pop_back(); // killed, if it did not go
+        }
+    }
+    void init()
+    {
+        const QString problem = startDesktop();
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        m_run.emplace();
+        QVERIFY2(m_run->folder.stage(), qPrintable(m_run->folder.error()));
+        m_run->agent.setDesktop(m_environment);
+    }
 
     void startsWithoutTrayIcon_data();
     void startsWithoutTrayIcon();
@@ -91,22 +113,55 @@ private Q_SLOTS:
     void settingsWaitForTheCountDown();
 
 private:
-    // A session bus of the test's own, for the Agent and the desktop's services.
-    QString startSessionBus();
-    // The Agent's accessibles as AT-SPI lists them ("depth, role, name, description" lines).
-    QStringList accessibleTree() const
-    {
-        return x({kPython, QFINDTESTDATA("accessible-tree.py"), "fwbagent"})
-            .split(u'\n', Qt::SkipEmptyParts);
-    }
     // Why no desktop could be started, or the empty text.
     QString startDesktop();
-    bool startProgram(const QString &program, const QStringList &arguments);
-    // Runs an X tool on the desktop: what it printed, empty when it failed.
-    QString x(const QStringList &command) const;
-    QStringList windowsNamed(const QString &name) const
+    bool startProgram(const QString &program, const QStringList &arguments)
     {
-        return x({"xdotool", "search", "--name", name}).split(u'\n', Qt::SkipEmptyParts);
+        auto &process = *m_programs.emplace_back(std::make_unique<QProcess>());
+        process.setProcessEnvironment(m_environment);
+        process.setStandardErrorFile(QProcess::nullDevice());
+        process.start(program, arguments);
+        return process.waitForStarted(TimeoutMs);
+    }
+    // A session bus of the test's own, for the Agent and the desktop's services.
+    bool startSessionBus()
+    {
+        if (!startProgram(QStringLiteral("dbus-daemon"),
+                          {"--session", "--nofork", "--print-address"}))
+            return false;
+        QProcess &bus = *m_programs.back();
+        if (!QTest::qWaitFor([&] { return bus.canReadLine(); }, TimeoutMs))
+            return false;
+        m_environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                             QString::fromLocal8Bit(bus.readLine().trimmed()));
+        m_run->agent.setDesktop(m_environment);
+        return true;
+    }
+    // Runs a tool on the desktop: what it printed, empty when it failed.
+    QByteArray run(const QStringList &command) const
+    {
+        QProcess process;
+        process.setProcessEnvironment(m_environment);
+        process.start(command.first(), command.mid(1));
+        if (!process.waitForFinished(TimeoutMs) || process.exitCode() != 0)
+            return {};
+        return process.readAllStandardOutput();
+    }
+    QString x(const QStringList &command) const { return QString::fromLocal8Bit(run(command)); }
+    // The windows titled `title` (a pattern, matched whole).
+    QStringList windowsNamed(const QString &title) const
+    {
+        return x({"xdotool", "search", "--name", "^(" + title + ")$"})
+            .split(u'\n', Qt::SkipEmptyParts);
+    }
+    // The latest window titled `title` once there is one, or the empty text.
+    QString awaitWindow(const QString &title) const
+    {
+        QStringList windows;
+        return QTest::qWaitFor([&] { return !(windows = windowsNamed(title)).isEmpty(); },
+                               TimeoutMs)
+                   ? windows.last()
+                   : QString();
     }
     // The ICCCM state the window manager gave the window: "Normal", "Iconic" or empty.
     QString wmState(const QString &window) const
@@ -163,19 +218,30 @@ private:
     }
     void keys(const QStringList &keys) const { x(QStringList{"xdotool", "key"} + keys); }
 
-    // The window's picture as the X server shows it.
-    QByteArray picture(const QString &window) const
-    {
-        QProcess process;
-        process.setProcessEnvironment(m_environment);
-        process.start(QStringLiteral("xwd"), {"-silent", "-id", window});
-        process.waitForFinished(TimeoutMs);
-        return process.readAllStandardOutput();
-    }
-
     QString startAgent(const QByteArray &ini,
-                       const QString &startupEntry = QStringLiteral("Program start-up. "));
+                       const QString &startupEntry = QStringLiteral("Program start-up. "))
+    {
+        if (!writeBytes(m_run->folder.filePath(QStringLiteral("fwbagent.ini")), ini) ||
+            !m_run->agent.start(m_run->folder.agentPath(), TimeoutMs, startupEntry))
+            qWarning("%s", qPrintable(m_run->agent.error()));
+        return awaitWindow(kMainWindow);
+    }
     QString minimizeToTray(const QString &window);
+    // A set named `name` that starts on drives labelled `label` (on any drive when it is empty),
+    // and an ext4 volume so labelled; false when the set cannot be written. The volume stays
+    // unmade when the machine cannot make one.
+    bool addSetAndVolume(const QString &name, const QString &label, Volume &volume)
+    {
+        volume = {m_run->lab.ext4Volume(name, label), m_run->lab.makeFolder(name)};
+        return writeBytes(m_run->folder.defaultBackupSetsFolder() + u'/' + name + ".fwb",
+                          iniBackupSet(label.isEmpty()
+                                           ? u"x\u00020\u0002\\trigger\\on\\any\\drive"_s
+                                           : triggersOnLabel(label)));
+    }
+    bool mount(const Volume &volume)
+    {
+        return m_run->lab.mount(volume.device, volume.folder, QStringLiteral("ext4"));
+    }
 
     std::vector<std::unique_ptr<QProcess>> m_programs;
     QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
@@ -210,49 +276,9 @@ QString TestDesktop::startDesktop()
     if (!up ||
         !startProgram(QStringLiteral("trayer"), {"--edge", "top", "--align", "right", "--widthtype",
                                                  "pixel", "--width", "200", "--height", "24"}) ||
-        !QTest::qWaitFor([this] { return !windowsNamed(QStringLiteral("^panel$")).isEmpty(); },
-                         TimeoutMs))
+        awaitWindow(QStringLiteral("panel")).isEmpty())
         return QStringLiteral("openbox or trayer does not come up");
     return {};
-}
-
-// The Agent and the other clients first, the X server last.
-void TestDesktop::cleanup()
-{
-    m_run.reset();
-    while (!m_programs.empty()) {
-        m_programs.back()->terminate();
-        m_programs.back()->waitForFinished(TimeoutMs);
-        m_programs.pop_back(); // killed, if it did not go
-    }
-}
-
-void TestDesktop::init()
-{
-    const QString problem = startDesktop();
-    QVERIFY2(problem.isEmpty(), qPrintable(problem));
-    m_run.emplace();
-    QVERIFY2(m_run->folder.stage(), qPrintable(m_run->folder.error()));
-    m_run->agent.setDesktop(m_environment);
-}
-
-bool TestDesktop::startProgram(const QString &program, const QStringList &arguments)
-{
-    auto &process = *m_programs.emplace_back(std::make_unique<QProcess>());
-    process.setProcessEnvironment(m_environment);
-    process.setStandardErrorFile(QProcess::nullDevice());
-    process.start(program, arguments);
-    return process.waitForStarted(TimeoutMs);
-}
-
-QString TestDesktop::x(const QStringList &command) const
-{
-    QProcess process;
-    process.setProcessEnvironment(m_environment);
-    process.start(command.first(), command.mid(1));
-    if (!process.waitForFinished(TimeoutMs) || process.exitCode() != 0)
-        return {};
-    return QString::fromLocal8Bit(process.readAllStandardOutput());
 }
 
 QMap<QString, QRect> TestDesktop::agentWindows(bool popups) const
@@ -270,18 +296,6 @@ QMap<QString, QRect> TestDesktop::agentWindows(bool popups) const
                                             m.captured(4).toInt(), m.captured(5).toInt()));
     }
     return windows;
-}
-
-QString TestDesktop::startAgent(const QByteArray &ini, const QString &startupEntry)
-{
-    if (!writeBytes(m_run->folder.filePath(QStringLiteral("fwbagent.ini")), ini) ||
-        !m_run->agent.start(m_run->folder.agentPath(), TimeoutMs, startupEntry))
-        qWarning("%s", qPrintable(m_run->agent.error()));
-    QStringList windows;
-    return QTest::qWaitFor([&] { return !(windows = windowsNamed(kMainWindow)).isEmpty(); },
-                           TimeoutMs)
-               ? windows.last()
-               : QString();
 }
 
 QString TestDesktop::minimizeToTray(const QString &window)
@@ -352,22 +366,17 @@ void TestDesktop::restoresFromTray()
 // quit, and a click on the tray icon or on the dialog gives the dialog the focus.
 void TestDesktop::dialogLeavesTheFocusAndTheTrayAlone()
 {
-    const QString label = QStringLiteral("DESKTOPDISK");
-    const QString set = m_run->folder.defaultBackupSetsFolder() + QStringLiteral("/Nightly.fwb");
-    QVERIFY(writeBytes(set, iniBackupSet(triggersOnLabel(label))));
-    MountLab &lab = m_run->lab;
-    const QString device = lab.ext4Volume(QStringLiteral("disk"), label);
-    const QString folder = lab.makeFolder(QStringLiteral("disk"));
-    LAB_STEP(lab, !device.isEmpty() && !folder.isEmpty());
+    Volume disk;
+    QVERIFY(addSetAndVolume(QStringLiteral("Nightly"), QStringLiteral("DESKTOPDISK"), disk));
+    LAB_STEP(m_run->lab, disk.made());
     const QString icon = minimizeToTray(startAgent(agentIni(0, 1)));
     QVERIFY(!icon.isEmpty());
     QVERIFY(startProgram(QStringLiteral("xmessage"), {"-name", kTypingWindow, kTypingWindow}));
     WAIT_COMPARE(focusedWindowName(), kTypingWindow);
-    const QString typing = windowsNamed(u'^' + kTypingWindow + u'$').value(0);
+    const QString typing = windowsNamed(kTypingWindow).value(0);
 
-    QVERIFY(lab.mount(device, folder, QStringLiteral("ext4")));
-    WAIT_COMPARE(windowsNamed(u'^' + kConfirmDialog + u'$').isEmpty(), false);
-    const QString dialog = windowsNamed(u'^' + kConfirmDialog + u'$').first();
+    QVERIFY(mount(disk));
+    const QString dialog = awaitWindow(kConfirmDialog);
     WAIT_COMPARE(agentWindows().contains(dialog), true);
     QVERIFY(!QTest::qWaitFor([&] { return focusedWindowName() != kTypingWindow; }, SettleMs));
     // On top, 50 twips (3 pixels at 96 dpi) from the right edge of the screen, frame and all.
@@ -401,35 +410,16 @@ void TestDesktop::dialogLeavesTheFocusAndTheTrayAlone()
     QVERIFY(m_run->agent.isRunning());
 }
 
-QString TestDesktop::startSessionBus()
-{
-    if (!startProgram(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address"}))
-        return QStringLiteral("dbus-daemon does not start");
-    QProcess &bus = *m_programs.back();
-    if (!QTest::qWaitFor([&] { return bus.canReadLine(); }, TimeoutMs))
-        return QStringLiteral("the session bus does not start");
-    m_environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
-                         QString::fromLocal8Bit(bus.readLine().trimmed()));
-    m_run->agent.setDesktop(m_environment);
-    return {};
-}
-
 // A notification service (dunst) at the top right, where the count-down dialog is: the
 // notification names the drive and the set and offers the dialog's buttons; it goes before the
 // count-down ends, leaving the dialog in sight, and its Start now does what the dialog's does.
 void TestDesktop::notificationBesideTheDialog()
 {
-    MountLab &lab = m_run->lab;
-    QStringList devices, folders;
-    for (const QString name : {"Nightly", "Weekly"}) {
-        const QString label = name.toUpper() + QStringLiteral("DISK");
-        QVERIFY(writeBytes(m_run->folder.defaultBackupSetsFolder() + u'/' + name + ".fwb",
-                           iniBackupSet(triggersOnLabel(label))));
-        devices << lab.ext4Volume(name, label);
-        folders << lab.makeFolder(name);
-        LAB_STEP(lab, !devices.last().isEmpty() && !folders.last().isEmpty());
-    }
-    QVERIFY2(startSessionBus().isEmpty(), "no session bus");
+    Volume disks[2];
+    QVERIFY(addSetAndVolume(QStringLiteral("Nightly"), QStringLiteral("NIGHTLYDISK"), disks[0]));
+    QVERIFY(addSetAndVolume(QStringLiteral("Weekly"), QStringLiteral("WEEKLYDISK"), disks[1]));
+    LAB_STEP(m_run->lab, disks[0].made() && disks[1].made());
+    QVERIFY(startSessionBus());
     const QString config = m_run->folder.filePath(QStringLiteral("dunstrc"));
     // A middle click presses the button a user chose for the program; idle time must not hold
     // the notification on the screen.
@@ -447,20 +437,16 @@ void TestDesktop::notificationBesideTheDialog()
                                TimeoutMs);
     };
     QVERIFY(monitored(QStringLiteral("member=NameAcquired")));
-    QVERIFY(
-        !startAgent(optionsIni({"GLO_AgentStartupMode=2", "GLO_BackupStartupMode=1"})).isEmpty());
+    QVERIFY(!startAgent(agentIni(2, 0, 1)).isEmpty());
     const auto notifications = [&] {
         return x({"xdotool", "search", "--onlyvisible", "--classname", "^Dunst$"})
             .split(u'\n', Qt::SkipEmptyParts);
     };
 
-    QVERIFY(lab.mount(devices[0], folders[0], QStringLiteral("ext4")));
+    QVERIFY(mount(disks[0]));
     WAIT_COMPARE(notifications().size(), 1);
-    const QStringList dialog = windowsNamed(kCountDownDialog);
+    const QStringList dialog = windowsNamed(kCountDown);
     QCOMPARE(dialog.size(), 1);
-    qInfo("The notification at %s covers the dialog at %s",
-          qPrintable(x({"xdotool", "getwindowgeometry", notifications().first()}).simplified()),
-          qPrintable(x({"xdotool", "getwindowgeometry", dialog.first()}).simplified()));
     QVERIFY(monitored(QStringLiteral("Seconds until the checked backups start: 60\"")));
     for (const QString &part :
          {u"string \"FWB Agent\"\n   uint32 0\n   string \"fwbagent\"\n"
@@ -477,7 +463,7 @@ void TestDesktop::notificationBesideTheDialog()
 
     // A second drive while the dialog is open: its own notification, whose Start now starts the
     // checked sets of the dialog, the first drive's too.
-    QVERIFY(lab.mount(devices[1], folders[1], QStringLiteral("ext4")));
+    QVERIFY(mount(disks[1]));
     WAIT_COMPARE(notifications().size(), 1);
     QVERIFY(monitored(QStringLiteral("New drive found: WEEKLYDISK\nBackup sets: Weekly.fwb\n")));
     click(notifications().first(), {20, 20}, 2);
@@ -486,7 +472,7 @@ void TestDesktop::notificationBesideTheDialog()
     QVERIFY(QTest::qWaitFor([&] { return started.match(seen += monitor.readAll()).hasMatch(); },
                             TimeoutMs));
     WAIT_COMPARE(m_run->agent.entries().filter(QStringLiteral("Launching backup set")).size(), 2);
-    WAIT_COMPARE(windowsNamed(kCountDownDialog).isEmpty(), true);
+    WAIT_COMPARE(windowsNamed(kCountDown).isEmpty(), true);
     qInfo("dbus-monitor saw:\n%s", qPrintable(seen));
 }
 
@@ -518,31 +504,29 @@ void TestDesktop::accessibleNames()
     QFETCH(QString, pack);
     QFETCH(QString, startupEntry);
     QFETCH(QStringList, names);
-    const QString label = QStringLiteral("SPEAKINGDISK");
-    QVERIFY(writeBytes(m_run->folder.defaultBackupSetsFolder() + QStringLiteral("/Nightly.fwb"),
-                       iniBackupSet(triggersOnLabel(label))));
-    MountLab &lab = m_run->lab;
-    const QString device = lab.ext4Volume(QStringLiteral("disk"), label);
-    const QString folder = lab.makeFolder(QStringLiteral("disk"));
-    LAB_STEP(lab, !device.isEmpty() && !folder.isEmpty());
+    Volume disk;
+    QVERIFY(addSetAndVolume(QStringLiteral("Nightly"), QStringLiteral("SPEAKINGDISK"), disk));
+    LAB_STEP(m_run->lab, disk.made());
     if (!pack.isEmpty()) {
         const QString packs = m_run->folder.filePath(QStringLiteral("Language Packs/"));
         QVERIFY(QDir().mkpath(packs) && QFile::copy(FWB_SWEDISH_PACK, packs + pack));
         QVERIFY(writeBytes(m_run->folder.filePath(QStringLiteral("settings.ini")),
                            optionsIni({QStringLiteral("GLO_CurrentLanguage=") + pack})));
     }
-    QVERIFY2(startSessionBus().isEmpty(), "no session bus");
+    QVERIFY(startSessionBus());
     QVERIFY(startProgram(kAtSpiBus, {"--launch-immediately"}));
     m_environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
     m_run->agent.setDesktop(m_environment);
-    const QString window = startAgent(optionsIni({"GLO_BackupStartupMode=1"}), startupEntry);
+    const QString window = startAgent(agentIni(0, 0, 1), startupEntry);
     QVERIFY(!window.isEmpty());
 
+    // The Agent's accessibles as AT-SPI lists them ("depth, role, name, description" lines).
     QStringList tree;
     const auto listed = [&](const QString &roleAndName) {
         return QTest::qWaitFor(
             [&] {
-                tree = accessibleTree();
+                tree = x({kPython, QFINDTESTDATA("accessible-tree.py"), "fwbagent"})
+                           .split(u'\n', Qt::SkipEmptyParts);
                 return !tree.filter(roleAndName).isEmpty();
             },
             TimeoutMs);
@@ -551,7 +535,7 @@ void TestDesktop::accessibleNames()
     QVERIFY2(listed(names.last()), qPrintable(tree.join(u'\n')));
     QStringList seen = tree;
     keys({"Escape"});
-    QVERIFY(lab.mount(device, folder, QStringLiteral("ext4")));
+    QVERIFY(mount(disk));
     QVERIFY2(listed(QStringLiteral("\tlist\t")), qPrintable(tree.join(u'\n')));
     seen += tree;
     qInfo("AT-SPI lists:\n%s", qPrintable(seen.join(u'\n')));
@@ -584,54 +568,49 @@ void TestDesktop::accessibleNames()
 void TestDesktop::settingsWaitForTheCountDown()
 {
     // The Agent may not read the device's label: the set starts on any drive.
-    QVERIFY(writeBytes(m_run->folder.defaultBackupSetsFolder() + QStringLiteral("/Nightly.fwb"),
-                       iniBackupSet(QStringLiteral("x\u00020\u0002\\trigger\\on\\any\\drive"))));
-    MountLab &lab = m_run->lab;
-    const QString device = lab.ext4Volume(QStringLiteral("disk"));
-    const QString folder = lab.makeFolder(QStringLiteral("disk"));
-    LAB_STEP(lab, !device.isEmpty() && !folder.isEmpty());
+    Volume disk;
+    QVERIFY(addSetAndVolume(QStringLiteral("Nightly"), QString(), disk));
+    LAB_STEP(m_run->lab, disk.made());
     const QString ini = m_run->folder.filePath(QStringLiteral("fwbagent.ini"));
-    const QByteArray options =
-        optionsIni({QStringLiteral("GLO_AgentStartupMode=0"), QStringLiteral("GLO_MinimizeMode=1"),
-                    QStringLiteral("GLO_BackupStartupMode=1")});
-    QVERIFY(writeBytes(ini, options) && m_run->folder.handTo(65534));
+    QVERIFY(writeBytes(ini, agentIni(0, 1, 1)) && m_run->folder.handTo(65534));
     m_run->agent.setUser(65534);
-    const QString main = startAgent(options);
+    const QString main = startAgent(agentIni(0, 1, 1));
     QVERIFY(!main.isEmpty());
     QString settings;
+    const QRegularExpression mainTitle(QRegularExpression::anchoredPattern(kMainWindow));
     // Opens the settings and picks the first option of a page by its tab's access key.
     const auto openSettings = [&](const QString &page) {
         // Clicked until the window manager, which may still be placing it, gives it the focus.
-        WAIT_COMPARE((click(main), focusedWindowName().contains(QRegularExpression(kMainWindow))),
-                     true);
+        WAIT_COMPARE((click(main), focusedWindowName().contains(mainTitle)), true);
         keys({"alt+s"});
-        WAIT_COMPARE(windowsNamed(u'^' + kSettings + u'$').isEmpty(), false);
-        settings = windowsNamed(u'^' + kSettings + u'$').first();
+        settings = awaitWindow(kSettings);
         WAIT_COMPARE(focusedWindowName(), kSettings);
         keys({"alt+" + page, "Tab", "space"});
     };
     openSettings(QStringLiteral("w")); // minimizing to the task bar
 
-    QVERIFY(lab.mount(device, folder, QStringLiteral("ext4")));
-    WAIT_COMPARE(windowsNamed(u'^' + kCountDown + u'$').isEmpty(), false);
-    const QString dialog = windowsNamed(u'^' + kCountDown + u'$').first();
+    QVERIFY(mount(disk));
+    const QString dialog = awaitWindow(kCountDown);
     WAIT_COMPARE(focusedWindowName(), kCountDown);
     // Neither Esc nor the close box ends the settings meanwhile.
     x({"xdotool", "windowactivate", "--sync", settings});
     keys({"Escape", "alt+F4"});
     WAIT_COMPARE(focusedWindowName(), kCountDown);
-    QVERIFY(!windowsNamed(u'^' + kSettings + u'$').isEmpty());
+    QVERIFY(!windowsNamed(kSettings).isEmpty());
 
     // A click on the pause button stops the count: the dialog's picture changes once a second
     // before; after it, two pictures more than a second apart are the same.
+    const auto picture = [&] {
+        return run({"xwd", "-silent", "-id", dialog});
+    };
     const double pixelsPerTwip = agentWindows().value(dialog).width() / 3555.0;
-    const QByteArray before = picture(dialog);
-    WAIT_COMPARE(picture(dialog) == before, false);
+    const QByteArray before = picture();
+    WAIT_COMPARE(picture() == before, false);
     click(dialog, QPoint(3247, 1807) * pixelsPerTwip);
     const auto standsStill = [&] {
-        const QByteArray first = picture(dialog);
+        const QByteArray first = picture();
         QTest::qWait(1'200);
-        return !first.isEmpty() && picture(dialog) == first;
+        return !first.isEmpty() && picture() == first;
     };
     WAIT_COMPARE(standsStill(), true);
     // Tab to Cancel, which Enter presses.
@@ -640,18 +619,15 @@ void TestDesktop::settingsWaitForTheCountDown()
         m_run->agent.entries().contains(QStringLiteral("User cancelled triggered backups.")), true);
     WAIT_COMPARE(focusedWindowName(), kSettings);
     keys({"alt+o"});
-    WAIT_COMPARE(windowsNamed(u'^' + kSettings + u'$').isEmpty(), true);
-    const QByteArray stored =
-        optionsIni({QStringLiteral("GLO_AgentStartupMode=0"), QStringLiteral("GLO_MinimizeMode=0"),
-                    QStringLiteral("GLO_BackupStartupMode=1")});
-    QCOMPARE(readFile(ini), stored);
+    WAIT_COMPARE(windowsNamed(kSettings).isEmpty(), true);
+    QCOMPARE(readFile(ini), agentIni(0, 0, 1));
 
     // Starting backups at once, then Tab (which leaves the options at once) to Cancel, and
     // Enter.
     openSettings(QStringLiteral("b"));
     keys({"Tab", "Return"});
-    WAIT_COMPARE(windowsNamed(u'^' + kSettings + u'$').isEmpty(), true);
-    QCOMPARE(readFile(ini), stored);
+    WAIT_COMPARE(windowsNamed(kSettings).isEmpty(), true);
+    QCOMPARE(readFile(ini), agentIni(0, 0, 1));
 }
 
 FWB_TEST_MAIN(QCoreApplication, TestDesktop, cannotRun, enterPrivateMountNamespace)
