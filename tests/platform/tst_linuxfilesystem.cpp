@@ -37,8 +37,8 @@ class TestLinuxFileSystem : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        for (const QString &name :
-             {QStringLiteral("a b.txt"), kQuoted, kAccented, QStringLiteral("Set.FWB")})
+        for (const QString &name : {QStringLiteral("a b.txt"), kQuoted, kAccented,
+                                    QStringLiteral("Set.FWB"), QStringLiteral(".hidden.fwb")})
             test::writeFile(path(QStringLiteral("names/") + name), "x");
         for (const char *folder :
              {"empty", "special", "cases/data", "cases/Data", "cases/DATA", "cases/Ölz"})
@@ -92,6 +92,9 @@ private Q_SLOTS:
 
     void drivesAndFolders()
     {
+        // A hidden file is nobody's backup set.
+        QCOMPARE(m_files.listPlainFiles(path(QStringLiteral("names")), QStringLiteral("*")).size(),
+                 4);
         QVERIFY(m_files.isDriveReady(path(QStringLiteral("empty"))));
         for (const char *notADrive : {"missing", "names/a b.txt", "special/x.fwb"})
             QVERIFY2(!m_files.isDriveReady(path(QString::fromUtf8(notADrive))), notADrive);
