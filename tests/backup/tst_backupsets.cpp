@@ -174,6 +174,11 @@ private Q_SLOTS:
         QCOMPARE(m_platform->programStarter.opened, QStringList(2, set));
         QCOMPARE(m_platform->programStarter.started.size(), 1);
         QVERIFY2(elapsed >= 3000 && elapsed < 6300, qPrintable(QString::number(elapsed)));
+        // A pause that starts on a whole second lasts until the end of the second after it.
+        PauseSeconds(0);
+        const qint64 onTheSecond = Clock::instance().currentMSecsSinceEpoch();
+        PauseSeconds(1);
+        QVERIFY(Clock::instance().currentMSecsSinceEpoch() - onTheSecond > 1500);
     }
 
     // The file is there, but the system cannot run it: the log says so after the launching entry.
