@@ -15,6 +15,7 @@
 //   bench_stall [arrivals after the first, default 9]
 
 #include "BenchSets.h"
+#include "backup/Launching.h"
 #include "jet/DataAccess.h"
 #include "language/Translate.h"
 #include "monitor/NewDriveFound.h"
@@ -284,6 +285,19 @@ bool measureStartups(Probe &probe, const QString &damagedPack)
     return true;
 }
 
+// A set handed to the desktop's opener, as when the backup program is missing: xdg-mime, a
+// shell script, is asked which application takes the set's type.
+void measureOpener(Probe &probe, const QString &set)
+{
+    probe.reset();
+    const qint64 start = probe.now();
+    runFromEventLoop([&] { OpenWithShell(set); });
+    const qint64 took = probe.now() - start;
+    std::printf("\nA set handed to the desktop's opener (xdg-mime asked)\n"
+                "  longest stall %.1f ms, answer after %.1f ms\n",
+                milliseconds(probe.longest()), milliseconds(took));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -327,6 +341,7 @@ int main(int argc, char *argv[])
     const bool started = measureStartups(probe, damaged.first());
     const bool arrived =
         measureArrivals(probe, {}, arrivals) && measureArrivals(probe, damaged, arrivals);
+    measureOpener(probe, damaged.first());
     std::printf("load average after: %s\n", qPrintable(loadAverage()));
     return arrived && started ? 0 : 1;
 }

@@ -2,8 +2,11 @@
 
 #include "system/FileNames.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTimer>
 #include <cerrno>
 #include <fcntl.h>
 #include <optional>
@@ -14,6 +17,21 @@
 namespace fwb {
 namespace {
 
+// Waits for `process` to end, at most `ms`, letting the window's events run meanwhile: the
+// desktop's helpers are shell scripts that can take longer than a window may stand still.
+bool finishesWithin(QProcess &process, int ms)
+{
+    if (!QCoreApplication::instance())
+        return process.waitForFinished(ms);
+    QEventLoop loop;
+    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&process, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    if (process.state() != QProcess::NotRunning)
+        loop.exec();
+    return process.state() == QProcess::NotRunning;
+}
+
 // The first line a short-lived helper prints, or nothing when it cannot run or fails.
 std::optional<QString> firstLineOf(const QString &program, const QStringList &arguments)
 {
@@ -23,7 +41,7 @@ std::optional<QString> firstLineOf(const QString &program, const QStringList &ar
     process.setArguments(arguments);
     KeepRawNamesWhenStarting(process);
     process.start();
-    if (!process.waitForFinished(5000)) {
+    if (!finishesWithin(process, 5000)) {
         process.kill();
         process.waitForFinished(1000);
         return std::nullopt;
