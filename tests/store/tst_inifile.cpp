@@ -62,8 +62,7 @@ private Q_SLOTS:
         row("section without ]", "[b]\r\n[ a \r\nk=v", "v");
         row("no section before the first", "k=v\r\n[a]\r\n", "dflt");
         row("NUL ends names and values", QByteArray("[a\0b]\r\nk\0x=v\0w", 14), "v");
-        row("double quotes", "[a]\r\nk= \" v w \" \r\n", " v w ");
-        row("single quotes, one pair", "[a]\r\nk='\"v\"'", "\"v\"");
+        row("quotes after trimming, one pair", "[a]\r\nk= ' \"v w\" ' \r\n", " \"v w\" ");
         row("mismatched quotes stay", "[a]\r\nk=\"v'", "\"v'");
         row("empty quotes", "[a]\r\nk=\"\"", "");
         row("empty value is not the default", "[a]\r\nk=\r\n", "");

@@ -34,7 +34,6 @@ private Q_SLOTS:
         row("empty", "", "\\||||0");
         row("root", "/", "/||/|/|1");
         row("file below the root", "/x.txt", "/x.txt/|/x.txt|/|/x.txt|1");
-        row("file", "/a/b/c.so", "/a/b/c.so/|/a/b/c.so|/a/b|/a/b/c.so|1");
         row("folder", "/a/", "/a/|/a|/a|/a/|1");
         row("blanks, two separators", " /a// ", " /a// /|/a/|/a/| /a// |0");
         row("relative", "x.txt", "x.txt\\|x.txt||x.txt|0");
@@ -63,7 +62,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected"); // real case, then "file folder" existence
         row("folder", "~/full/", "~/full 01");
         row("folder without separator", "~/full", "~/full 11");
-        row("empty folder", "~/Alpha/Beta Gamma", "~/Alpha/Beta Gamma 11");
         row("file", "~/full/in side.txt", "~/full/in side.txt 11");
         row("any case", "~/alpha/BETA gamma/", "~/Alpha/Beta Gamma 00");
         row("missing part", "~/alpha/no/beta", "~/alpha/no/beta/ 00");
