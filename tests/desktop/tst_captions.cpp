@@ -1,11 +1,13 @@
 // Every caption of the Agent's windows whole, as an X server draws them under a window manager:
 // in English, in the shipped Swedish pack and in a pack of very long translations, in the
 // program's own type and (with --theme) in a desktop's larger type and dark colours set through
-// qt6ct. The windows run in this process on the test's own Xvfb and openbox, so each control is
-// measured in the font, style and resolution it was really drawn with; what a control needs is
-// asked of its own font metrics and style, never of the layout's rules.
-//   tst_captions [--theme] [Qt Test options]; FWB_SCREENSHOTS=FOLDER saves each window as PNG.
+// qt6ct. The windows run in this process on an X server of the test's own (xvfb-run) under
+// openbox, so each control is measured in the font, style and resolution it was really drawn
+// with; what a control needs is asked of its own font metrics and style, never of the layout's
+// rules. FWB_CAPTIONS_THEME=qt6ct asks for the desktop's theme; FWB_SCREENSHOTS=FOLDER saves
+// each window as PNG.
 
+#include "Desktop.h"
 #include "TestSupport.h"
 #include "controls/DialogFont.h"
 #include "countdown/frmBALLOON.h"
@@ -32,23 +34,13 @@
 #include <QTest>
 #include <QToolButton>
 #include <cmath>
-#include <csignal>
-#include <cstdio>
-#include <cstring>
-#include <spawn.h>
-#include <string>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <vector>
-
-extern char **environ;
 
 using namespace fwb;
 
 namespace {
 
-bool g_theme = false;
-QTemporaryDir *g_home = nullptr;
+const bool g_theme = qEnvironmentVariable("FWB_CAPTIONS_THEME") == u"qt6ct";
+const QString kDarker = QStringLiteral("/usr/share/qt6ct/colors/darker.conf");
 
 // A translation far longer than any real one: the Swedish text, then again in its longest
 // words, so that captions need several lines or wider buttons.
@@ -238,6 +230,7 @@ class tst_Captions : public QObject
 {
     Q_OBJECT
 
+    test::Desktop m_desktop;
     QTemporaryDir m_packs;
     QString m_longPack;
     std::unique_ptr<QTemporaryDir> m_folder;
@@ -287,6 +280,9 @@ class tst_Captions : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
+        UseDialogFont();
+        const QString problem = m_desktop.startWindowManager();
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
         jet::DataAccess::setEnginePath(QStringLiteral(FWB_JET_ENGINE));
         if (g_theme)
             QVERIFY2(QTest::qWaitFor([] { return QApplication::font().pointSize() == 12; }),
@@ -375,114 +371,42 @@ private Q_SLOTS:
 
 namespace {
 
-pid_t spawn(const std::vector<std::string> &command)
+// The larger type and the darker colours a qt6ct user picks, in a home of the test's own, for
+// the application to read as it starts.
+QString prepare()
 {
-    std::vector<char *> argv;
-    for (const std::string &part : command)
-        argv.push_back(const_cast<char *>(part.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    return posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
-}
-
-void stop(pid_t pid)
-{
-    if (pid > 0) {
-        ::kill(pid, SIGTERM);
-        ::waitpid(pid, nullptr, 0);
-    }
-}
-
-// The larger type and the darker colours a qt6ct user picks, in a home of the test's own.
-bool useTheme()
-{
+    if (!qEnvironmentVariableIsSet("DISPLAY")) // for the precondition to say so
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     static QTemporaryDir home;
-    g_home = &home;
-    const QString config = home.path() + QStringLiteral("/qt6ct/qt6ct.conf");
-    test::writeFile(config, "[Appearance]\n"
-                            "color_scheme_path=/usr/share/qt6ct/colors/darker.conf\n"
+    if (g_theme && home.isValid()) {
+        test::writeFile(home.path() + QStringLiteral("/qt6ct/qt6ct.conf"),
+                        "[Appearance]\n"
+                        "color_scheme_path=" +
+                            kDarker.toUtf8() +
+                            "\n"
                             "custom_palette=true\n"
                             "style=Fusion\n"
                             "[Fonts]\n"
                             "general=\"DejaVu Sans,12,-1,5,400,0,0,0,0,0,0,0,0,0,0,1\"\n"
                             "fixed=\"DejaVu Sans Mono,12,-1,5,400,0,0,0,0,0,0,0,0,0,0,1\"\n");
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
-    qputenv("QT_QPA_PLATFORMTHEME", "qt6ct");
-    return QFile::exists(QStringLiteral("/usr/share/qt6ct/colors/darker.conf"));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
+        qputenv("QT_QPA_PLATFORMTHEME", "qt6ct");
+    }
+    return {};
+}
+
+QString cannotRun(const QByteArray &)
+{
+    if (!qEnvironmentVariableIsSet("DISPLAY"))
+        return QStringLiteral("no X server (xvfb-run is not installed)");
+    for (const char *tool : {"openbox", "xprop"})
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+            return QString::fromLatin1(tool) + QStringLiteral(" is not installed");
+    return g_theme && !QFile::exists(kDarker) ? QStringLiteral("qt6ct is not installed")
+                                              : QString();
 }
 
 } // namespace
 
-int main(int argc, char *argv[])
-{
-    std::vector<char *> args(argv, argv + argc);
-    std::erase_if(args, [](const char *a) { return g_theme |= std::strcmp(a, "--theme") == 0; });
-    int count = static_cast<int>(args.size());
-    for (const char *tool : {"Xvfb", "openbox", "xprop"})
-        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) {
-            qInfo("%s: skipped, cannot run here: %s is not installed", argv[0], tool);
-            return FWB_SKIP_EXIT_CODE;
-        }
-    if (g_theme && !useTheme()) {
-        qInfo("%s: skipped, cannot run here: qt6ct is not installed", argv[0]);
-        return FWB_SKIP_EXIT_CODE;
-    }
-    // The server picks a free display and writes its number to the pipe.
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0)
-        return 1;
-    const pid_t server = spawn({"Xvfb", "-displayfd", std::to_string(pipeFds[1]), "-screen", "0",
-                                "1280x1024x24", "-nolisten", "tcp"});
-    ::close(pipeFds[1]);
-    std::string display;
-    char c;
-    while (::read(pipeFds[0], &c, 1) == 1 && c != '\n')
-        display += c;
-    ::close(pipeFds[0]);
-    if (server < 0 || display.empty()) {
-        stop(server);
-        std::fprintf(stderr, "%s: the X server does not start\n", argv[0]);
-        return 1;
-    }
-    qputenv("DISPLAY", QByteArray(":") + display.c_str());
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    qunsetenv("XAUTHORITY");
-    pid_t windowManager = -1;
-    int status = 1;
-    {
-        QApplication app(count, args.data());
-        UseDialogFont();
-        const auto managing = [] {
-            QProcess xprop;
-            xprop.start(QStringLiteral("xprop"),
-                        {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
-            return xprop.waitForFinished(10'000) &&
-                   xprop.readAllStandardOutput().contains("window id");
-        };
-        // Framed windows. openbox now and then gives up at once on a server that has just
-        // started, even after taking the screen; a second start finds it ready.
-        bool managed = false;
-        for (int attempt = 0; attempt < 3 && !managed; ++attempt) {
-            stop(windowManager);
-            windowManager = spawn({"openbox"});
-            const auto alive = [&] {
-                if (windowManager > 0 && ::waitpid(windowManager, nullptr, WNOHANG) != 0)
-                    windowManager = -1;
-                return windowManager > 0;
-            };
-            managed = QTest::qWaitFor([&] { return !alive() || managing(); }, 60'000) && alive() &&
-                      !QTest::qWaitFor([&] { return !alive(); }, 1'000);
-        }
-        if (!managed) {
-            std::fprintf(stderr, "%s: openbox does not come up\n", argv[0]);
-        } else {
-            tst_Captions test;
-            status = QTest::qExec(&test, count, args.data()) == 0 ? 0 : 1;
-        }
-    }
-    stop(windowManager);
-    stop(server);
-    return status;
-}
-
+FWB_TEST_MAIN(QApplication, tst_Captions, cannotRun, prepare)
 #include "tst_captions.moc"

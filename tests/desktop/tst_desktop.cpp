@@ -15,16 +15,13 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
-#include <memory>
 #include <optional>
-#include <vector>
 
 using namespace fwb::test;
 using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int TimeoutMs = 60'000;
 // How long a wrong outcome is given to show; the window manager answers far sooner.
 constexpr int SettleMs = 1'500;
 // Where trayer puts its panel (200x24) on the 1280x1024 screen: along the top edge, at the right.
@@ -50,7 +47,7 @@ QByteArray agentIni(int startupMode, int minimizeMode, int backupStartupMode = 2
 QString cannotRun(const QByteArray &function)
 {
     for (const char *tool : {"Xvfb", "openbox", "trayer", "xdotool", "xwininfo", "xprop",
-                             "xmessage", "dbus-daemon", "dbus-monitor", "dunst"})
+                             "xmessage", "dbus-daemon", "gdbus", "dunst"})
         if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
             return QString::fromLatin1(tool) + QStringLiteral(" is not installed");
     if (!QFileInfo(kAtSpiBus).isExecutable() ||
@@ -71,14 +68,15 @@ struct Volume
 
 } // namespace
 
-// QCOMPARE once `actual` equals `expected`, or once the deadline has passed.
+// QCOMPARE once `actual` equals `expected`, or once the deadline has passed (QTRY_COMPARE would
+// wait twice as long again to say how long would have done).
 #define WAIT_COMPARE(actual, expected)                                                             \
     do {                                                                                           \
-        if (!QTest::qWaitFor([&] { return (actual) == (expected); }, TimeoutMs))                   \
+        if (!QTest::qWaitFor([&] { return (actual) == (expected); }, Desktop::WaitMs))             \
             QCOMPARE(actual, expected);                                                            \
     } while (false)
 
-class TestDesktop : public QObject
+class TestDesktop : public QObject, private Desktop
 {
     Q_OBJECT
 
@@ -87,19 +85,21 @@ private Q_SLOTS:
     void cleanup()
     {
         m_run.reset();
-        while (!m_programs.empty()) {
-            m_programs.back()->terminate();
-            m_programs.back()->waitForFinished(TimeoutMs);
-            m_programs.pop_back(); // killed, if it did not go
-        }
+        stop();
+        environment = QProcessEnvironment::systemEnvironment();
     }
     void init()
     {
-        const QString problem = startDesktop();
+        QString problem = startXServer();
+        if (problem.isEmpty())
+            problem = startWindowManager();
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        start(QStringLiteral("trayer"), {"--edge", "top", "--align", "right", "--widthtype",
+                                         "pixel", "--width", "200", "--height", "24"});
+        QVERIFY2(!awaitWindow(QStringLiteral("panel")).isEmpty(), "trayer does not come up");
         m_run.emplace();
         QVERIFY2(m_run->folder.stage(), qPrintable(m_run->folder.error()));
-        m_run->agent.setDesktop(m_environment);
+        m_run->agent.setDesktop(environment);
     }
 
     void startsWithoutTrayIcon_data();
@@ -113,55 +113,16 @@ private Q_SLOTS:
     void settingsWaitForTheCountDown();
 
 private:
-    // Why no desktop could be started, or the empty text.
-    QString startDesktop();
     bool startProgram(const QString &program, const QStringList &arguments)
     {
-        auto &process = *m_programs.emplace_back(std::make_unique<QProcess>());
-        process.setProcessEnvironment(m_environment);
-        process.setStandardErrorFile(QProcess::nullDevice());
-        process.start(program, arguments);
-        return process.waitForStarted(TimeoutMs);
+        return start(program, arguments).waitForStarted();
     }
     // A session bus of the test's own, for the Agent and the desktop's services.
     bool startSessionBus()
     {
-        if (!startProgram(QStringLiteral("dbus-daemon"),
-                          {"--session", "--nofork", "--print-address"}))
-            return false;
-        QProcess &bus = *m_programs.back();
-        if (!QTest::qWaitFor([&] { return bus.canReadLine(); }, TimeoutMs))
-            return false;
-        m_environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
-                             QString::fromLocal8Bit(bus.readLine().trimmed()));
-        m_run->agent.setDesktop(m_environment);
-        return true;
-    }
-    // Runs a tool on the desktop: what it printed, empty when it failed.
-    QByteArray run(const QStringList &command) const
-    {
-        QProcess process;
-        process.setProcessEnvironment(m_environment);
-        process.start(command.first(), command.mid(1));
-        if (!process.waitForFinished(TimeoutMs) || process.exitCode() != 0)
-            return {};
-        return process.readAllStandardOutput();
-    }
-    QString x(const QStringList &command) const { return QString::fromLocal8Bit(run(command)); }
-    // The windows titled `title` (a pattern, matched whole).
-    QStringList windowsNamed(const QString &title) const
-    {
-        return x({"xdotool", "search", "--name", "^(" + title + ")$"})
-            .split(u'\n', Qt::SkipEmptyParts);
-    }
-    // The latest window titled `title` once there is one, or the empty text.
-    QString awaitWindow(const QString &title) const
-    {
-        QStringList windows;
-        return QTest::qWaitFor([&] { return !(windows = windowsNamed(title)).isEmpty(); },
-                               TimeoutMs)
-                   ? windows.last()
-                   : QString();
+        const QString problem = Desktop::startSessionBus();
+        m_run->agent.setDesktop(environment);
+        return problem.isEmpty();
     }
     // The ICCCM state the window manager gave the window: "Normal", "Iconic" or empty.
     QString wmState(const QString &window) const
@@ -197,7 +158,7 @@ private:
             menus.removeIf([](QMap<QString, QRect>::iterator it) { return it->height() <= 40; });
             return !menus.isEmpty();
         };
-        for (const QDeadlineTimer deadline(TimeoutMs); !deadline.hasExpired();) {
+        for (const QDeadlineTimer deadline(WaitMs); !deadline.hasExpired();) {
             click(icon, {8, 8}, 3);
             if (QTest::qWaitFor(open, 5'000) && !QTest::qWaitFor([&] { return !open(); }, 500)) {
                 const QRect menu = menus.first();
@@ -221,9 +182,7 @@ private:
     QString startAgent(const QByteArray &ini,
                        const QString &startupEntry = QStringLiteral("Program start-up. "))
     {
-        if (!writeBytes(m_run->folder.filePath(QStringLiteral("fwbagent.ini")), ini) ||
-            !m_run->agent.start(m_run->folder.agentPath(), TimeoutMs, startupEntry))
-            qWarning("%s", qPrintable(m_run->agent.error()));
+        m_run->start(ini, startupEntry);
         return awaitWindow(kMainWindow);
     }
     QString minimizeToTray(const QString &window);
@@ -243,43 +202,8 @@ private:
         return m_run->lab.mount(volume.device, volume.folder, QStringLiteral("ext4"));
     }
 
-    std::vector<std::unique_ptr<QProcess>> m_programs;
-    QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
     std::optional<AgentRun> m_run;
 };
-
-QString TestDesktop::startDesktop()
-{
-    m_environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    m_environment.remove(QStringLiteral("XAUTHORITY"));
-    // The server picks a free display itself and writes its number to standard output.
-    if (!startProgram(QStringLiteral("Xvfb"),
-                      {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}))
-        return QStringLiteral("Xvfb does not start");
-    QProcess &server = *m_programs.back();
-    if (!QTest::qWaitFor([&] { return server.canReadLine() || !server.state(); }, TimeoutMs) ||
-        !server.canReadLine())
-        return QStringLiteral("the X server does not start");
-    m_environment.insert(QStringLiteral("DISPLAY"),
-                         u':' + QString::fromLatin1(server.readLine().trimmed()));
-    // openbox now and then gives up at once on a server that has just started; a second
-    // start finds it ready.
-    const auto managed = [this] {
-        return x({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}).contains(u"window id");
-    };
-    bool up = false;
-    for (int attempt = 0; attempt < 3 && !up && startProgram(QStringLiteral("openbox"), {});
-         ++attempt) {
-        QProcess &openbox = *m_programs.back();
-        up = QTest::qWaitFor([&] { return managed() || !openbox.state(); }, TimeoutMs) && managed();
-    }
-    if (!up ||
-        !startProgram(QStringLiteral("trayer"), {"--edge", "top", "--align", "right", "--widthtype",
-                                                 "pixel", "--width", "200", "--height", "24"}) ||
-        awaitWindow(QStringLiteral("panel")).isEmpty())
-        return QStringLiteral("openbox or trayer does not come up");
-    return {};
-}
 
 QMap<QString, QRect> TestDesktop::agentWindows(bool popups) const
 {
@@ -301,13 +225,13 @@ QMap<QString, QRect> TestDesktop::agentWindows(bool popups) const
 QString TestDesktop::minimizeToTray(const QString &window)
 {
     QStringList icons;
-    if (!QTest::qWaitFor([&] { return agentWindows().contains(window); }, TimeoutMs))
+    if (!QTest::qWaitFor([&] { return agentWindows().contains(window); }, WaitMs))
         return {};
     x({"xdotool", "windowminimize", window});
     // And once openbox has let go of the hidden window: a menu opened before then closes at
     // once, as openbox moves the focus when it does.
-    return QTest::qWaitFor([&] { return (icons = trayIcons()).size() == 1; }, TimeoutMs) &&
-                   QTest::qWaitFor([&] { return wmState(window).isEmpty(); }, TimeoutMs)
+    return QTest::qWaitFor([&] { return (icons = trayIcons()).size() == 1; }, WaitMs) &&
+                   QTest::qWaitFor([&] { return wmState(window).isEmpty(); }, WaitMs)
                ? icons.first()
                : QString();
 }
@@ -362,7 +286,7 @@ void TestDesktop::restoresFromTray()
 }
 
 // A drive arrives while the user types in another program: the confirmation dialog comes up
-// on top but leaves the keyboard where it was; the tray keeps working beside it, refuses to
+// but leaves the keyboard where it was; the tray keeps working beside it, refuses to
 // quit, and a click on the tray icon or on the dialog gives the dialog the focus.
 void TestDesktop::dialogLeavesTheFocusAndTheTrayAlone()
 {
@@ -379,14 +303,6 @@ void TestDesktop::dialogLeavesTheFocusAndTheTrayAlone()
     const QString dialog = awaitWindow(kConfirmDialog);
     WAIT_COMPARE(agentWindows().contains(dialog), true);
     QVERIFY(!QTest::qWaitFor([&] { return focusedWindowName() != kTypingWindow; }, SettleMs));
-    // On top, 50 twips (3 pixels at 96 dpi) from the right edge of the screen, frame and all.
-    // xwininfo's second corner is the top right one, as its distance from the screen's edges.
-    const QString rightGap = QRegularExpression(QStringLiteral("Corners:\\s+\\S+\\s+-(\\d+)"))
-                                 .match(x({"xwininfo", "-id", dialog}))
-                                 .captured(1);
-    const QStringList frame =
-        x({"xprop", "-id", dialog, "_NET_FRAME_EXTENTS"}).section(u'=', 1).split(u',');
-    QCOMPARE(rightGap.toInt() - frame.value(1).trimmed().toInt(), 3);
 
     // Quit from the tray menu is refused, and the dialog then has the keyboard.
     QVERIFY(pickFromTrayMenu(icon, 3)); // Quit
@@ -411,8 +327,8 @@ void TestDesktop::dialogLeavesTheFocusAndTheTrayAlone()
 }
 
 // A notification service (dunst) at the top right, where the count-down dialog is: the
-// notification names the drive and the set and offers the dialog's buttons; it goes before the
-// count-down ends, leaving the dialog in sight, and its Start now does what the dialog's does.
+// notification goes before the count-down ends, leaving the dialog in sight, and its Start now
+// does what the dialog's does. What it says is the notification client's test's.
 void TestDesktop::notificationBesideTheDialog()
 {
     Volume disks[2];
@@ -428,52 +344,32 @@ void TestDesktop::notificationBesideTheDialog()
                                "[fwbagent]\n    appname = \"FWB Agent\"\n"
                                "    action_name = \"start\"\n"));
     QVERIFY(startProgram(QStringLiteral("dunst"), {"-config", config}));
-    QVERIFY(startProgram(QStringLiteral("dbus-monitor"),
-                         {"interface='org.freedesktop.Notifications'"}));
-    QProcess &monitor = *m_programs.back();
-    QString seen;
-    const auto monitored = [&](const QString &text) {
-        return QTest::qWaitFor([&] { return (seen += monitor.readAll()).contains(text); },
-                               TimeoutMs);
-    };
-    QVERIFY(monitored(QStringLiteral("member=NameAcquired")));
+    QVERIFY(awaitName(QStringLiteral("org.freedesktop.Notifications")));
     QVERIFY(!startAgent(agentIni(2, 0, 1)).isEmpty());
     const auto notifications = [&] {
         return x({"xdotool", "search", "--onlyvisible", "--classname", "^Dunst$"})
             .split(u'\n', Qt::SkipEmptyParts);
+    };
+    const auto launched = [this] {
+        return m_run->agent.entries().filter(QStringLiteral("Launching backup set")).size();
     };
 
     QVERIFY(mount(disks[0]));
     WAIT_COMPARE(notifications().size(), 1);
     const QStringList dialog = windowsNamed(kCountDown);
     QCOMPARE(dialog.size(), 1);
-    QVERIFY(monitored(QStringLiteral("Seconds until the checked backups start: 60\"")));
-    for (const QString &part :
-         {u"string \"FWB Agent\"\n   uint32 0\n   string \"fwbagent\"\n"
-          u"   string \"FW Backup Agent - Count Down\"\n"
-          u"   string \"New drive found: NIGHTLYDISK\nBackup sets: Nightly.fwb\n"_s,
-          u"      string \"start\"\n      string \"Start now\"\n"_s,
-          u"string \"desktop-entry\"\n         variant             string \"fwbagent\""_s,
-          u"   int32 10000\n"_s})
-        QVERIFY2(seen.contains(part), qPrintable(part));
     // It goes, well before the count-down ends, and the dialog is in sight.
     WAIT_COMPARE(notifications().size(), 0);
     QCOMPARE(agentWindows().contains(dialog.first()), true);
-    QCOMPARE(m_run->agent.entries().filter(QStringLiteral("Launching backup set")), QStringList());
+    QCOMPARE(launched(), 0);
 
     // A second drive while the dialog is open: its own notification, whose Start now starts the
     // checked sets of the dialog, the first drive's too.
     QVERIFY(mount(disks[1]));
     WAIT_COMPARE(notifications().size(), 1);
-    QVERIFY(monitored(QStringLiteral("New drive found: WEEKLYDISK\nBackup sets: Weekly.fwb\n")));
     click(notifications().first(), {20, 20}, 2);
-    const QRegularExpression started(
-        u"member=ActionInvoked\n   uint32 \\d+\n   string \"start\""_s);
-    QVERIFY(QTest::qWaitFor([&] { return started.match(seen += monitor.readAll()).hasMatch(); },
-                            TimeoutMs));
-    WAIT_COMPARE(m_run->agent.entries().filter(QStringLiteral("Launching backup set")).size(), 2);
+    WAIT_COMPARE(launched(), 2);
     WAIT_COMPARE(windowsNamed(kCountDown).isEmpty(), true);
-    qInfo("dbus-monitor saw:\n%s", qPrintable(seen));
 }
 
 void TestDesktop::accessibleNames_data()
@@ -487,7 +383,7 @@ void TestDesktop::accessibleNames_data()
                                             "push button\tPause the count-down",
                                             "radio button\tStart backup automatically\tHow "
                                             "backups should be started"};
-    QTest::newRow("Swedish") << QStringLiteral("Swedish.lng")
+    QTest::newRow("Swedish") << QStringLiteral(FWB_SWEDISH_PACK)
                              << QStringLiteral("Programmet har startat. ")
                              << QStringList{"frame\tFW Backup Agent", "text\tLogg",
                                             "list\tUtlösta säkerhetskopieringsjobb",
@@ -507,16 +403,11 @@ void TestDesktop::accessibleNames()
     Volume disk;
     QVERIFY(addSetAndVolume(QStringLiteral("Nightly"), QStringLiteral("SPEAKINGDISK"), disk));
     LAB_STEP(m_run->lab, disk.made());
-    if (!pack.isEmpty()) {
-        const QString packs = m_run->folder.filePath(QStringLiteral("Language Packs/"));
-        QVERIFY(QDir().mkpath(packs) && QFile::copy(FWB_SWEDISH_PACK, packs + pack));
-        QVERIFY(writeBytes(m_run->folder.filePath(QStringLiteral("settings.ini")),
-                           optionsIni({QStringLiteral("GLO_CurrentLanguage=") + pack})));
-    }
+    QVERIFY(pack.isEmpty() || m_run->folder.useLanguagePack(pack));
     QVERIFY(startSessionBus());
     QVERIFY(startProgram(kAtSpiBus, {"--launch-immediately"}));
-    m_environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
-    m_run->agent.setDesktop(m_environment);
+    environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    m_run->agent.setDesktop(environment);
     const QString window = startAgent(agentIni(0, 0, 1), startupEntry);
     QVERIFY(!window.isEmpty());
 
@@ -529,7 +420,7 @@ void TestDesktop::accessibleNames()
                            .split(u'\n', Qt::SkipEmptyParts);
                 return !tree.filter(roleAndName).isEmpty();
             },
-            TimeoutMs);
+            WaitMs);
     };
     x({"xdotool", "windowactivate", "--sync", window, "key", "alt+s"}); // Settings
     QVERIFY2(listed(names.last()), qPrintable(tree.join(u'\n')));
@@ -598,22 +489,10 @@ void TestDesktop::settingsWaitForTheCountDown()
     WAIT_COMPARE(focusedWindowName(), kCountDown);
     QVERIFY(!windowsNamed(kSettings).isEmpty());
 
-    // A click on the pause button stops the count: the dialog's picture changes once a second
-    // before; after it, two pictures more than a second apart are the same.
-    const auto picture = [&] {
-        return run({"xwd", "-silent", "-id", dialog});
-    };
+    // The mouse's click on the pause button takes the focus there (the pause itself is the
+    // dialog's own test's); Tab goes on to Cancel, which Enter presses.
     const double pixelsPerTwip = agentWindows().value(dialog).width() / 3555.0;
-    const QByteArray before = picture();
-    WAIT_COMPARE(picture() == before, false);
     click(dialog, QPoint(3247, 1807) * pixelsPerTwip);
-    const auto standsStill = [&] {
-        const QByteArray first = picture();
-        QTest::qWait(1'200);
-        return !first.isEmpty() && picture() == first;
-    };
-    WAIT_COMPARE(standsStill(), true);
-    // Tab to Cancel, which Enter presses.
     keys({"Tab", "Return"});
     WAIT_COMPARE(
         m_run->agent.entries().contains(QStringLiteral("User cancelled triggered backups.")), true);

@@ -4,24 +4,10 @@
 #include <QFileInfo>
 #include <QTest>
 #include <csignal>
-#include <grp.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace fwb::test {
-
-void startAsChild(QProcess &process, std::optional<uint> uid)
-{
-    const bool switchUser = uid && *uid != ::geteuid();
-    process.setChildProcessModifier([switchUser, uid] {
-        if (switchUser && (::setgroups(0, nullptr) != 0 || ::setresgid(*uid, *uid, *uid) != 0 ||
-                           ::setresuid(*uid, *uid, *uid) != 0))
-            ::_exit(127);
-        // After the change of user, which clears it.
-        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-    });
-}
 
 bool AgentProcess::start(const QString &program, int timeoutMs, const QString &startupEntry)
 {
@@ -96,6 +82,15 @@ QStringList AgentProcess::entries() const
             entries.append(line.mid(stampEnd + 2));
     }
     return entries;
+}
+
+bool AgentRun::start(const QByteArray &ini, const QString &startupEntry)
+{
+    if (writeBytes(folder.filePath(QStringLiteral("fwbagent.ini")), ini) &&
+        agent.start(folder.agentPath(), 60'000, startupEntry))
+        return true;
+    qWarning("%s", qPrintable(agent.error()));
+    return false;
 }
 
 bool AgentRun::startWatching(const QString &startupEntry)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Desktop.h"
 #include "MountLab.h"
 #include "ProgramFolder.h"
 
@@ -10,10 +11,6 @@
 #include <optional>
 
 namespace fwb::test {
-
-// A program the test starts ends with the test, also when the test is killed, and runs as the
-// user `uid` (with no other groups) when the test is root.
-void startAsChild(QProcess &process, std::optional<uint> uid = {});
 
 // The real Agent in a process of its own. Each monitor-log entry also reaches its standard
 // error as a line "<date and time>: <entry>", which is what a test watches.
@@ -59,6 +56,10 @@ struct AgentRun
 {
     ~AgentRun();
 
+    // Starts the Agent with the settings `ini`; false, with the reason given as a warning, when
+    // the entry that starts with `startupEntry` does not come.
+    bool start(const QByteArray &ini,
+               const QString &startupEntry = QStringLiteral("Program start-up. "));
     // Starts the Agent and mounts a volume of its own until the Agent reports it: the start-up
     // entry comes just before monitoring starts, so a mount made at once could count as present
     // at start. False, with the reason given as a warning, when it does not come to that.

@@ -40,6 +40,15 @@ bool ProgramFolder::handTo(uint uid)
     return handed;
 }
 
+bool ProgramFolder::useLanguagePack(const QString &pack)
+{
+    const QString name = QFileInfo(pack).fileName();
+    return QDir().mkpath(filePath(QStringLiteral("Language Packs"))) &&
+           QFile::copy(pack, filePath(QStringLiteral("Language Packs/") + name)) &&
+           writeBytes(filePath(QStringLiteral("settings.ini")),
+                      optionsIni({QStringLiteral("GLO_CurrentLanguage=") + name}));
+}
+
 bool writeBytes(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);

@@ -16,6 +16,8 @@ public:
     bool stage();
     // Makes the folder, and all it holds, the user's, as a copy the user unpacked is.
     bool handTo(uint uid);
+    // Installs the language pack `pack` and chooses it.
+    bool useLanguagePack(const QString &pack);
 
     QString filePath(const QString &relative) const { return m_path + u'/' + relative; }
     QString agentPath() const { return filePath(QStringLiteral("fwbagent")); }

@@ -4,10 +4,8 @@
 #include "platform/linux/LinuxDriveArrivalSource.h"
 #include "platform/linux/LinuxVolumeQuery.h"
 
-#include <QDeadlineTimer>
 #include <QSignalSpy>
 #include <QTest>
-#include <QThread>
 #include <sys/mount.h>
 
 using namespace fwb;
@@ -18,7 +16,6 @@ namespace {
 
 constexpr int ArrivalTimeoutMs = 10'000;
 const QString kExt4 = QStringLiteral("ext4");
-const char *const kNoUniqueIds = "this kernel has no unique mount ids (Linux 6.8 and later)";
 
 QStringList rootPaths(const QSignalSpy &spy)
 {
@@ -47,8 +44,7 @@ std::optional<QStringList> arrivalsBeforeFence(MountLab &lab, QSignalSpy &spy)
 
 QString cannotRun(const QByteArray &function)
 {
-    static const QByteArrayList mounting{"mountChanges", "replugWhileBusy",
-                                         "restartInsideReceiverDropsTheRest"};
+    static const QByteArrayList mounting{"mountChanges", "restartInsideReceiverDropsTheRest"};
     return mounting.contains(function) ? fwb::test::mountNamespaceProblem() : QString();
 }
 
@@ -114,7 +110,7 @@ private Q_SLOTS:
         QSignalSpy spy(&source, &DriveArrivalSource::driveArrived);
         QVERIFY(source.start());
         if (table == Table::Best && !source.usesUniqueMountIds())
-            QSKIP(kNoUniqueIds);
+            QSKIP("this kernel has no unique mount ids (Linux 6.8 and later)");
         const bool remount = flags & MS_REMOUNT;
         if (flags == 0)
             LAB_STEP(lab, lab.unmount(first) && lab.mount(device, second, kExt4));
@@ -124,36 +120,6 @@ private Q_SLOTS:
         const auto reported = arrivalsBeforeFence(lab, spy);
         QVERIFY2(reported, qPrintable(lab.error()));
         QCOMPARE(*reported, arrives ? QStringList{second + u'/'} : QStringList{});
-    }
-
-    // This thread stands for a main window busy all along: it handles no event while the stick
-    // is pulled and plugged back at the same place a hundred times. Each plug stays until the
-    // source's own thread has found it, as a stick stays for longer than that.
-    void replugWhileBusy()
-    {
-        MountLab lab;
-        const QString device = lab.ext4Volume(QStringLiteral("disk"));
-        const QString folder = lab.makeFolder(QStringLiteral("stick"));
-        LAB_STEP(lab, !device.isEmpty() && !folder.isEmpty());
-        LAB_STEP(lab, lab.mount(device, folder, kExt4));
-
-        LinuxDriveArrivalSource source;
-        QSignalSpy spy(&source, &DriveArrivalSource::driveArrived);
-        QVERIFY(source.start());
-        if (!source.usesUniqueMountIds())
-            QSKIP(kNoUniqueIds);
-        constexpr quint64 Cycles = 100;
-        for (quint64 cycle = 1; cycle <= Cycles; ++cycle) {
-            LAB_STEP(lab, lab.unmount(folder) && lab.mount(device, folder, kExt4));
-            QDeadlineTimer deadline(ArrivalTimeoutMs);
-            while (source.arrivalsFound() < cycle && !deadline.hasExpired())
-                QThread::yieldCurrentThread();
-            QCOMPARE(source.arrivalsFound(), cycle);
-        }
-        QVERIFY(spy.isEmpty());
-        const auto reported = arrivalsBeforeFence(lab, spy);
-        QVERIFY2(reported, qPrintable(lab.error()));
-        QCOMPARE(*reported, QStringList(Cycles, folder + u'/'));
     }
 
     // Three arrivals in one reading of the table; the first receiver restarts the source, which
