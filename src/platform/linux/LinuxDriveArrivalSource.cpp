@@ -90,10 +90,8 @@ private:
             return;
         const QList<DriveArrival> arrivals = diffArrivals(m_table, *current);
         m_table = std::move(*current);
-        for (const DriveArrival &arrival : arrivals) {
-            ++m_counters->arrivals;
+        for (const DriveArrival &arrival : arrivals)
             deliver(arrival.rootPath);
-        }
     }
 
     // Every reading comes from the same kind of table: one with unique ids compared with one

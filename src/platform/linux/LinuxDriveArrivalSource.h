@@ -30,17 +30,14 @@ public:
 
     // Whether the running source tells mounts apart by the kernel's unique ids.
     bool usesUniqueMountIds() const;
-    // How often the kernel has woken the source since it was made, and how many arrivals
-    // its thread has found in that time, whether the receiving thread took them yet or not.
+    // How often the kernel has woken the source since it was made.
     quint64 wakeUps() const { return m_counters->wakeUps.load(); }
-    quint64 arrivalsFound() const { return m_counters->arrivals.load(); }
 
 private:
     class Watcher;
     struct Counters
     {
         std::atomic<quint64> wakeUps{0};
-        std::atomic<quint64> arrivals{0};
     };
 
     void deliver(quint64 run, const QString &rootPath);
