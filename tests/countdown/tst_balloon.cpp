@@ -162,7 +162,10 @@ private Q_SLOTS:
         // The next drive starts x without asking.
         row("and don't ask again", 1, "CM_More_StartAllAndDontAskAgain", "100", "a b c x x");
         row("count-down end", 1, "end", "011", "b c");
-        // Enter in the list presses no button.
+        // Enter, the keypad's too, presses the focused button (in every window: this one stands
+        // for them); Enter in the list presses none.
+        row("Return on Start", 1, "Return CB_Start", "101", "a c");
+        row("keypad Enter on Cancel", 7, "Enter CB_Cancel", "011", "cancelled");
         row("Enter in the list, then Esc", 2, "Esc", "111", "cancelled");
         row("close box", 1, "close", "111", "cancelled");
         row("Quit refused", 2, "Quit", "111", "cancelled");
@@ -237,6 +240,9 @@ private Q_SLOTS:
                     child<QAction>(&dialog, "CM_More_StartChecked")->trigger();
                 } else if (command == u"no program")
                     child<QAction>(&dialog, "CM_More_CancelAndStartFWB")->trigger();
+                else if (command.contains(u' '))
+                    test::pressByKey(child(&dialog, qPrintable(command.section(u' ', 1))),
+                                     command.section(u' ', 0, 0));
                 else if (command == u"Esc") {
                     QTest::keyClick(sets, Qt::Key_Return);
                     QTest::keyClick(sets, Qt::Key_Enter, Qt::KeypadModifier);

@@ -174,9 +174,8 @@ private Q_SLOTS:
     }
 
     // OK keeps the options clicked, and an out-of-range value stays if none is chosen; Cancel,
-    // Esc and the close box keep none. Enter, the keypad's too, presses the focused button (in
-    // every window: this one stands for them), and on an option presses OK. The next opening
-    // shows what was kept.
+    // Esc and the close box keep none. Enter on an option presses OK (on a focused button, the
+    // count-down test's). The next opening shows what was kept.
     void closingKeepsOrDropsTheModes_data()
     {
         QTest::addColumn<QList<int>>("stored");
@@ -188,7 +187,7 @@ private Q_SLOTS:
             << QList{7, 2, 200} << QList{-1, 1, -1} << QList{7, 1, 200} << "OK";
         QTest::newRow("Return on an option")
             << QList{0, 2, 1} << QList{1, 1, 0} << QList{1, 1, 0} << "Return on an option";
-        for (const char *closing : {"Cancel", "Esc", "close box", "Enter on Cancel"})
+        for (const char *closing : {"Cancel", "Esc", "close box"})
             QTest::newRow(closing) << QList{0, 2, 1} << QList{2, 1, 0} << QList{0, 2, 1} << closing;
     }
     void closingKeepsOrDropsTheModes()
@@ -208,8 +207,7 @@ private Q_SLOTS:
         if (!stores)
             click("CH_AutoStartAgent");
         if (closing.contains(" on "))
-            test::pressByKey(stores ? option(2, clicks[2]) : control<QWidget>("CB_Cancel"),
-                             closing.section(u' ', 0, 0));
+            test::pressByKey(option(2, clicks[2]), QStringLiteral("Return"));
         else if (closing == "Esc")
             QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
         else if (closing == "close box")
