@@ -14,7 +14,6 @@
 #include <QDirIterator>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -185,7 +184,6 @@ private Q_SLOTS:
         QTest::newRow("bold option") << "bold option" << text << 2.0 << QList{390, 585};
         QTest::newRow("check box") << "check" << text << 1.0 << QList{195, 390};
         QTest::newRow("label") << "label" << text << 1.0 << QList{195, 390};
-        QTest::newRow("text box") << "text" << text << 2.0 << QList{390, 585};
         QTest::newRow("line breaks") << "option"
                                      << "Wait\r\nor\r\nstart" << 3.0 << QList{585, 780};
         QTest::newRow("empty") << "label" << QString() << 5.0 << QList{195, 195};
@@ -200,7 +198,6 @@ private Q_SLOTS:
         QWidget form;
         form.setFont(QFont(QStringLiteral("DejaVu Sans"), 8));
         QWidget *control = kind == "label"   ? new QLabel(text, &form)
-                           : kind == "text"  ? static_cast<QWidget *>(new QLineEdit(text, &form))
                            : kind == "check" ? static_cast<QWidget *>(new QCheckBox(text, &form))
                                              : new QRadioButton(text, &form);
         const bool bold = kind.startsWith("bold");
